@@ -1,0 +1,70 @@
+// Start here. A Database is one open database file of the engine: an SQLite
+// file whose user tables are plain SQLite tables, with the rest of the object
+// model (DAO types and sizes, index names, relations, stored queries) kept in
+// the engine's own "MSys" tables. Every Append and Delete is stored at once,
+// atomically. Several Database objects may be open on one file; they share one
+// connection, so a change made through one is seen by the others.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/collection.h"
+#include "engine/number.h"
+#include "engine/querydef.h"
+#include "engine/recordset.h"
+#include "engine/relation.h"
+#include "engine/tabledef.h"
+
+namespace brenquil {
+
+namespace detail {
+class Connection;
+}
+
+class Database {
+ public:
+  // Use DBEngine::OpenDatabase.
+  Database(std::string name, std::shared_ptr<detail::Connection> connection);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // The path the database was opened with.
+  const std::string& Name() const { return name_; }
+  // False when the file could only be opened for reading.
+  bool Updatable() const;
+
+  Collection<TableDef>& TableDefs();
+  Collection<Relation>& Relations();
+  Collection<QueryDef>& QueryDefs();
+
+  // Factories: objects not yet stored.
+  std::shared_ptr<TableDef> CreateTableDef(const std::string& name);
+  std::shared_ptr<Relation> CreateRelation(const std::string& name,
+                                           const std::string& table,
+                                           const std::string& foreign_table,
+                                           Number attributes = 0);
+  std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name,
+                                           const std::string& sql);
+
+  // Runs a record source (see Recordset).
+  std::unique_ptr<Recordset> OpenRecordset(const std::string& source);
+
+  // Ends this use of the file. Objects taken from it fail afterwards; other
+  // Database objects on the same file stay open.
+  void Close();
+  bool IsOpen() const { return connection_ != nullptr; }
+
+  // Engine side.
+  const std::shared_ptr<detail::Connection>& Connection() const;
+
+ private:
+  std::string name_;
+  std::shared_ptr<detail::Connection> connection_;
+  Collection<TableDef> tabledefs_;
+  Collection<Relation> relations_;
+  Collection<QueryDef> querydefs_;
+};
+
+}  // namespace brenquil

@@ -1,0 +1,120 @@
+#include "engine/dbengine.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/connection.h"
+
+namespace brenquil {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+unsigned long Big(const unsigned char* p, int n) {
+  unsigned long v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+// Refuses, before SQLite touches it, a path that is not a whole SQLite file:
+// SQLite itself would take an empty file for a new database and write to it.
+void CheckFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    throw MakeError(err::kFileNotFound, "'" + path + "'");
+  if (S_ISDIR(st.st_mode))
+    throw MakeError(err::kUnrecognisedFormat, "'" + path + "' es una carpeta, no una base de datos");
+  if (st.st_size == 0)
+    throw MakeError(err::kUnrecognisedFormat, "'" + path + "' está vacío");
+  unsigned char header[100] = {};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw MakeError(err::kFileInUse, "'" + path + "': " + std::strerror(errno));
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  if (in.gcount() < static_cast<std::streamsize>(sizeof header) ||
+      std::memcmp(header, "SQLite format 3", 16) != 0)
+    throw MakeError(err::kUnrecognisedFormat, "'" + path + "' no es una base de datos");
+  unsigned long page = Big(header + 16, 2);
+  if (page == 1) page = 65536;
+  unsigned long pages = Big(header + 28, 4);
+  bool pages_valid = Big(header + 24, 4) == Big(header + 92, 4) && pages > 0;
+  unsigned long long size = static_cast<unsigned long long>(st.st_size);
+  if (page < 512 || (page & (page - 1)) != 0 || size % page != 0 ||
+      (pages_valid && static_cast<unsigned long long>(pages) * page > size))
+    throw MakeError(err::kCannotOpen, "'" + path + "' está incompleto o dañado");
+}
+
+std::string Key(const std::string& path) {
+  std::error_code ec;
+  auto canonical = fs::weakly_canonical(path, ec);
+  return ec ? path : canonical.string();
+}
+
+std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool create) {
+  bool read_only = !create && ::access(path.c_str(), W_OK) != 0;
+  int flags = (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+  if (create) flags |= SQLITE_OPEN_CREATE;
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  auto connection = std::make_shared<detail::Connection>(db, path, read_only);
+  if (rc != SQLITE_OK) throw connection->Fail(rc, "al abrir");
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, 1000);
+  // Reading the schema is what finds a damaged file or another process's lock.
+  try {
+    connection->Exec("SELECT count(*) FROM sqlite_master");
+  } catch (const Error& e) {
+    if (e.Number() == err::kLocked)
+      throw MakeError(err::kFileInUse, "'" + path + "' está bloqueado por otro proceso");
+    if (e.Number() == err::kUnrecognisedFormat || e.Number() == err::kCannotOpen) throw;
+    throw MakeError(err::kCannotOpen, "'" + path + "': " + e.Text());
+  }
+  if (!read_only) {
+    // WAL: each change is still one atomic transaction and a crash leaves the
+    // file valid, but a commit needs no sync of its own. A file locked by
+    // another process keeps its journal mode.
+    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  }
+  sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+  return connection;
+}
+
+}  // namespace
+
+DBEngine& DBEngine::Instance() {
+  static DBEngine engine;
+  return engine;
+}
+
+std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
+  std::string key = Key(path);
+  if (auto it = open_.find(key); it != open_.end()) {
+    if (auto connection = it->second.lock()) return connection;
+    open_.erase(it);
+  }
+  CheckFile(path);
+  auto connection = OpenConnection(path, false);
+  open_[key] = connection;
+  return connection;
+}
+
+std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
+  return std::make_shared<Database>(path, Connect(path));
+}
+
+std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
+  std::error_code ec;
+  if (fs::exists(path, ec)) throw MakeError(err::kDatabaseExists, "'" + path + "'");
+  auto connection = OpenConnection(path, true);
+  // Every new file starts with the engine's own tables.
+  connection->Atomically([&] { connection->EnsureSystemTables(); });
+  open_[Key(path)] = connection;
+  return std::make_shared<Database>(path, connection);
+}
+
+}  // namespace brenquil

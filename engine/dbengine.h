@@ -1,0 +1,40 @@
+// DBEngine is the engine object: created on first use, kept for the life of the
+// program. It opens database files and shares one SQLite connection between
+// all Database objects and record sets open on the same file.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/database.h"
+
+namespace brenquil {
+
+namespace detail {
+class Connection;
+}
+
+class DBEngine {
+ public:
+  static DBEngine& Instance();
+
+  // Opens an existing database file, shared, for reading and writing (read
+  // only when the file is write-protected). Throws Error 3024 (missing),
+  // 3343 (not a database, empty, a folder), 3049 (damaged or truncated),
+  // 3045 (locked by another process). Writes nothing to a file it refuses.
+  std::shared_ptr<Database> OpenDatabase(const std::string& path);
+
+  // Creates a new, empty database file (Error 3204 analogue 3012 when the path
+  // exists) with the engine's system tables.
+  std::shared_ptr<Database> CreateDatabase(const std::string& path);
+
+  // Engine side: the shared connection for `path`, opened when none is open.
+  std::shared_ptr<detail::Connection> Connect(const std::string& path);
+
+ private:
+  DBEngine() = default;
+  std::map<std::string, std::weak_ptr<detail::Connection>> open_;
+};
+
+}  // namespace brenquil

@@ -1,0 +1,80 @@
+// A Recordset is the rows of one record source: a table name, "Select * from"
+// a table (optionally with a where clause), or any SELECT the engine can run.
+// The record set of a table or of "Select * from" one table is updatable.
+// Rows are read when first reached; Delete and AddNew/Update change the table
+// at once. Owned by whoever opened it; it keeps its database open.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/collection.h"
+#include "engine/field.h"
+
+namespace brenquil {
+
+namespace detail {
+class Connection;
+}
+
+class Recordset {
+ public:
+  // Runs `source` on `connection`; throws when the source cannot be run.
+  Recordset(std::shared_ptr<detail::Connection> connection, const std::string& source);
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // At end, at beginning (both true: no rows).
+  bool Eof() const;
+  bool Bof() const;
+  void MoveFirst();
+  void MoveLast();
+  void MoveNext();
+  void MovePrevious();
+  // Rows reached so far; complete after MoveLast.
+  long RecordCount() const;
+
+  // Deletes the current row from its table (Error 3021 without one).
+  void Delete();
+  // Begins a new row; SetValue fills it and Update stores it. The current row
+  // stays where it was.
+  void AddNew();
+  void SetValue(const std::string& column, std::optional<std::string> value);
+  void Update();
+  void CancelUpdate();
+  bool EditingNew() const { return adding_; }
+  bool Updatable() const { return !table_.empty(); }
+
+  // The columns: Name, and Type and Size of the table's field.
+  Collection<Field>& Fields() { return fields_; }
+  // Value of column `i` of the current row; nullopt for Null. Error 3021
+  // without a current row.
+  std::optional<std::string> Value(int column) const;
+  std::optional<std::string> Value(const std::string& column) const;
+
+ private:
+  struct Row {
+    long long rowid = 0;
+    std::vector<std::optional<std::string>> values;
+    bool deleted = false;
+  };
+  void FetchAll();
+  const Row& Current() const;
+
+  std::shared_ptr<detail::Connection> connection_;
+  std::string sql_;        // what is run
+  std::string table_;      // the table behind an updatable source, else empty
+  bool has_rowid_ = false;
+  Collection<Field> fields_;
+  std::vector<Row> rows_;
+  bool complete_ = false;  // every row has been read
+  long position_ = 0;      // -1: before first; rows_.size(): after last
+  bool adding_ = false;
+  std::vector<std::optional<std::string>> new_values_;
+  std::vector<bool> set_;
+};
+
+}  // namespace brenquil

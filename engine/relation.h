@@ -1,0 +1,51 @@
+// A Relation joins a primary table to a foreign table over field pairs in
+// order (Field::Name on the primary table, Field::ForeignName on the foreign
+// one). Unless flagged dbRelationDontEnforce, the engine enforces it on the
+// data for every SQLite writer. Owned by its Database's Relations.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/collection.h"
+#include "engine/field.h"
+#include "engine/number.h"
+
+namespace brenquil {
+
+// Relation attribute flags (DAO's RelationAttributeEnum).
+inline constexpr long dbRelationUnique = 1;
+inline constexpr long dbRelationDontEnforce = 2;
+inline constexpr long dbRelationInherited = 4;
+inline constexpr long dbRelationUpdateCascade = 256;
+inline constexpr long dbRelationDeleteCascade = 4096;
+inline constexpr long dbRelationLeft = 16777216;
+inline constexpr long dbRelationRight = 33554432;
+
+class Relation {
+ public:
+  Relation(std::string name, std::string table, std::string foreign_table,
+           Number attributes = 0);
+
+  const std::string& Name() const { return name_; }
+  const std::string& Table() const { return table_; }
+  const std::string& ForeignTable() const { return foreign_table_; }
+  long Attributes() const { return attributes_; }
+
+  Collection<Field>& Fields() { return fields_; }
+  // A field pair not yet appended; set its ForeignName before appending the relation.
+  std::shared_ptr<Field> CreateField(const std::string& name);
+
+  void MarkStored();
+  bool Stored() const { return stored_; }
+
+ private:
+  std::string name_;
+  std::string table_;
+  std::string foreign_table_;
+  long attributes_;
+  bool stored_ = false;
+  Collection<Field> fields_;
+};
+
+}  // namespace brenquil

@@ -1,0 +1,189 @@
+#include "shell/actualiz.h"
+
+#include "fields/field_listing.h"
+#include "fields/field_reconciliation.h"
+#include "fields/sample_fields.h"
+#include "indexes/index_catalogue.h"
+#include "indexes/index_copy.h"
+#include "indexes/index_deletion.h"
+#include "queries/query_catalogue.h"
+#include "queries/query_equalisation.h"
+#include "relations/relation_catalogue.h"
+#include "relations/relation_creation.h"
+#include "relations/relation_deletion.h"
+#include "shell/ignore_errors.h"
+#include "shell/new_databases.h"
+#include "shell/transformation.h"
+#include "tables/table_equalisation.h"
+#include "tables/table_listing.h"
+
+namespace brenquil {
+
+namespace {
+struct ButtonSpec {
+  int number;
+  const char* caption;
+  void (Actualiz::*operation)();
+};
+
+// Every button of the window: number, caption, operation.
+constexpr ButtonSpec kButtons[] = {
+    {1, "SEL", &Actualiz::Command1_Click},
+    {2, "Lista de Campos", &Actualiz::Command2_Click},
+    {3, "Llenar DBGRID", &Actualiz::Command3_Click},
+    {4, "Añadir Campo", &Actualiz::Command4_Click},
+    {5, "Borrar Campos", &Actualiz::Command5_Click},
+    {6, "Lista de Tablas", &Actualiz::Command6_Click},
+    {7, "SELECCIONAR", &Actualiz::Command7_Click},
+    {8, "Igualar BBDD", &Actualiz::Command8_Click},
+    {9, "Crear Tabla", &Actualiz::Command9_Click},
+    {10, "Lista Campos Origen", &Actualiz::Command10_Click},
+    {11, "Lista Campos Destino", &Actualiz::Command11_Click},
+    {12, "Recorrer Tablas", &Actualiz::Command12_Click},
+    {13, "Transformar", &Actualiz::Command13_Click},
+    {14, "Salir", &Actualiz::Command14_Click},
+    {15, "Bases Añadir", &Actualiz::Command15_Click},
+    {16, "Copia los indices", &Actualiz::Command16_Click},
+    {17, "Lista de Indices Destino", &Actualiz::Command17_Click},
+    {18, "Borra los indices", &Actualiz::Command18_Click},
+    {19, "Lista de Indices Modelo", &Actualiz::Command19_Click},
+    {20, "Borrar Relacion", &Actualiz::Command20_Click},
+    {21, "Crea Relacion", &Actualiz::Command21_Click},
+    {22, "Lista Relaciones", &Actualiz::Command22_Click},
+    {23, "Iguala Consultas", &Actualiz::Command23_Click},
+    {24, "Lista de Consultas", &Actualiz::Command24_Click},
+};
+}  // namespace
+
+Actualiz::Actualiz(Paths paths, std::optional<std::string> data_folder)
+    : Data3("Data3", paths.IndexCatalog(), "indices"),
+      Data4("Data4", paths.RelationCatalog(), "relacion"),
+      Data5("Data1", paths.QueryCatalog(), "consulta"),
+      paths_(std::move(paths)),
+      data_folder_(std::move(data_folder)) {
+  Frame1.Add(0, "Base de Datos Origen");
+  Frame1.Add(1, "Directorio de Datos");
+  Frame2.Add(0, "Campos Base Origen");
+  Frame2.Add(1, "Campos Para Añadir");
+  Frame2.Add(2, "BBDD Indices");
+  Frame2.Add(3, "BBDD Rel");
+  Frame11.Add(0, "Relaciones Origen");
+  Frame11.Add(1, "Relaciones Destno");
+  Frame11.Add(2, "Consultas Destino");
+  Frame11.Add(3, "Campos Consulta Modelo");
+  Frame11.Add(4, "Consultas Origen");
+  for (int i = 0; i <= 5; ++i) List1.Add(i);
+  for (int i = 0; i <= 2; ++i) List5.Add(i);
+  List9.Add(0);
+  List9.Add(1);
+  List11.Add(0);
+  List11.Add(1);
+  List11.Add(3);
+  for (int i = 0; i <= 3; ++i) Text1.Add(i);
+  for (int i = 0; i <= 5; ++i) Text6.Add(i);
+  campocon.Add(0);
+  campocon.Add(1);
+  for (const auto& b : kButtons) {
+    Command.Add(b.number, b.caption, "Command" + std::to_string(b.number) + "_Click");
+  }
+  Command[12].SetVisible(false);
+  Data1.SetVisible(false);
+  Data2.SetVisible(false);
+  Data3.SetVisible(false);
+  Data4.SetVisible(false);
+
+  const char* index_columns[] = {"nombreind", "tabla", "campo", "unico"};
+  for (int i = 0; i < 4; ++i) Data3.Bind(Text1[i], index_columns[i]);
+  const char* relation_columns[] = {"nombrerel", "tabla", "tablafor", "atributos", "campo", "campofor"};
+  for (int i = 0; i < 6; ++i) Data4.Bind(Text6[i], relation_columns[i]);
+  Data5.Bind(campocon[0], "nombrecon");
+  Data5.Bind(campocon[1], "consulta");
+
+  // The catalogues open with the whole table when the window is made. A
+  // missing catalogue is reported by the start-up form, which then does not
+  // show this window; here it only leaves its data control closed.
+  for (DataControl* data : {&Data3, &Data4, &Data5}) {
+    try {
+      data->Refresh();
+    } catch (const Error&) {
+    }
+  }
+
+  Dir1.OnChange([this] { Dir1_Change(); });
+}
+
+void Actualiz::SetMousePointer(int pointer) {
+  mouse_pointer_ = pointer;
+  if (pointer_observer_) pointer_observer_(pointer);
+}
+
+void Actualiz::AppendX() { AppendSampleFields(*this); }
+
+void Actualiz::AnexarEliminarCampo(TableDef& tdfTemp, const std::string& strComando,
+                                   const std::string& strNombre, short TIPO, short size) {
+  AppendOrDeleteField(*this, tdfTemp, strComando, strNombre, TIPO, size);
+}
+
+// The three buttons beside the path boxes and "Crear Tabla" have no action.
+void Actualiz::Command1_Click() {}
+void Actualiz::Command7_Click() {}
+void Actualiz::Command9_Click() {}
+
+void Actualiz::Command10_Click() { ListModelFields(*this); }
+void Actualiz::Command11_Click() { ListOldFields(*this); }
+void Actualiz::Command12_Click() { ReconcileFields(*this); }
+void Actualiz::Command13_Click() { Transform(*this); }
+void Actualiz::Command14_Click() {
+  if (EndProgram) EndProgram();
+}
+void Actualiz::Command15_Click() { ListNewDatabases(*this); }
+void Actualiz::Command16_Click() { CopyIndexes(*this); }
+void Actualiz::Command17_Click() { ListOldIndexes(*this); }
+void Actualiz::Command18_Click() { DeleteIndexes(*this); }
+void Actualiz::Command19_Click() { ListModelIndexes(*this); }
+void Actualiz::Command2_Click() { ListNewTableFields(*this); }
+void Actualiz::Command20_Click() { DeleteRelations(*this); }
+void Actualiz::Command21_Click() { CreateRelations(*this); }
+void Actualiz::Command22_Click() { ListRelations(*this); }
+void Actualiz::Command23_Click() { EqualiseQueries(*this); }
+void Actualiz::Command24_Click() { ListQueries(*this); }
+void Actualiz::Command3_Click() { ReloadSampleData(*this); }
+void Actualiz::Command4_Click() { AppendX(); }
+void Actualiz::Command5_Click() { DeleteSampleFields(*this); }
+void Actualiz::Command6_Click() { ListTables(*this); }
+void Actualiz::Command8_Click() { EqualiseTables(*this); }
+
+void Actualiz::Dir1_Change() {
+  std::string folder = Dir1.Path();
+  auto names = SearchDatabases(folder);
+  List6.Clear();
+  for (const auto& name : names) List6.AddItem(name);
+}
+
+void Actualiz::Drive1_Change() { Dir1.SetPath(Drive1.Drive()); }
+
+void Actualiz::Form_Activate() {
+  // The model list is not cleared: a second activation lists the models again.
+  for (const auto& name : SearchDatabases(paths_.ModelsFolder())) List7.AddItem(name);
+  try {
+    Dir1.SetPath(data_folder_ ? *data_folder_ : Paths::DefaultDataFolder());
+  } catch (const Error&) {
+    Dir1.SetPath(Paths::FallbackDataFolder());
+  }
+}
+
+std::optional<Error> Actualiz::Press(int number) {
+  for (const auto& b : kButtons) {
+    if (b.number != number) continue;
+    try {
+      (this->*b.operation)();
+      return std::nullopt;
+    } catch (const Error& error) {
+      JournalError(*this, Command[number].Operation(), error);
+      return error;
+    }
+  }
+  return MakeError(err::kNoSuchControl, "Command" + std::to_string(number));
+}
+
+}  // namespace brenquil

@@ -1,0 +1,119 @@
+#include "shell/data_control.h"
+
+#include "engine/dbengine.h"
+
+namespace brenquil {
+
+DataControl::DataControl(std::string caption, std::string database_name,
+                         std::string record_source)
+    : caption_(std::move(caption)),
+      database_name_(std::move(database_name)),
+      record_source_(std::move(record_source)) {}
+
+void DataControl::Refresh() {
+  // The new record set is made before the old one goes, so a refresh of the
+  // same file keeps its connection; on failure the control has none.
+  std::unique_ptr<brenquil::Recordset> old = std::move(recordset_);
+  std::shared_ptr<Database> old_db = std::move(database_);
+  try {
+    if (database_name_.empty())
+      throw MakeError(err::kFileNotFound, "'' (" + caption_ + " sin base de datos)");
+    auto db = DBEngine::Instance().OpenDatabase(database_name_);
+    auto rs = db->OpenRecordset(record_source_);
+    database_ = std::move(db);
+    recordset_ = std::move(rs);
+  } catch (...) {
+    old.reset();
+    old_db.reset();
+    ShowCurrentRow();
+    Notify();
+    throw;
+  }
+  ShowCurrentRow();
+  Notify();
+}
+
+DataRecordset& DataControl::Recordset() {
+  if (!recordset_)
+    throw MakeError(err::kObjectNotSet, caption_ + " no tiene conjunto de registros");
+  return facade_;
+}
+
+brenquil::Recordset& DataControl::EngineRecordset() {
+  if (!recordset_)
+    throw MakeError(err::kObjectNotSet, caption_ + " no tiene conjunto de registros");
+  return *recordset_;
+}
+
+void DataControl::Bind(TextBox& box, std::string column) {
+  bindings_.push_back(Binding{&box, std::move(column)});
+}
+
+void DataControl::Close() {
+  recordset_.reset();
+  database_.reset();
+  ShowCurrentRow();
+  Notify();
+}
+
+void DataControl::ShowCurrentRow() {
+  bool current = recordset_ && !recordset_->Eof() && !recordset_->Bof();
+  for (auto& b : bindings_) {
+    std::string text;
+    if (current) {
+      try {
+        text = recordset_->Value(b.column).value_or("");
+      } catch (const Error&) {
+        // A column the record source does not have shows nothing.
+      }
+    }
+    if (b.box->Text() != text) b.box->SetText(text);
+  }
+}
+
+void DataControl::StoreBoundBoxes() {
+  for (auto& b : bindings_) EngineRecordset().SetValue(b.column, b.box->Text());
+}
+
+void DataControl::ClearBoundBoxes() {
+  for (auto& b : bindings_)
+    if (!b.box->Text().empty()) b.box->SetText("");
+}
+
+bool DataRecordset::Eof() const { return owner_.EngineRecordset().Eof(); }
+bool DataRecordset::Bof() const { return owner_.EngineRecordset().Bof(); }
+long DataRecordset::RecordCount() const { return owner_.EngineRecordset().RecordCount(); }
+Recordset& DataRecordset::Engine() const { return owner_.EngineRecordset(); }
+Collection<Field>& DataRecordset::Fields() { return owner_.EngineRecordset().Fields(); }
+
+void DataRecordset::MoveFirst() {
+  owner_.EngineRecordset().MoveFirst();
+  owner_.ShowCurrentRow();
+}
+void DataRecordset::MoveLast() {
+  owner_.EngineRecordset().MoveLast();
+  owner_.ShowCurrentRow();
+}
+void DataRecordset::MoveNext() {
+  owner_.EngineRecordset().MoveNext();
+  owner_.ShowCurrentRow();
+}
+void DataRecordset::MovePrevious() {
+  owner_.EngineRecordset().MovePrevious();
+  owner_.ShowCurrentRow();
+}
+void DataRecordset::Delete() {
+  // The deleted row stays current (and shown) until the next move.
+  owner_.EngineRecordset().Delete();
+}
+void DataRecordset::AddNew() {
+  owner_.EngineRecordset().AddNew();
+  owner_.ClearBoundBoxes();
+}
+void DataRecordset::Update() {
+  owner_.StoreBoundBoxes();
+  owner_.EngineRecordset().Update();
+  owner_.ShowCurrentRow();
+}
+
+}  // namespace brenquil

@@ -1,0 +1,57 @@
+// Every path of an installation, built in one place: the home folder (models,
+// catalogues, sample database) and the data folder of the old databases; and
+// the file-system operations the window needs (folder search, attributes,
+// copying a database).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brenquil {
+
+class Paths {
+ public:
+  explicit Paths(std::string home);
+
+  const std::string& Home() const { return home_; }
+  std::string ModelsFolder() const;                 // home/modelos
+  std::string ModelPath(const std::string& name) const;
+  std::string CatalogPath(const std::string& file) const;  // home/indices.mdb ...
+  std::string IndexCatalog() const { return CatalogPath("indices.mdb"); }
+  std::string RelationCatalog() const { return CatalogPath("relacion.mdb"); }
+  std::string QueryCatalog() const { return CatalogPath("consulta.mdb"); }
+  std::string SampleDatabase() const { return CatalogPath("Neptuno.mdb"); }
+
+  // "/archivos de programa/zorv 2000/bases" (Windows: "c:\archivos de
+  // programa\zorv 2000\bases"), and its fallback, the root.
+  static std::string DefaultDataFolder();
+  static std::string FallbackDataFolder();
+
+  // folder + separator + name, with no doubled separator at a root.
+  static std::string Join(const std::string& folder, const std::string& name);
+
+ private:
+  std::string home_;
+};
+
+// Names in `folder` matching "*.mdb" (the extension in any letter case),
+// folders included, hidden entries (a leading dot) and "." and ".." left out,
+// sorted by name. A missing folder gives no names.
+std::vector<std::string> SearchDatabases(const std::string& folder);
+
+// Makes `path` normal: owner-writable. Error 53 when it does not exist.
+void ResetAttributes(const std::string& path);
+
+// The folder of the running executable.
+std::string ProgramFolder();
+
+// Copies the file `from` to `to` through a temporary name in the target folder
+// and a rename, so `to` is never half-written. Throws Error 58 when `to`
+// exists (refuses to replace) and Error 53 when `from` is missing.
+void CopyDatabaseFile(const std::string& from, const std::string& to);
+
+// True when an entry of that name, in any letter case or hidden, exists in
+// `folder`, i.e. a copy named `name` could replace or shadow it.
+bool NameTakenInFolder(const std::string& folder, const std::string& name);
+
+}  // namespace brenquil

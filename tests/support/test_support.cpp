@@ -1,0 +1,99 @@
+#include "tests/support/test_support.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace brenquil::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "brenquil-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Restore write bits so read-only test files can be removed.
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::operator/(const std::string& name) const { return path_ + "/" + name; }
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+namespace {
+struct RawDb {
+  sqlite3* db = nullptr;
+  explicit RawDb(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      std::string msg = db ? sqlite3_errmsg(db) : "open failed";
+      sqlite3_close(db);
+      throw std::runtime_error(msg);
+    }
+    sqlite3_busy_timeout(db, 2000);
+  }
+  ~RawDb() { sqlite3_close(db); }
+};
+}  // namespace
+
+void RawExec(const std::string& path, const std::string& sql) {
+  RawDb raw(path);
+  char* msg = nullptr;
+  if (sqlite3_exec(raw.db, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+    std::string text = msg ? msg : "error";
+    sqlite3_free(msg);
+    throw std::runtime_error(text);
+  }
+}
+
+std::vector<std::vector<std::string>> RawQuery(const std::string& path, const std::string& sql) {
+  RawDb raw(path);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(raw.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+    throw std::runtime_error(sqlite3_errmsg(raw.db));
+  std::vector<std::vector<std::string>> rows;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<std::string> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      auto* text = sqlite3_column_text(stmt, i);
+      row.emplace_back(text ? reinterpret_cast<const char*>(text) : "NULL");
+    }
+    rows.push_back(std::move(row));
+  }
+  std::string err = rc == SQLITE_DONE ? "" : sqlite3_errmsg(raw.db);
+  sqlite3_finalize(stmt);
+  if (!err.empty()) throw std::runtime_error(err);
+  return rows;
+}
+
+std::vector<std::string> RawColumns(const std::string& path, const std::string& table) {
+  std::string literal;
+  for (char c : table) literal += c == '\'' ? std::string("''") : std::string(1, c);
+  std::vector<std::string> names;
+  for (auto& row : RawQuery(path, "SELECT name FROM pragma_table_info('" + literal + "')"))
+    names.push_back(row[0]);
+  return names;
+}
+
+}  // namespace brenquil::test

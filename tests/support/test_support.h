@@ -1,0 +1,38 @@
+// Helpers shared by the test suites: a temporary folder removed at the end,
+// and direct SQLite access to check files without going through the engine.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brenquil::test {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  // Path + "/" + name.
+  std::string operator/(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// The whole content of a file ("" when it does not exist).
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+
+// Runs `sql` on the file with the SQLite library itself; throws
+// std::runtime_error with SQLite's message on failure.
+void RawExec(const std::string& path, const std::string& sql);
+// Rows of a query, each value as text ("NULL" for Null).
+std::vector<std::vector<std::string>> RawQuery(const std::string& path, const std::string& sql);
+// Column names of a table, in order, as SQLite reports them.
+std::vector<std::string> RawColumns(const std::string& path, const std::string& table);
+
+}  // namespace brenquil::test
