@@ -55,7 +55,11 @@ std::string Key(const std::string& path) {
 }
 
 std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool create) {
-  bool read_only = !create && ::access(path.c_str(), W_OK) != 0;
+  // Read-only is the lack of the owner's write bit (root included), or a
+  // file this process may not write.
+  struct stat st {};
+  bool read_only = !create && (::stat(path.c_str(), &st) != 0 || (st.st_mode & S_IWUSR) == 0 ||
+                               ::access(path.c_str(), W_OK) != 0);
   int flags = (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
   if (create) flags |= SQLITE_OPEN_CREATE;
   sqlite3* db = nullptr;

@@ -1,5 +1,6 @@
 #include "engine/error.h"
 
+#include <algorithm>
 #include <map>
 
 namespace brenquil {
@@ -63,6 +64,13 @@ Error MakeError(int number, const std::string& detail) {
   std::string text = ErrorDescription(number);
   if (!detail.empty()) text += " " + detail;
   return Error(number, text);
+}
+
+std::string DetailOf(const Error& error) {
+  std::string description = ErrorDescription(error.Number());
+  const std::string& text = error.Text();
+  if (text.rfind(description, 0) == 0) return text.substr(std::min(text.size(), description.size() + 1));
+  return text;
 }
 
 }  // namespace brenquil

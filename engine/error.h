@@ -77,4 +77,7 @@ const char* ErrorDescription(int number);
 // An Error whose text is the description of `number` followed by `detail`.
 Error MakeError(int number, const std::string& detail);
 
+// The text of `error` without its number's description: what MakeError was given.
+std::string DetailOf(const Error& error);
+
 }  // namespace brenquil

@@ -98,7 +98,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
       return detail::Statement(c, sql_);
     } catch (const Error& e) {
       throw MakeError(e.Number() == err::kInputNotFound ? err::kInputNotFound : err::kInvalidSql,
-                      "'" + source + "': " + e.Text());
+                      "'" + source + "': " + DetailOf(e));
     }
   }();
   int first = has_rowid_ ? 1 : 0;

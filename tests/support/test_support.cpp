@@ -44,8 +44,9 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 namespace {
 struct RawDb {
   sqlite3* db = nullptr;
-  explicit RawDb(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  explicit RawDb(const std::string& path, bool create = false) {
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
       std::string msg = db ? sqlite3_errmsg(db) : "open failed";
       sqlite3_close(db);
       throw std::runtime_error(msg);
@@ -57,7 +58,7 @@ struct RawDb {
 }  // namespace
 
 void RawExec(const std::string& path, const std::string& sql) {
-  RawDb raw(path);
+  RawDb raw(path, true);
   char* msg = nullptr;
   if (sqlite3_exec(raw.db, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
     std::string text = msg ? msg : "error";

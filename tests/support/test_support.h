@@ -27,7 +27,7 @@ class TempDir {
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
-// Runs `sql` on the file with the SQLite library itself; throws
+// Runs `sql` on the file (made when missing) with the SQLite library itself; throws
 // std::runtime_error with SQLite's message on failure.
 void RawExec(const std::string& path, const std::string& sql);
 // Rows of a query, each value as text ("NULL" for Null).

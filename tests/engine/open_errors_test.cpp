@@ -1,0 +1,145 @@
+// Bad input: every file the engine refuses gets a clear error naming it, and
+// is left exactly as it was.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/dbengine.h"
+#include "tests/support/test_support.h"
+
+namespace brenquil {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+void MakeValid(const std::string& path) {
+  auto db = DBEngine::Instance().CreateDatabase(path);
+  auto t = db->CreateTableDef("T");
+  t->Fields().Append(t->CreateField("A", dbText, 10));
+  db->TableDefs().Append(t);
+  db->Close();
+}
+
+struct BadFile {
+  const char* name;
+  int number;
+  std::function<void(const std::string&)> make;
+};
+
+TEST(OpenErrors, RefusedFilesAreNamedAndLeftUnchanged) {
+  TempDir dir;
+  std::string valid = dir / "valida.mdb";
+  MakeValid(valid);
+  std::string whole = ReadBytes(valid);
+  const std::vector<BadFile> cases = {
+      {"falta.mdb", err::kFileNotFound, [](const std::string&) {}},
+      {"texto.mdb", err::kUnrecognisedFormat, [](const std::string& p) { WriteBytes(p, "esto no es una base de datos\n"); }},
+      {"vacia.mdb", err::kUnrecognisedFormat, [](const std::string& p) { WriteBytes(p, ""); }},
+      {"truncada.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, whole.substr(0, whole.size() / 2 + 100)); }},
+      {"cabecera.mdb", err::kUnrecognisedFormat, [&](const std::string& p) { WriteBytes(p, whole.substr(0, 50)); }},
+      {"carpeta.mdb", err::kUnrecognisedFormat, [](const std::string& p) { std::filesystem::create_directory(p); }},
+  };
+  for (const auto& c : cases) {
+    std::string path = dir / c.name;
+    c.make(path);
+    std::string before = ReadBytes(path);
+    try {
+      DBEngine::Instance().OpenDatabase(path);
+      ADD_FAILURE() << c.name << " opened";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), c.number) << c.name << ": " << e.Text();
+      EXPECT_NE(e.Text().find(path), std::string::npos) << c.name << " names the file: " << e.Text();
+      EXPECT_EQ(e.Text().rfind(ErrorDescription(c.number), 0), 0u) << c.name << ": " << e.Text();
+    }
+    EXPECT_EQ(ReadBytes(path), before) << c.name << " was changed";
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal")) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << c.name;
+  }
+}
+
+TEST(OpenErrors, ReadOnlyFileOpensButRefusesChanges) {
+  TempDir dir;
+  std::string path = dir / "solo.mdb";
+  MakeValid(path);
+  chmod(path.c_str(), 0444);
+  std::string before = ReadBytes(path);
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  EXPECT_FALSE(db->Updatable());
+  auto t = db->TableDefs()["T"];
+  EXPECT_FALSE(t->Updatable());
+  try {
+    t->Fields().Append(t->CreateField("B", dbLong));
+    ADD_FAILURE() << "a read-only file took a field";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), err::kReadOnly);
+    EXPECT_NE(e.Text().find(path), std::string::npos) << e.Text();
+  }
+  auto rs = db->OpenRecordset("T");
+  rs->AddNew();
+  rs->SetValue("A", std::string("x"));
+  EXPECT_THROW(rs->Update(), Error);
+  db->Close();
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
+TEST(OpenErrors, FileLockedByAnotherProcess) {
+  TempDir dir;
+  std::string path = dir / "bloqueada.mdb";
+  MakeValid(path);
+  test::RawExec(path, "PRAGMA journal_mode = DELETE");
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    // Another program holds an exclusive lock until told to let go.
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.c_str(), &raw);
+    int rc = sqlite3_exec(raw, "BEGIN EXCLUSIVE; INSERT INTO T VALUES ('bloqueo')", nullptr, nullptr, nullptr);
+    char c = rc == SQLITE_OK ? 'y' : 'n';
+    if (write(ready[1], &c, 1) != 1) _exit(2);
+    if (read(release[0], &c, 1) != 1) _exit(2);
+    sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  std::string before = ReadBytes(path);
+  try {
+    DBEngine::Instance().OpenDatabase(path);
+    ADD_FAILURE() << "a locked file opened";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), err::kFileInUse) << e.Text();
+    EXPECT_NE(e.Text().find(path), std::string::npos) << e.Text();
+  }
+  EXPECT_EQ(ReadBytes(path), before);
+  ASSERT_EQ(write(release[1], "x", 1), 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  EXPECT_EQ(db->TableDefs()["T"]->Fields().Count(), 1) << "opens once the lock is gone";
+}
+
+TEST(OpenErrors, CreateDatabaseRefusesAnExistingPath) {
+  TempDir dir;
+  std::string path = dir / "x.mdb";
+  WriteBytes(path, "contenido");
+  try {
+    DBEngine::Instance().CreateDatabase(path);
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), err::kDatabaseExists);
+  }
+  EXPECT_EQ(ReadBytes(path), "contenido");
+}
+
+}  // namespace
+}  // namespace brenquil

@@ -1,0 +1,123 @@
+// Record sets: moving, counting, deleting and adding rows through a record
+// source, and the fields they report.
+#include <gtest/gtest.h>
+
+#include "engine/dbengine.h"
+#include "tests/support/test_support.h"
+
+namespace brenquil {
+namespace {
+
+using test::RawExec;
+using test::RawQuery;
+using test::TempDir;
+
+std::shared_ptr<Database> Catalogue(const std::string& path) {
+  auto db = DBEngine::Instance().CreateDatabase(path);
+  auto t = db->CreateTableDef("indices");
+  for (const char* c : {"nombreind", "tabla", "campo", "unico"}) {
+    auto f = t->CreateField(c, dbText, 255);
+    f->SetAllowZeroLength(true);
+    t->Fields().Append(f);
+  }
+  t->Fields().Append(t->CreateField("orden", dbLong));
+  db->TableDefs().Append(t);
+  return db;
+}
+
+TEST(Recordset, EmptySourceIsAtBothEnds) {
+  TempDir dir;
+  auto db = Catalogue(dir / "c.mdb");
+  auto rs = db->OpenRecordset("indices");
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_EQ(rs->RecordCount(), 0);
+  try {
+    rs->MoveFirst();
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), err::kNoCurrentRecord);
+  }
+  ASSERT_EQ(rs->Fields().Count(), 5);
+  EXPECT_EQ(rs->Fields()[0]->Name(), "nombreind");
+  EXPECT_EQ(rs->Fields()[0]->Type(), dbText);
+  EXPECT_EQ(rs->Fields()[0]->Size(), 255);
+  EXPECT_EQ(rs->Fields()[4]->Type(), dbLong);
+}
+
+TEST(Recordset, WalkDeleteAndCount) {
+  TempDir dir;
+  std::string path = dir / "c.mdb";
+  auto db = Catalogue(path);
+  RawExec(path,
+          "INSERT INTO indices VALUES ('a', 'T1', 'x', 'Verdadero', 1), ('b', 'T1', 'y', 'Falso', 2),"
+          " ('c', 'T2', 'z', 'Falso', 3), ('d', 'O''Brien', 'w', 'Falso', 4)");
+  auto rs = db->OpenRecordset("Select * from indices where tabla = 'T1'");
+  EXPECT_TRUE(rs->Updatable());
+  EXPECT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->RecordCount(), 1) << "only the rows reached so far";
+  rs->MoveLast();
+  EXPECT_EQ(rs->RecordCount(), 2);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Value("nombreind"), "a");
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value(0), "b");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_THROW(rs->MoveNext(), Error);
+
+  // The catalogue's emptying loop: delete, then move on while not at end.
+  auto all = db->OpenRecordset("indices");
+  all->MoveFirst();
+  while (!all->Eof()) {
+    all->Delete();
+    if (!all->Eof()) all->MoveNext();
+  }
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM indices")[0][0], "0");
+  auto quoted = db->OpenRecordset("Select * from indices where tabla = 'O''Brien'");
+  EXPECT_TRUE(quoted->Eof());
+}
+
+TEST(Recordset, AddNewStoresTheGivenTexts) {
+  TempDir dir;
+  std::string path = dir / "c.mdb";
+  auto db = Catalogue(path);
+  auto rs = db->OpenRecordset("indices");
+  rs->AddNew();
+  rs->SetValue("nombreind", std::string("PrimaryKey"));
+  rs->SetValue("tabla", std::string("Año"));
+  rs->SetValue("unico", std::string(""));
+  rs->SetValue("orden", std::string(""));
+  rs->Update();
+  EXPECT_FALSE(rs->EditingNew());
+  auto rows = RawQuery(path, "SELECT nombreind, tabla, campo, unico, orden FROM indices");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"PrimaryKey", "Año", "NULL", "", "NULL"}));
+  EXPECT_THROW(rs->Update(), Error) << "Update without AddNew";
+  EXPECT_THROW(rs->SetValue("noexiste", std::string("x")), Error);
+}
+
+TEST(Recordset, SourcesThatAreNotOneTableAreReadOnly) {
+  TempDir dir;
+  std::string path = dir / "c.mdb";
+  auto db = Catalogue(path);
+  RawExec(path, "INSERT INTO indices VALUES ('a', 'T1', 'x', 'Verdadero', 1)");
+  auto rs = db->OpenRecordset("SELECT tabla, count(*) AS n FROM indices GROUP BY tabla");
+  EXPECT_FALSE(rs->Updatable());
+  EXPECT_EQ(rs->Fields()[0]->Type(), dbText) << "a column of a table keeps its field's type";
+  EXPECT_EQ(rs->Value("n"), "1");
+  EXPECT_THROW(rs->Delete(), Error);
+  struct Bad { const char* source; int number; };
+  for (Bad bad : {Bad{"NoHay", err::kInputNotFound}, Bad{"Select * from NoHay", err::kInputNotFound},
+                  Bad{"Select * from ", err::kInvalidSql}, Bad{"Select * from mi tabla", err::kInputNotFound}, Bad{"Select * from T where", err::kInvalidSql}}) {
+    try {
+      db->OpenRecordset(bad.source);
+      ADD_FAILURE() << bad.source;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Number(), bad.number) << bad.source << ": " << e.Text();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brenquil

@@ -1,0 +1,147 @@
+// Relations are enforced on the data for every SQLite writer, unless flagged
+// not enforced; queries are stored exactly and SELECTs are views.
+#include <gtest/gtest.h>
+
+#include "engine/dbengine.h"
+#include "tests/support/test_support.h"
+
+namespace brenquil {
+namespace {
+
+using test::RawExec;
+using test::RawQuery;
+using test::TempDir;
+
+int NumberOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+std::shared_ptr<Database> ParentChild(const std::string& path) {
+  auto db = DBEngine::Instance().CreateDatabase(path);
+  auto p = db->CreateTableDef("Padres");
+  p->Fields().Append(p->CreateField("Serie", dbText, 5));
+  p->Fields().Append(p->CreateField("Num", dbLong));
+  db->TableDefs().Append(p);
+  auto c = db->CreateTableDef("Hijos");
+  c->Fields().Append(c->CreateField("Id", dbLong));
+  c->Fields().Append(c->CreateField("PSerie", dbText, 5));
+  c->Fields().Append(c->CreateField("PNum", dbLong));
+  db->TableDefs().Append(c);
+  RawExec(path, "INSERT INTO Padres VALUES ('A', 1), ('A', 2); INSERT INTO Hijos VALUES (1, 'A', 1), (2, NULL, 7)");
+  return db;
+}
+
+std::shared_ptr<Relation> TwoPairs(Database& db, const std::string& name, long attributes) {
+  auto r = db.CreateRelation(name, "Padres", "Hijos", attributes);
+  for (auto [n, f] : {std::pair{"Serie", "PSerie"}, std::pair{"Num", "PNum"}}) {
+    auto field = r->CreateField(n);
+    field->SetForeignName(f);
+    r->Fields().Append(field);
+  }
+  return r;
+}
+
+TEST(RelationEnforcement, OrphansAndReferencedRowsAreRefusedForAnyWriter) {
+  TempDir dir;
+  std::string path = dir / "r.mdb";
+  auto db = ParentChild(path);
+  db->Relations().Append(TwoPairs(*db, "PadresHijos", 0));
+  auto stored = db->Relations()["PadresHijos"];
+  ASSERT_EQ(stored->Fields().Count(), 2);
+  EXPECT_EQ(stored->Fields()[1]->ForeignName(), "PNum");
+  EXPECT_THROW(RawExec(path, "INSERT INTO Hijos VALUES (3, 'A', 9)"), std::runtime_error);
+  RawExec(path, "INSERT INTO Hijos VALUES (4, 'A', NULL)");  // a key not all set needs no parent
+  EXPECT_THROW(RawExec(path, "DELETE FROM Padres WHERE Num = 1"), std::runtime_error);
+  EXPECT_THROW(RawExec(path, "UPDATE Padres SET Num = 5 WHERE Num = 1"), std::runtime_error);
+  RawExec(path, "DELETE FROM Padres WHERE Num = 2");  // no children
+  auto rs = db->OpenRecordset("Hijos");
+  rs->AddNew();
+  rs->SetValue("Id", std::string("5"));
+  rs->SetValue("PSerie", std::string("Z"));
+  rs->SetValue("PNum", std::string("1"));
+  EXPECT_EQ(NumberOf([&] { rs->Update(); }), err::kRelatedRecordRequired);
+  db->Relations().Delete("PadresHijos");
+  RawExec(path, "INSERT INTO Hijos VALUES (3, 'A', 9)");  // no longer enforced
+}
+
+TEST(RelationEnforcement, CascadesFollowTheFlags) {
+  TempDir dir;
+  std::string path = dir / "r.mdb";
+  auto db = ParentChild(path);
+  db->Relations().Append(TwoPairs(*db, "Cascada", dbRelationDeleteCascade | dbRelationUpdateCascade));
+  RawExec(path, "UPDATE Padres SET Num = 10 WHERE Num = 1");
+  EXPECT_EQ(RawQuery(path, "SELECT PNum FROM Hijos WHERE Id = 1")[0][0], "10");
+  RawExec(path, "DELETE FROM Padres WHERE Num = 10");
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM Hijos WHERE Id = 1")[0][0], "0");
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM Hijos")[0][0], "1") << "the row without a key stays";
+}
+
+TEST(RelationEnforcement, AppendIsRefusedWhenItCannotHold) {
+  TempDir dir;
+  std::string path = dir / "r.mdb";
+  auto db = ParentChild(path);
+  RawExec(path, "INSERT INTO Hijos VALUES (9, 'Q', 3)");  // an orphan
+  struct Case { const char* what; int number; std::function<std::shared_ptr<Relation>()> make; };
+  const std::vector<Case> cases = {
+      {"orphan rows", err::kRelatedRecordRequired, [&] { return TwoPairs(*db, "R", 0); }},
+      {"missing table", err::kObjectNotFound, [&] {
+         auto r = db->CreateRelation("R", "NoHay", "Hijos", 0);
+         auto f = r->CreateField("Num");
+         f->SetForeignName("PNum");
+         r->Fields().Append(f);
+         return r;
+       }},
+      {"missing field", err::kItemNotFound, [&] {
+         auto r = db->CreateRelation("R", "Padres", "Hijos", 0);
+         auto f = r->CreateField("Num");
+         f->SetForeignName("NoHay");
+         r->Fields().Append(f);
+         return r;
+       }},
+      {"no fields", err::kRelationNoFields, [&] { return db->CreateRelation("R", "Padres", "Hijos", 0); }},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NumberOf([&] { db->Relations().Append(c.make()); }), c.number) << c.what;
+  EXPECT_EQ(db->Relations().Count(), 0);
+  db->Relations().Append(TwoPairs(*db, "NoForzada", dbRelationDontEnforce | 0x40000000));
+  EXPECT_EQ(db->Relations()["NoForzada"]->Attributes(), dbRelationDontEnforce | 0x40000000);
+  EXPECT_EQ(NumberOf([&] { db->Relations().Append(TwoPairs(*db, "NoForzada", 2)); }), err::kObjectExists);
+  RawExec(path, "INSERT INTO Hijos VALUES (10, 'Q', 4)");  // not enforced
+  // A relation never blocks deleting an index.
+  auto t = db->TableDefs()["Padres"];
+  auto i = t->CreateIndex("PorNum");
+  i->Fields().Append(i->CreateField("Num"));
+  t->Indexes().Append(i);
+  db->TableDefs()["Padres"]->Indexes().Delete("PorNum");
+}
+
+TEST(StoredQueries, TextIsKeptExactlyAndSelectsRun) {
+  TempDir dir;
+  std::string path = dir / "q.mdb";
+  auto db = ParentChild(path);
+  const std::string text = "SELECT Num -- el número\r\nFROM Padres\r\nWHERE Serie = 'A'\nORDER BY Num";
+  db->QueryDefs().Append(db->CreateQueryDef("Numeros", text));
+  db->QueryDefs().Append(db->CreateQueryDef("Vacia", ""));
+  db->QueryDefs().Append(db->CreateQueryDef("Borrado", "DELETE FROM Hijos WHERE Id > 100"));
+  db->Close();
+  auto again = DBEngine::Instance().OpenDatabase(path);
+  ASSERT_EQ(again->QueryDefs().Count(), 3);
+  EXPECT_EQ(again->QueryDefs()["Numeros"]->SQL(), text);
+  EXPECT_EQ(again->QueryDefs()["Vacia"]->SQL(), "");
+  EXPECT_EQ(RawQuery(path, "SELECT * FROM Numeros"), (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+  auto rs = again->OpenRecordset("Numeros");
+  EXPECT_FALSE(rs->Updatable());
+  EXPECT_EQ(rs->Value(0), "1");
+  again->QueryDefs().Delete("Numeros");
+  EXPECT_THROW(RawQuery(path, "SELECT * FROM Numeros"), std::runtime_error);
+  EXPECT_EQ(NumberOf([&] { again->QueryDefs().Delete("Numeros"); }), err::kItemNotFound);
+  EXPECT_EQ(NumberOf([&] { again->QueryDefs().Append(again->CreateQueryDef("Padres", "SELECT 1")); }),
+            err::kObjectExists);
+}
+
+}  // namespace
+}  // namespace brenquil

@@ -1,0 +1,272 @@
+// Changing the stored object model: fields, indexes, errors with their
+// numbers, names no statement can be broken by, and files made by sqlite3.
+#include <gtest/gtest.h>
+
+#include "engine/dbengine.h"
+#include "tests/support/test_support.h"
+
+namespace brenquil {
+namespace {
+
+using test::RawExec;
+using test::RawQuery;
+using test::TempDir;
+
+int NumberOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+std::shared_ptr<Database> OneTable(const std::string& path, const std::string& table) {
+  auto db = DBEngine::Instance().CreateDatabase(path);
+  auto t = db->CreateTableDef(table);
+  t->Fields().Append(t->CreateField("Nombre", dbText, 30));
+  db->TableDefs().Append(t);
+  return db;
+}
+
+TEST(Schema, RefusalsCarryTheirNumbersAndStoreNothing) {
+  TempDir dir;
+  auto db = OneTable(dir / "a.mdb", "T");
+  auto t = db->TableDefs()["T"];
+  struct Case { const char* what; int number; std::function<void()> action; };
+  const std::vector<Case> cases = {
+      {"table without fields", err::kNoFields, [&] { db->TableDefs().Append(db->CreateTableDef("Vacia")); }},
+      {"table that exists", err::kTableExists, [&] {
+         auto again = db->CreateTableDef("T");
+         again->Fields().Append(again->CreateField("X", dbLong));
+         db->TableDefs().Append(again);
+       }},
+      {"table name in other case", err::kTableExists, [&] {
+         auto again = db->CreateTableDef("t");
+         again->Fields().Append(again->CreateField("X", dbLong));
+         db->TableDefs().Append(again);
+       }},
+      {"field that exists", err::kFieldExists, [&] { t->Fields().Append(t->CreateField("Nombre", dbLong)); }},
+      {"unknown type", err::kInvalidFieldType, [&] { t->Fields().Append(t->CreateField("Raro", 99)); }},
+      {"type that is not a number", err::kConversion, [&] { t->CreateField("X", "diez", "5"); }},
+      {"text too long", err::kInvalidOperation, [&] { t->Fields().Append(t->CreateField("Largo", dbText, 300)); }},
+      {"absent name", err::kItemNotFound, [&] { db->TableDefs()["NoEsta"]; }},
+      {"absent position", err::kItemNotFound, [&] { t->Fields()[5]; }},
+      {"delete absent field", err::kItemNotFound, [&] { t->Fields().Delete("NoEsta"); }},
+      {"delete absent index", err::kItemNotFound, [&] { t->Indexes().Delete("NoEsta"); }},
+      {"index without fields", err::kNoFields, [&] { t->Indexes().Append(t->CreateIndex("Vacio")); }},
+      {"index on absent field", err::kItemNotFound, [&] {
+         auto i = t->CreateIndex("Malo");
+         i->Fields().Append(i->CreateField("NoEsta"));
+         t->Indexes().Append(i);
+       }},
+      {"query that does not parse", err::kInvalidSql, [&] {
+         db->QueryDefs().Append(db->CreateQueryDef("Mala", "SELEC * FROM T"));
+       }},
+      {"two statements in one query", err::kInvalidSql, [&] {
+         db->QueryDefs().Append(db->CreateQueryDef("Dos", "SELECT 1; DELETE FROM T"));
+       }},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NumberOf(c.action), c.number) << c.what;
+  std::vector<std::string> tables;
+  for (auto& x : db->TableDefs())
+    if (x->Name().rfind("MSys", 0) != 0) tables.push_back(x->Name());
+  EXPECT_EQ(tables, std::vector<std::string>{"T"});
+  EXPECT_EQ(db->TableDefs()["T"]->Fields().Count(), 1);
+  EXPECT_EQ(db->TableDefs()["T"]->Indexes().Count(), 0);
+  EXPECT_EQ(db->QueryDefs().Count(), 0);
+}
+
+TEST(Schema, IndexNamesBelongToTheirTable) {
+  TempDir dir;
+  auto db = OneTable(dir / "a.mdb", "Uno");
+  auto dos = db->CreateTableDef("Dos");
+  dos->Fields().Append(dos->CreateField("Nombre", dbText, 30));
+  db->TableDefs().Append(dos);
+  for (const char* table : {"Uno", "Dos"}) {
+    auto t = db->TableDefs()[table];
+    auto i = t->CreateIndex("PrimaryKey");
+    i->SetPrimary(true);
+    i->Fields().Append(i->CreateField("Nombre"));
+    t->Indexes().Append(i);
+  }
+  auto again = db->TableDefs()["Uno"]->CreateIndex("PrimaryKey");
+  again->Fields().Append(again->CreateField("Nombre"));
+  EXPECT_EQ(NumberOf([&] { db->TableDefs()["Uno"]->Indexes().Append(again); }), err::kIndexExists);
+  auto second = db->TableDefs()["Uno"]->CreateIndex("Otra");
+  second->SetPrimary(true);
+  second->Fields().Append(second->CreateField("Nombre"));
+  EXPECT_EQ(NumberOf([&] { db->TableDefs()["Uno"]->Indexes().Append(second); }), err::kPrimaryKeyExists);
+  db->TableDefs()["Uno"]->Indexes().Delete("PrimaryKey");
+  EXPECT_EQ(db->TableDefs()["Uno"]->Indexes().Count(), 0);
+  EXPECT_EQ(db->TableDefs()["Dos"]->Indexes().Count(), 1);
+}
+
+TEST(Schema, UniqueIndexIsEnforcedAndRefusedOverDuplicates) {
+  TempDir dir;
+  std::string path = dir / "a.mdb";
+  auto db = OneTable(path, "T");
+  RawExec(path, "INSERT INTO T VALUES ('a'), ('a')");
+  auto t = db->TableDefs()["T"];
+  auto u = t->CreateIndex("Unico");
+  u->SetUnique(true);
+  u->Fields().Append(u->CreateField("Nombre"));
+  EXPECT_EQ(NumberOf([&] { t->Indexes().Append(u); }), err::kDuplicateValue);
+  EXPECT_EQ(t->Indexes().Count(), 0);
+  RawExec(path, "DELETE FROM T");
+  auto v = t->CreateIndex("Unico");
+  v->SetUnique(true);
+  v->Fields().Append(v->CreateField("Nombre"));
+  t->Indexes().Append(v);
+  auto rs = db->OpenRecordset("T");
+  for (int i = 0; i < 2; ++i) {
+    rs->AddNew();
+    rs->SetValue("Nombre", std::string("b"));
+    if (i == 0) rs->Update();
+  }
+  EXPECT_EQ(NumberOf([&] { rs->Update(); }), err::kDuplicateValue);
+  auto plan = RawQuery(path, "EXPLAIN QUERY PLAN SELECT * FROM T WHERE Nombre = 'b'");
+  EXPECT_NE(plan[0].back().find("INDEX"), std::string::npos) << plan[0].back();
+}
+
+TEST(Schema, ZeroLengthTextOnlyWhereAllowed) {
+  TempDir dir;
+  std::string path = dir / "a.mdb";
+  auto db = DBEngine::Instance().CreateDatabase(path);
+  auto t = db->CreateTableDef("T");
+  t->Fields().Append(t->CreateField("Estricto", dbText, 10));
+  auto open = t->CreateField("Libre", dbMemo);
+  open->SetAllowZeroLength(true);
+  t->Fields().Append(open);
+  db->TableDefs().Append(t);
+  auto later = db->TableDefs()["T"]->CreateField("Nuevo", dbText, 10);
+  db->TableDefs()["T"]->Fields().Append(later);
+  auto rs = db->OpenRecordset("T");
+  for (const char* column : {"Estricto", "Nuevo"}) {
+    rs->AddNew();
+    rs->SetValue(column, std::string());
+    EXPECT_EQ(NumberOf([&] { rs->Update(); }), err::kZeroLength) << column;
+    rs->CancelUpdate();
+  }
+  rs->AddNew();
+  rs->SetValue("Libre", std::string());
+  rs->Update();
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM T WHERE Libre = ''")[0][0], "1");
+  EXPECT_THROW(RawExec(path, "INSERT INTO T (Estricto) VALUES ('')"), std::runtime_error)
+      << "other SQLite programs are held to it too";
+}
+
+TEST(Schema, CounterAddedToATableWithRowsNumbersThem) {
+  TempDir dir;
+  std::string path = dir / "a.mdb";
+  auto db = OneTable(path, "trabajos");
+  RawExec(path, "INSERT INTO trabajos VALUES ('uno'), ('dos'), ('tres')");
+  auto clave = db->TableDefs()["trabajos"]->CreateField("clave", dbLong);
+  clave->SetAttributes(dbAutoIncrField);
+  db->TableDefs()["trabajos"]->Fields().Append(clave);
+  EXPECT_EQ(db->TableDefs()["trabajos"]->Fields()["clave"]->Attributes(), dbAutoIncrField);
+  RawExec(path, "INSERT INTO trabajos (Nombre) VALUES ('cuatro')");
+  auto rows = RawQuery(path, "SELECT Nombre, clave FROM trabajos ORDER BY rowid");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"uno", "1"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"tres", "3"}));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{"cuatro", "4"}));
+}
+
+TEST(Schema, NamesWithQuotesBlanksAndAccentsWorkEverywhere) {
+  TempDir dir;
+  std::string path = dir / "nombres raros.mdb";
+  const std::string table = "Año \"x\" [y] O'Brien; DROP TABLE T";
+  const std::string field = "Dirección 'de' \"envío\"";
+  auto db = DBEngine::Instance().CreateDatabase(path);
+  auto t = db->CreateTableDef(table);
+  t->Fields().Append(t->CreateField(field, dbText, 20));
+  t->Fields().Append(t->CreateField("Código", dbLong));
+  db->TableDefs().Append(t);
+  auto stored = db->TableDefs()[table];
+  auto i = stored->CreateIndex("Índice 'único'");
+  i->Fields().Append(i->CreateField(field));
+  stored->Indexes().Append(i);
+  auto other = db->CreateTableDef("Otra'tabla");
+  other->Fields().Append(other->CreateField("Código", dbLong));
+  db->TableDefs().Append(other);
+  auto r = db->CreateRelation("Rel 'con' \"comillas\"", "Otra'tabla", table, 0);
+  auto f = r->CreateField("Código");
+  f->SetForeignName("Código");
+  r->Fields().Append(f);
+  db->Relations().Append(r);
+  db->QueryDefs().Append(db->CreateQueryDef("Consulta \"rara\"", "SELECT * FROM \"Otra'tabla\""));
+  db->Close();
+
+  auto again = DBEngine::Instance().OpenDatabase(path);
+  auto t2 = again->TableDefs()[table];
+  EXPECT_EQ(t2->Fields()[0]->Name(), field);
+  EXPECT_EQ(t2->Indexes()["Índice 'único'"]->Fields()[0]->Name(), field);
+  EXPECT_EQ(again->Relations()["Rel 'con' \"comillas\""]->ForeignTable(), table);
+  EXPECT_EQ(again->QueryDefs().Count(), 1);
+  auto rs = again->OpenRecordset("Select * from \"" + std::string("Año \"\"x\"\" [y] O'Brien; DROP TABLE T") + "\"");
+  EXPECT_TRUE(rs->Updatable());
+  EXPECT_EQ(rs->Fields()[0]->Name(), field);
+  again->TableDefs()[table]->Fields().Append(again->TableDefs()[table]->CreateField("Más", dbMemo));
+  EXPECT_EQ(test::RawColumns(path, table).back(), "Más");
+}
+
+TEST(Schema, FileMadeBySqlite3ShowsItsObjects) {
+  TempDir dir;
+  std::string path = dir / "shell.mdb";
+  RawExec(path,
+          "CREATE TABLE clientes (id INTEGER PRIMARY KEY, nombre VARCHAR(40) NOT NULL, notas TEXT,"
+          " saldo REAL, alta DATE, activo BOOLEAN, foto BLOB, codigo CHAR(5) UNIQUE);"
+          "CREATE TABLE pedidos (num INTEGER, cliente INTEGER REFERENCES clientes(id) ON DELETE CASCADE,"
+          " importe NUMERIC, PRIMARY KEY (num));"
+          "CREATE INDEX pedidos_cliente ON pedidos (cliente DESC, importe);"
+          "CREATE VIEW grandes AS SELECT * FROM pedidos WHERE importe > 100;");
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  auto c = db->TableDefs()["clientes"];
+  struct Expect { const char* name; int type; long size; };
+  const Expect fields[] = {{"id", dbLong, 4},      {"nombre", dbText, 40},    {"notas", dbMemo, 0},
+                           {"saldo", dbDouble, 8}, {"alta", dbDate, 8},       {"activo", dbBoolean, 1},
+                           {"foto", dbLongBinary, 0}, {"codigo", dbChar, 5}};
+  ASSERT_EQ(c->Fields().Count(), 8);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(c->Fields()[i]->Name(), fields[i].name);
+    EXPECT_EQ(c->Fields()[i]->Type(), fields[i].type) << fields[i].name;
+    EXPECT_EQ(c->Fields()[i]->Size(), fields[i].size) << fields[i].name;
+  }
+  EXPECT_TRUE(c->Fields()["nombre"]->Required());
+  EXPECT_EQ(c->Fields()["id"]->Attributes() & dbAutoIncrField, dbAutoIncrField);
+  ASSERT_EQ(c->Indexes().Count(), 2);
+  EXPECT_EQ(c->Indexes()[0]->Name(), "PrimaryKey");
+  EXPECT_TRUE(c->Indexes()[0]->Primary());
+  EXPECT_TRUE(c->Indexes()[1]->Unique());
+  auto p = db->TableDefs()["pedidos"];
+  EXPECT_TRUE(p->Indexes()["PrimaryKey"]->Primary());
+  auto idx = p->Indexes()["pedidos_cliente"];
+  ASSERT_EQ(idx->Fields().Count(), 2);
+  EXPECT_TRUE(idx->Fields()[0]->Descending());
+  EXPECT_FALSE(idx->Unique());
+  ASSERT_EQ(db->Relations().Count(), 1);
+  auto r = db->Relations()[0];
+  EXPECT_EQ(r->Table(), "clientes");
+  EXPECT_EQ(r->ForeignTable(), "pedidos");
+  EXPECT_EQ(r->Attributes(), dbRelationDeleteCascade);
+  EXPECT_EQ(r->Fields()[0]->Name(), "id");
+  EXPECT_EQ(r->Fields()[0]->ForeignName(), "cliente");
+  ASSERT_EQ(db->QueryDefs().Count(), 1);
+  EXPECT_EQ(db->QueryDefs()[0]->Name(), "grandes");
+  EXPECT_EQ(db->QueryDefs()[0]->SQL(), "SELECT * FROM pedidos WHERE importe > 100");
+
+  // Deleting what SQLite keeps inside the table rebuilds it, rows kept.
+  RawExec(path, "INSERT INTO clientes (id, nombre) VALUES (1, 'Ana'); INSERT INTO pedidos VALUES (10, 1, 5)");
+  db->Relations().Delete(r->Name());
+  EXPECT_EQ(db->Relations().Count(), 0);
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM pragma_foreign_key_list('pedidos')")[0][0], "0");
+  EXPECT_EQ(RawQuery(path, "SELECT num, cliente FROM pedidos")[0], (std::vector<std::string>{"10", "1"}));
+  EXPECT_EQ(db->TableDefs()["pedidos"]->Indexes().Count(), 2) << "indexes kept";
+  db->TableDefs()["clientes"]->Indexes().Delete("PrimaryKey");
+  EXPECT_EQ(db->TableDefs()["clientes"]->Indexes().Count(), 1);
+  EXPECT_EQ(RawQuery(path, "SELECT nombre FROM clientes WHERE id = 1")[0][0], "Ana");
+}
+
+}  // namespace
+}  // namespace brenquil
