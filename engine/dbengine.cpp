@@ -95,16 +95,67 @@ DBEngine& DBEngine::Instance() {
   return engine;
 }
 
+namespace {
+constexpr size_t kMaxIdle = 6;
+
+bool Idle(const std::shared_ptr<detail::Connection>& c) { return c.use_count() == 1; }
+}  // namespace
+
 std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
   std::string key = Key(path);
+  struct stat st {};
+  bool exists = ::stat(path.c_str(), &st) == 0;
+  bool read_only = !exists || (st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
   if (auto it = open_.find(key); it != open_.end()) {
-    if (auto connection = it->second.lock()) return connection;
+    Entry& e = it->second;
+    // A connection in use is shared as it is; an idle one only while the file
+    // is still the same file with the same write permission.
+    if (!Idle(e.connection) || (exists && e.device == st.st_dev && e.inode == st.st_ino &&
+                                e.read_only == read_only)) {
+      e.last_used = ++uses_;
+      return e.connection;
+    }
     open_.erase(it);
   }
   CheckFile(path);
   auto connection = OpenConnection(path, false);
-  open_[key] = connection;
+  open_[key] = Entry{connection, st.st_dev, st.st_ino, connection->ReadOnly(), ++uses_};
+  TrimIdle();
   return connection;
+}
+
+void DBEngine::TrimIdle() {
+  size_t idle = 0;
+  for (auto& [k, e] : open_) idle += Idle(e.connection) ? 1 : 0;
+  while (idle > kMaxIdle) {
+    auto oldest = open_.end();
+    for (auto it = open_.begin(); it != open_.end(); ++it)
+      if (Idle(it->second.connection) && (oldest == open_.end() || it->second.last_used < oldest->second.last_used))
+        oldest = it;
+    open_.erase(oldest);
+    --idle;
+  }
+}
+
+void DBEngine::CloseIdle() {
+  for (auto it = open_.begin(); it != open_.end();) {
+    if (Idle(it->second.connection))
+      it = open_.erase(it);
+    else
+      ++it;
+  }
+}
+
+void DBEngine::Release(const std::string& path) {
+  auto it = open_.find(Key(path));
+  if (it == open_.end()) return;
+  if (Idle(it->second.connection)) {
+    open_.erase(it);
+  } else {
+    // Still in use: write what the log holds into the file itself.
+    sqlite3_wal_checkpoint_v2(it->second.connection->Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+                              nullptr);
+  }
 }
 
 std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
@@ -117,7 +168,10 @@ std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
   auto connection = OpenConnection(path, true);
   // Every new file starts with the engine's own tables.
   connection->Atomically([&] { connection->EnsureSystemTables(); });
-  open_[Key(path)] = connection;
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  open_[Key(path)] = Entry{connection, st.st_dev, st.st_ino, false, ++uses_};
+  TrimIdle();
   return std::make_shared<Database>(path, connection);
 }
 

@@ -32,9 +32,25 @@ class DBEngine {
   // Engine side: the shared connection for `path`, opened when none is open.
   std::shared_ptr<detail::Connection> Connect(const std::string& path);
 
+  // A file released by every Database stays open for a while (up to a few
+  // files), so the steps that open the same pair again and again do not pay
+  // for it each time. CloseIdle closes them all, writing every change into
+  // the database file itself; the front ends call it after each operation,
+  // and a file about to be copied is released with Release.
+  void CloseIdle();
+  void Release(const std::string& path);
+
  private:
   DBEngine() = default;
-  std::map<std::string, std::weak_ptr<detail::Connection>> open_;
+  struct Entry {
+    std::shared_ptr<detail::Connection> connection;
+    unsigned long long device = 0, inode = 0;
+    bool read_only = false;
+    unsigned long long last_used = 0;
+  };
+  void TrimIdle();
+  std::map<std::string, Entry> open_;
+  unsigned long long uses_ = 0;
 };
 
 }  // namespace brenquil

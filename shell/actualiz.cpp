@@ -1,5 +1,6 @@
 #include "shell/actualiz.h"
 
+#include "engine/dbengine.h"
 #include "fields/field_listing.h"
 #include "fields/field_reconciliation.h"
 #include "fields/sample_fields.h"
@@ -175,10 +176,14 @@ void Actualiz::Form_Activate() {
 std::optional<Error> Actualiz::Press(int number) {
   for (const auto& b : kButtons) {
     if (b.number != number) continue;
+    // Files the operation left open are closed when it ends, so every
+    // change is in the database files themselves between operations.
     try {
       (this->*b.operation)();
+      DBEngine::Instance().CloseIdle();
       return std::nullopt;
     } catch (const Error& error) {
+      DBEngine::Instance().CloseIdle();
       JournalError(*this, Command[number].Operation(), error);
       return error;
     }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/dbengine.h"
 #include "engine/error.h"
 
 namespace brenquil {
@@ -104,6 +105,8 @@ bool NameTakenInFolder(const std::string& folder, const std::string& name) {
 void CopyDatabaseFile(const std::string& from, const std::string& to) {
   std::error_code ec;
   if (!fs::exists(from, ec)) throw MakeError(err::kFileMissing, "'" + from + "'");
+  // What the engine still holds of the source goes into the file first.
+  DBEngine::Instance().Release(from);
   if (fs::exists(to, ec)) throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
   fs::path target(to);
   fs::path temp = target.parent_path() / ("." + target.filename().string() + ".copia-" +
