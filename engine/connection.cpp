@@ -270,6 +270,13 @@ Connection::Connection(sqlite3* db, std::string path, bool read_only)
 
 Connection::~Connection() { sqlite3_close_v2(db_); }
 
+void Connection::Unlease() {
+  if (--leases_ == 0 && !read_only_)
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
+void Connection::Abandon() { sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }
+
 Error Connection::Fail(int rc, const std::string& context) const {
   std::string message = db_ ? sqlite3_errmsg(db_) : "";
   int extended = db_ ? sqlite3_extended_errcode(db_) : rc;

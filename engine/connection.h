@@ -152,6 +152,15 @@ class Connection {
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
   void Touched() { ++local_changes_; Invalidate(); }
+  // Users holding the connection (Database objects, record sets, objects
+  // taken from them). When the last one goes, what the log holds is written
+  // into the database file, so a file nobody holds is whole by itself.
+  void Lease() { ++leases_; }
+  void Unlease();
+  int Leases() const { return leases_; }
+  // Closing will not write into the file (it may no longer be ours).
+  void Abandon();
+
   // Creates the engine's MSys tables that are missing.
   void EnsureSystemTables();
 
@@ -186,6 +195,7 @@ class Connection {
   bool queries_loaded_ = false;
   std::vector<QueryInfo> queries_;
   bool system_tables_ = false;
+  int leases_ = 0;
 };
 
 // Type code and size DAO would give a column declared as `declared`.

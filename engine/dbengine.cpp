@@ -98,7 +98,19 @@ DBEngine& DBEngine::Instance() {
 namespace {
 constexpr size_t kMaxIdle = 6;
 
-bool Idle(const std::shared_ptr<detail::Connection>& c) { return c.use_count() == 1; }
+bool Idle(const std::shared_ptr<detail::Connection>& c) { return c->Leases() == 0; }
+
+// What a user gets: the shared connection, counted as one lease until the
+// last copy goes.
+std::shared_ptr<detail::Connection> Leased(const std::shared_ptr<detail::Connection>& c) {
+  struct Lease {
+    std::shared_ptr<detail::Connection> connection;
+    explicit Lease(std::shared_ptr<detail::Connection> c) : connection(std::move(c)) { connection->Lease(); }
+    ~Lease() { connection->Unlease(); }
+  };
+  auto lease = std::make_shared<Lease>(c);
+  return std::shared_ptr<detail::Connection>(lease, lease->connection.get());
+}
 }  // namespace
 
 std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
@@ -110,18 +122,28 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
     Entry& e = it->second;
     // A connection in use is shared as it is; an idle one only while the file
     // is still the same file with the same write permission.
-    if (!Idle(e.connection) || (exists && e.device == st.st_dev && e.inode == st.st_ino &&
-                                e.read_only == read_only)) {
-      e.last_used = ++uses_;
-      return e.connection;
+    bool same = exists && e.device == st.st_dev && e.inode == st.st_ino && e.read_only == read_only;
+    if (same && Idle(e.connection)) {
+      // Another program may have rewritten the file in place meanwhile.
+      try {
+        CheckFile(path);
+      } catch (const Error&) {
+        same = false;
+      }
     }
+    if (!Idle(e.connection) || same) {
+      e.last_used = ++uses_;
+      return Leased(e.connection);
+    }
+    e.connection->Abandon();
     open_.erase(it);
   }
   CheckFile(path);
   auto connection = OpenConnection(path, false);
   open_[key] = Entry{connection, st.st_dev, st.st_ino, connection->ReadOnly(), ++uses_};
+  auto leased = Leased(connection);
   TrimIdle();
-  return connection;
+  return leased;
 }
 
 void DBEngine::TrimIdle() {
@@ -171,8 +193,9 @@ std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
   open_[Key(path)] = Entry{connection, st.st_dev, st.st_ino, false, ++uses_};
+  auto leased = Leased(connection);
   TrimIdle();
-  return std::make_shared<Database>(path, connection);
+  return std::make_shared<Database>(path, leased);
 }
 
 }  // namespace brenquil

@@ -113,6 +113,11 @@ Actualiz::Actualiz(Paths paths, std::optional<std::string> data_folder)
   Dir1.OnChange([this] { Dir1_Change(); });
 }
 
+Actualiz::~Actualiz() {
+  for (DataControl* data : {&Data1, &Data2, &Data3, &Data4, &Data5}) data->Close();
+  DBEngine::Instance().CloseIdle();
+}
+
 void Actualiz::SetMousePointer(int pointer) {
   mouse_pointer_ = pointer;
   if (pointer_observer_) pointer_observer_(pointer);

@@ -27,6 +27,8 @@ class Actualiz {
   // `paths` gives the home folder; `data_folder`, when set, replaces the
   // default data folder that activation points the folder list at.
   explicit Actualiz(Paths paths, std::optional<std::string> data_folder = {});
+  // Closing the window closes every file its controls hold.
+  ~Actualiz();
   Actualiz(const Actualiz&) = delete;
   Actualiz& operator=(const Actualiz&) = delete;
 

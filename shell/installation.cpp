@@ -104,6 +104,8 @@ std::vector<std::string> SetupInstallation(const std::string& home) {
     MakeSample(paths.SampleDatabase());
     created.push_back(paths.SampleDatabase());
   }
+  // The new files are closed, so each is whole on disk by itself.
+  DBEngine::Instance().CloseIdle();
   return created;
 }
 

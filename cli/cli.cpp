@@ -1,0 +1,256 @@
+#include "cli/cli.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "cli/progress.h"
+#include "cli/schema_dump.h"
+#include "cli/transform_report.h"
+#include "engine/dbengine.h"
+#include "engine/error.h"
+#include "shell/actualiz.h"
+#include "shell/demo.h"
+#include "shell/inicial.h"
+#include "shell/installation.h"
+#include "shell/paths.h"
+
+namespace brenquil {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the subcommands' options fill; each reads the members it declared.
+struct Options {
+  std::string home;  // empty: the program's folder
+  std::optional<std::string> data;
+  std::string target;  // setup's HOME, demo's DIR, schema's FILE
+  std::string json_file;
+  bool json = false;
+};
+
+struct Io {
+  std::ostream& out;
+  std::ostream& err;
+  bool terminal;
+};
+
+std::string HomeOf(const std::string& home) { return home.empty() ? ProgramFolder() : home; }
+
+void ReportError(Io& io, const Error& error) {
+  io.err << "brenquil-cli: error " << error.Number() << ": " << error.Text() << "\n";
+}
+
+int TerminalWidth() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+// ---- setup
+
+void SetupOptions(CLI::App& app, Options& o) {
+  app.add_option("HOME", o.target, "carpeta de la instalación (por omisión, la del programa)");
+}
+
+int SetupCommand(const Options& o, Io& io) {
+  std::string home = HomeOf(o.target);
+  auto created = SetupInstallation(home);
+  for (const auto& path : created) io.out << "creado " << path << "\n";
+  if (created.empty()) io.out << "nada que hacer: la instalación de " << home << " está completa\n";
+  return kExitOk;
+}
+
+// ---- demo
+
+void DemoOptions(CLI::App& app, Options& o) {
+  app.add_option("DIR", o.target, "carpeta de la demostración (se crea si no existe)")->required();
+}
+
+int DemoCommand(const Options& o, Io& io) {
+  MakeDemo(o.target);
+  io.out << "instalación de demostración: " << DemoHome(o.target) << "\n"
+         << "bases viejas:                " << DemoData(o.target) << "\n"
+         << "para transformarla: brenquil-cli transform --home '" << DemoHome(o.target)
+         << "' --data '" << DemoData(o.target) << "'\n";
+  return kExitOk;
+}
+
+// ---- schema
+
+void SchemaOptions(CLI::App& app, Options& o) {
+  app.add_option("FILE", o.target, "archivo de base de datos")->required();
+  app.add_flag("--json", o.json, "en JSON en lugar de un listado");
+}
+
+int SchemaCommand(const Options& o, Io& io) {
+  auto db = DBEngine::Instance().OpenDatabase(o.target);
+  if (o.json)
+    io.out << SchemaJson(*db).dump(2) << "\n";
+  else
+    PrintSchema(*db, io.out);
+  db->Close();
+  return kExitOk;
+}
+
+// ---- transform
+
+void TransformOptions(CLI::App& app, Options& o) {
+  app.add_option("--home", o.home, "carpeta de la instalación (por omisión, la del programa)")
+      ->type_name("CARPETA");
+  app.add_option_function<std::string>(
+         "--data", [&o](const std::string& folder) { o.data = folder; },
+         "carpeta de las bases viejas (por omisión, \"" + Paths::DefaultDataFolder() +
+             "\" y, si no existe, \"" + Paths::FallbackDataFolder() + "\")")
+      ->type_name("CARPETA");
+  app.add_option("--json", o.json_file, "escribe además el informe en JSON en ARCHIVO")
+      ->type_name("ARCHIVO");
+}
+
+// Start-up as the desktop window does it: Inicial's activation, which shows
+// (activates) the main window. A failure here ends the subcommand.
+std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& o) {
+  try {
+    // The window would fall back to the root for a folder that is not there;
+    // transforming another folder than the one asked for is never wanted.
+    std::error_code ec;
+    if (o.data && !fs::is_directory(*o.data, ec))
+      throw MakeError(err::kPathNotFound, "'" + *o.data + "'");
+    inicial.ShowMain = [&window] { window.Form_Activate(); };
+    inicial.Form_Activate();
+    return std::nullopt;
+  } catch (const Error& error) {
+    return error;
+  }
+}
+
+int TransformCommand(const Options& o, Io& io) {
+  Actualiz window(Paths(HomeOf(o.home)), o.data);
+  Inicial inicial(window);
+  if (auto failure = StartUp(window, inicial, o)) {
+    io.err << "brenquil-cli: la ventana no pudo arrancar\n";
+    ReportError(io, *failure);
+    return kExitFailure;
+  }
+  {
+    ProgressView view(window, io.out,
+                      io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
+                      io.terminal ? TerminalWidth() : 80);
+    // Pressed like the button: an error that reaches it is journaled.
+    window.Press(13);
+    view.Finish();
+  }
+  PrintTransformReport(window, io.out);
+  if (!o.json_file.empty()) {
+    std::ofstream file(o.json_file, std::ios::binary | std::ios::trunc);
+    file << TransformReportJson(window).dump(2) << "\n";
+    file.close();
+    if (!file)
+      throw MakeError(err::kFileAccess, "no se pudo escribir el informe '" + o.json_file + "'");
+  }
+  return window.Journal.Empty() ? kExitOk : kExitJournal;
+}
+
+// ---- the table
+
+struct Subcommand {
+  const char* name;
+  const char* help;
+  void (*options)(CLI::App&, Options&);
+  int (*run)(const Options&, Io&);
+};
+
+const Subcommand kSubcommands[] = {
+    {"setup",
+     "Crea una instalación en HOME: la carpeta modelos, los catálogos indices.mdb, "
+     "relacion.mdb y consulta.mdb y la base de ejemplo Neptuno.mdb. Nunca sobrescribe un "
+     "archivo.",
+     SetupOptions, SetupCommand},
+    {"demo",
+     "Crea una demostración en DIR: DIR/home, una instalación con modelos, y DIR/datos, "
+     "bases viejas a las que faltan tablas, campos, índices, relaciones y consultas de sus "
+     "modelos.",
+     DemoOptions, DemoCommand},
+    {"schema",
+     "Muestra las tablas, campos, índices, relaciones y consultas que el motor ve en FILE.",
+     SchemaOptions, SchemaCommand},
+    {"transform",
+     "Pulsa \"Transformar\": pone cada base vieja de la carpeta de datos al día con su "
+     "modelo, copia los modelos sin base vieja del mismo nombre y muestra el estado, los "
+     "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío.",
+     TransformOptions, TransformCommand},
+};
+
+// CLI11 writes its help in English; the program's texts are Spanish.
+void SpanishHelp(CLI::App& app) {
+  auto formatter = app.get_formatter();
+  for (auto [key, text] : {std::pair{"Usage", "Uso"},
+                           {"OPTIONS", "OPCIONES"},
+                           {"SUBCOMMAND", "ORDEN"},
+                           {"Positionals", "Argumentos"},
+                           {"REQUIRED", "OBLIGATORIO"},
+                           {"TEXT", "TEXTO"}})
+    formatter->label(key, text);
+  app.option_defaults()->group("Opciones");
+  app.set_help_flag("-h,--help", "muestra esta ayuda y termina");
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CLI::App app{
+      "Brenquil pone las bases de datos viejas de una carpeta de datos al día con la "
+      "estructura de sus bases modelo.",
+      "brenquil-cli"};
+  SpanishHelp(app);
+  app.set_version_flag("--version", std::string("brenquil-cli ") + BRENQUIL_VERSION,
+                       "muestra la versión y termina");
+  app.require_subcommand(1);
+  app.footer(
+      "Códigos de salida: 0 hecho; 1 la transformación terminó con errores en su diario; "
+      "2 un error terminó la orden; 64 argumentos incorrectos.");
+
+  Options options;
+  const Subcommand* chosen = nullptr;
+  for (const auto& sub : kSubcommands) {
+    CLI::App* cmd = app.add_subcommand(sub.name, sub.help);
+    cmd->group("Órdenes");
+    cmd->set_help_flag("-h,--help", "muestra esta ayuda y termina");
+    sub.options(*cmd, options);
+    cmd->callback([&chosen, &sub] { chosen = &sub; });
+  }
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
+    err << "brenquil-cli: " << e.what() << "\nAyuda: brenquil-cli --help\n";
+    return kExitUsage;
+  }
+  if (!chosen) return kExitUsage;
+
+  Io io{out, err, &out == &std::cout && isatty(STDOUT_FILENO) == 1};
+  int code = kExitFailure;
+  try {
+    code = chosen->run(options, io);
+  } catch (const Error& error) {
+    ReportError(io, error);
+  } catch (const std::exception& error) {
+    io.err << "brenquil-cli: " << error.what() << "\n";
+  }
+  // The engine keeps released files open for the next operation; a finished
+  // subcommand leaves every change in the database files themselves, so
+  // another program (or the next subcommand of a test) sees finished files.
+  DBEngine::Instance().CloseIdle();
+  return code;
+}
+
+}  // namespace brenquil

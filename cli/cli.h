@@ -1,0 +1,24 @@
+// The command line's core: parses the arguments, runs one subcommand over
+// the same window state the desktop window uses, and writes to the given
+// streams only. main() and the tests both call it.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace brenquil {
+
+// Exit codes: 0 done; 1 a transformation ended with errors in its journal;
+// 2 an error ended the subcommand (start-up failure, unreadable file);
+// 64 the arguments are wrong.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitJournal = 1;
+inline constexpr int kExitFailure = 2;
+inline constexpr int kExitUsage = 64;
+
+// `args` without the program's name. Progress is drawn as bars only when
+// `out` is the process's standard output and that is a terminal.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace brenquil

@@ -1,0 +1,130 @@
+#include "fields/field_reconciliation.h"
+
+#include <string>
+
+#include "engine/dbengine.h"
+#include "engine/field.h"
+#include "shell/actualiz.h"
+#include "shell/ignore_errors.h"
+#include "tables/table_names.h"
+
+namespace brenquil {
+
+namespace {
+
+constexpr const char* kOperation = "Command12_Click";
+
+void SelectRow(ControlArray<ListBox>& lists, int first, int row) {
+  for (int e = first; e < first + 3; ++e) lists[e].SetListIndex(row);
+}
+
+// Selects in List3 the old table named exactly like the model table selected
+// in List2; false when there is none.
+bool SelectNamesake(Actualiz& window) {
+  short olds = window.List3.ListCount();
+  for (short j = 0; j < olds; ++j) {
+    window.List3.SetListIndex(j);
+    if (window.List3.Text() == window.List2.Text()) return true;
+  }
+  return false;
+}
+
+// Table equalisation takes a table that differs only in letter case for the
+// model's, so it creates nothing; this step pairs by exact name and never adds
+// a table's fields to another one. The journal says which table was passed
+// over, and why it may look present.
+Error NoNamesake(Actualiz& window) {
+  std::string detail = "tabla '" + window.List2.Text() + "' sin homónima en " +
+                       window.Text4.Text() + "; no se le añaden campos";
+  for (const auto& old : window.List3.Items())
+    if (SameTableName(old, window.List2.Text()))
+      detail += " ('" + old + "' solo difiere en mayúsculas)";
+  return MakeError(err::kObjectNotFound, detail);
+}
+
+// Fills the to-add rows (List1 3 to 5) with the model rows (List1 0 to 2)
+// whose name no old field (List5 0) has. Each old name answers for one model
+// field at most: a matched name is removed from the old name list.
+void WorkOutMissingFields(Actualiz& window) {
+  for (int e = 3; e <= 5; ++e) window.List1[e].Clear();
+  ListBox& model_names = window.List1[0];
+  ListBox& old_names = window.List5[0];
+  short fields = model_names.ListCount();
+  window.Bar3.SetValue(0);
+  window.Bar3.SetMax(fields);
+  for (short k = 0; k < fields; ++k) {
+    window.Bar3.SetValue(k + 1);
+    window.Frame13.Refresh();
+    SelectRow(window.List1, 0, k);
+    short olds = old_names.ListCount();
+    short m = 0;
+    while (m < olds) {
+      old_names.SetListIndex(m);
+      if (old_names.Text() == model_names.Text()) break;
+      ++m;
+    }
+    if (m < olds) {
+      old_names.RemoveItem(m);
+    } else {
+      window.List1[3].AddItem(model_names.Text());
+      window.List1[4].AddItem(window.List1[1].Text());
+      window.List1[5].AddItem(window.List1[2].Text());
+    }
+  }
+}
+
+// Creates the to-add rows in the old table selected in List3. A field the
+// engine refuses is journaled and the next one is tried.
+void AddMissingFields(Actualiz& window) {
+  auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
+  const std::string table_name = window.List3.Text();
+  auto table = old->TableDefs().Item(table_name);
+  ListBox& names = window.List1[3];
+  ListBox& types = window.List1[4];
+  ListBox& sizes = window.List1[5];
+  IgnoreErrors ignore(window, kOperation);
+  short count = names.ListCount();
+  for (short f = 0; f < count; ++f) {
+    SelectRow(window.List1, 3, f);
+    ignore([&] {
+      auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
+      long type = Number(types.Text()).Value();
+      if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
+      // The jobs table numbers its rows itself.
+      if (table_name == "trabajos" && names.Text() == "clave")
+        field->SetAttributes(dbAutoIncrField);
+      table->Fields().Append(field);
+      window.Report.FieldAdded(window.Text4.Text(), window.Text3.Text(), table_name,
+                               field->Name());
+    });
+  }
+  old->Close();
+}
+
+}  // namespace
+
+void ReconcileFields(Actualiz& window) {
+  short tables = window.List2.ListCount();
+  window.Bar2.SetValue(0);
+  window.Bar2.SetMax(tables);
+  // A table that cannot be worked on is journaled and the run goes on with the
+  // next one, whatever the tables before it needed.
+  for (short i = 0; i < tables; ++i) {
+    window.Bar2.SetValue(i + 1);
+    window.Frame13.Refresh();
+    window.List2.SetListIndex(i);
+    if (!SelectNamesake(window)) {
+      JournalError(window, kOperation, NoNamesake(window));
+      continue;
+    }
+    // Without the old table's rows the comparison would add fields it has.
+    if (!RunStep(window, "Command11_Click", [&] { window.Command11_Click(); })) continue;
+    // Journals its own failures and leaves the model rows empty: nothing to add.
+    if (!RunStep(window, "Command10_Click", [&] { window.Command10_Click(); })) continue;
+    WorkOutMissingFields(window);
+    if (window.List1[3].ListCount() > 0)
+      RunStep(window, kOperation, [&] { AddMissingFields(window); });
+  }
+}
+
+}  // namespace brenquil

@@ -1,0 +1,124 @@
+#include "gui/desktop.h"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QWindow>
+
+#include "engine/error.h"
+#include "gui/bindings.h"
+#include "shell/ignore_errors.h"
+#include "shell/paths.h"
+
+namespace brenquil::gui {
+
+std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, QString& problem) {
+  DesktopOptions options;
+  options.home = ProgramFolder();
+  for (int i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+      options.help = true;
+    } else if (argument == QLatin1String("--home") || argument == QLatin1String("--data")) {
+      if (i + 1 >= arguments.size()) {
+        problem = QStringLiteral("Falta la carpeta después de %1").arg(argument);
+        return std::nullopt;
+      }
+      std::string folder = FromQt(arguments[++i]);
+      if (argument == QLatin1String("--home"))
+        options.home = folder;
+      else
+        options.data = folder;
+    } else {
+      problem = QStringLiteral("Opción desconocida: %1").arg(argument);
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+QString DesktopUsage() {
+  return QString::fromUtf8(
+      "Uso: brenquil [--home CARPETA] [--data CARPETA]\n"
+      "  --home CARPETA  instalación (modelos, catálogos, Neptuno.mdb); por omisión,\n"
+      "                  la carpeta del programa\n"
+      "  --data CARPETA  carpeta de las bases viejas al empezar\n");
+}
+
+Desktop::Desktop(const DesktopOptions& options)
+    : state_(Paths(options.home), options.data),
+      inicial_(state_),
+      main_(state_),
+      first_(inicial_) {
+  inicial_.ShowMain = [this] {
+    main_.show();
+    main_.raise();
+    main_.activateWindow();
+    state_.Form_Activate();
+  };
+  QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &first_,
+                   [this](QWindow* window) { FocusMoved(window); });
+}
+
+Desktop::~Desktop() { inicial_.ShowMain = nullptr; }
+
+void Desktop::Start() {
+  first_.show();
+  inicial_.Form_Activate();
+}
+
+void Desktop::FocusMoved(QWindow* window) {
+  if (!window) return;  // another program took the focus
+  if (window == first_.windowHandle()) {
+    const bool from_main = last_active_ == &main_;
+    last_active_ = &first_;
+    if (!from_main) return;
+    // Once the program runs, a failing activation is shown and the program goes on.
+    try {
+      inicial_.Form_Activate();
+    } catch (const Error& error) {
+      JournalError(state_, "Form_Activate", error);
+      main_.ShowError(error);
+    }
+  } else if (window == main_.windowHandle()) {
+    last_active_ = &main_;
+  }
+}
+
+std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_code) {
+  const QString title = QString::fromUtf8(Actualiz::kTitle);
+  QString problem;
+  auto options = ParseDesktopOptions(arguments, problem);
+  if (!options) {
+    QMessageBox::critical(nullptr, title, problem + QStringLiteral("\n\n") + DesktopUsage());
+    exit_code = 2;
+    return nullptr;
+  }
+  if (options->help) {
+    std::fputs(DesktopUsage().toUtf8().constData(), stdout);
+    exit_code = 0;
+    return nullptr;
+  }
+  try {
+    auto desktop = std::make_unique<Desktop>(*options);
+    desktop->Start();
+    exit_code = 0;
+    return desktop;
+  } catch (const Error& error) {
+    // The main window cannot work without its catalogues: say why and end.
+    QMessageBox::critical(nullptr, title, ErrorMessage(error));
+    exit_code = 1;
+    return nullptr;
+  }
+}
+
+int RunDesktop() {
+  int exit_code = 0;
+  auto desktop = StartDesktop(QCoreApplication::arguments(), exit_code);
+  if (!desktop) return exit_code;
+  return QApplication::exec();
+}
+
+}  // namespace brenquil::gui

@@ -1,0 +1,53 @@
+#include "indexes/index_deletion.h"
+
+#include <set>
+#include <string>
+
+#include "indexes/index_step.h"
+#include "shell/actualiz.h"
+
+namespace brenquil {
+
+void DeleteIndexes(Actualiz& window) {
+  {
+    index_step::HeldDatabase old(window.Text4.Text());
+    // An old index is only deleted when the model that replaces it can be
+    // read. A model that does not open deletes nothing here; the model's
+    // listing called below meets the same failure and reports it, so the old
+    // database keeps every index it had.
+    index_step::ModelIndexes model(window.Text3.Text());
+    const bool model_read = model.Open();
+
+    const short tables = window.List10.ListCount();
+    for (int i = 0; i < tables; ++i) {
+      window.List10.SetListIndex(i);
+      const std::string table_name = window.List10.Text();
+      index_step::SelectCatalogueRows(window, table_name);
+      DataRecordset& rows = window.Data3.Recordset();
+      if (rows.Eof() && rows.Bof()) continue;
+      // The later rows of an index over several fields name an index that its
+      // first row has dealt with (deleted or left in place); they are passed over.
+      std::set<std::string> dealt_with;
+      rows.MoveFirst();
+      while (!rows.Eof()) {
+        const std::string name = window.Text1[0].Text();
+        if (model_read && dealt_with.insert(name).second) {
+          auto table = old->TableDefs()[table_name];
+          auto index = table->Indexes().Find(name);
+          if (!index || !model.Keeps(table_name, *index)) {
+            // An absent name is the engine's to refuse.
+            table->Indexes().Delete(name);
+            window.Report.For(window.Text4.Text(), window.Text3.Text())
+                .indexes_deleted.push_back(table_name + "." + name);
+          }
+        }
+        rows.MoveNext();
+      }
+    }
+    model.Close();
+    old.Close();
+  }
+  window.Command19_Click();
+}
+
+}  // namespace brenquil

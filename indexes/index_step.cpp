@@ -1,0 +1,104 @@
+#include "indexes/index_step.h"
+
+#include "engine/dbengine.h"
+#include "engine/tabledef.h"
+#include "shell/actualiz.h"
+
+namespace brenquil::index_step {
+
+std::string CatalogueSelection(const std::string& table) {
+  std::string literal;
+  literal.reserve(table.size());
+  for (char c : table) {
+    literal += c;
+    if (c == '\'') literal += '\'';
+  }
+  return std::string("Select * from ") + kCatalogueTable + " where tabla = '" + literal + "'";
+}
+
+void SelectCatalogueRows(Actualiz& window, const std::string& table) {
+  window.Data3.SetRecordSource(CatalogueSelection(table));
+  window.Data3.Refresh();
+}
+
+HeldDatabase::HeldDatabase(const std::string& path)
+    : db_(DBEngine::Instance().OpenDatabase(path)) {}
+
+HeldDatabase::~HeldDatabase() {
+  // Only reached without Close on the way out of a failure, which is the
+  // error that matters; a second one from closing would hide it.
+  try {
+    Close();
+  } catch (const Error&) {
+  }
+}
+
+HeldDatabase& HeldDatabase::operator=(HeldDatabase&& other) noexcept {
+  if (this != &other) {
+    try {
+      Close();
+    } catch (const Error&) {
+    }
+    db_ = std::move(other.db_);
+  }
+  return *this;
+}
+
+void HeldDatabase::Close() {
+  std::shared_ptr<Database> db = std::move(db_);
+  if (db && db->IsOpen()) db->Close();
+}
+
+namespace {
+
+bool SameFieldNames(Index& a, Index& b) {
+  int count = a.Fields().Count();
+  if (count != b.Fields().Count()) return false;
+  for (int p = 0; p < count; ++p)
+    if (a.Fields()[p]->Name() != b.Fields()[p]->Name()) return false;
+  return true;
+}
+
+bool SameSort(Index& a, Index& b) {
+  for (int p = 0; p < a.Fields().Count(); ++p)
+    if (a.Fields()[p]->Descending() != b.Fields()[p]->Descending()) return false;
+  return true;
+}
+
+bool AllAscending(Index& index) {
+  for (auto& field : index.Fields())
+    if (field->Descending()) return false;
+  return true;
+}
+
+}  // namespace
+
+bool WouldComeBackTheSame(Index& old, Index& model) {
+  if (!SameFieldNames(old, model) || old.Unique() != model.Unique()) return false;
+  if (old.Primary() == model.Primary() && SameSort(old, model)) return true;
+  // The copy builds a plain index (never primary, every field ascending) with
+  // the model's unique flag; an old index that already is one comes back as is.
+  return !old.Primary() && AllAscending(old);
+}
+
+bool ModelIndexes::Open() {
+  if (!tried_) {
+    tried_ = true;
+    try {
+      db_ = HeldDatabase(path_);
+    } catch (const Error& error) {
+      failure_ = error;
+    }
+  }
+  return static_cast<bool>(db_);
+}
+
+bool ModelIndexes::Keeps(const std::string& table, Index& old) {
+  if (!Open()) return false;
+  auto model_table = db_->TableDefs().Find(table);
+  if (!model_table) return false;
+  auto model_index = model_table->Indexes().Find(old.Name());
+  return model_index && WouldComeBackTheSame(old, *model_index);
+}
+
+}  // namespace brenquil::index_step

@@ -1,0 +1,101 @@
+#include "queries/query_equalisation.h"
+
+#include <string>
+
+#include "engine/dbengine.h"
+#include "shell/actualiz.h"
+#include "shell/ignore_errors.h"
+
+namespace brenquil {
+
+namespace {
+
+constexpr const char* kOperation = "Command23_Click";
+
+// The open old database, or Error 91, so that every statement skipped for
+// want of it shows in the journal under its query's name.
+Database& Open(const std::shared_ptr<Database>& db, const std::string& path) {
+  if (!db || !db->IsOpen())
+    throw MakeError(err::kObjectNotSet, "la base de datos '" + path + "' no está abierta");
+  return *db;
+}
+
+// Runs `statement` on behalf of the query `name`; an engine refusal is passed
+// on with the query's name in front of the engine's reason.
+template <class F>
+void ForQuery(const std::string& what, const std::string& name, F&& statement) {
+  try {
+    statement();
+  } catch (const Error& error) {
+    throw Error(error.Number(), "Consulta '" + name + "' no " + what + ": " + error.Text());
+  }
+}
+
+}  // namespace
+
+void EqualiseQueries(Actualiz& window) {
+  IgnoreErrors ignore(window, kOperation);
+  const std::string old_path = window.Text4.Text();
+  std::shared_ptr<Database> old;
+  auto record = [&](std::vector<std::string> DatabaseChanges::*list, const std::string& name) {
+    (window.Report.For(old_path, window.Text3.Text()).*list).push_back(name);
+  };
+
+  ignore([&] { old = DBEngine::Instance().OpenDatabase(old_path); });
+  ListBox& names = window.List11[1];
+  const int count = names.ListCount();
+  for (int i = 0; i < count; ++i) {
+    ignore([&] { names.SetListIndex(i); });
+    ignore([&] {
+      const std::string name = names.Text();
+      ForQuery("borrada", name, [&] {
+        Open(old, old_path).QueryDefs().Delete(name);
+        record(&DatabaseChanges::queries_deleted, name);
+      });
+    });
+  }
+  // A database that never opened has nothing to close.
+  if (old) ignore([&] { old->Close(); });
+  old.reset();
+
+  // A catalogue that cannot be read here ends the operation.
+  bool empty = true;
+  if (!ignore([&] {
+        DataRecordset& rows = window.Data5.Recordset();
+        empty = rows.Eof() && rows.Bof();
+      }) ||
+      empty)
+    return;
+
+  ignore([&] { old = DBEngine::Instance().OpenDatabase(old_path); });
+  ignore([&] { window.Data5.Recordset().MoveFirst(); });
+  ignore([&] { window.Data5.Recordset().MoveLast(); });
+  ignore([&] { window.Data5.Recordset().MoveFirst(); });
+  ignore([&] { window.Bar6.SetMax(static_cast<float>(window.Data5.Recordset().RecordCount())); });
+  ignore([&] { window.Bar6.SetValue(0); });
+  window.Frame13.Refresh();
+
+  // The walk ends at the catalogue's end, and also as soon as the record set
+  // fails to answer or to move: skipping those failures would loop for ever.
+  for (;;) {
+    bool at_end = true;
+    if (!ignore([&] { at_end = window.Data5.Recordset().Eof(); }) || at_end) break;
+    ignore([&] { window.Bar6.SetValue(window.Bar6.Value() + 1); });
+    window.Frame13.Refresh();
+    // Each row creates and appends its own query, so a refused row can never
+    // offer the query of the row before it.
+    ignore([&] {
+      const std::string name = window.campocon[0].Text();
+      const std::string sql = window.campocon[1].Text();
+      ForQuery("creada", name, [&] {
+        Database& db = Open(old, old_path);
+        db.QueryDefs().Append(db.CreateQueryDef(name, sql));
+        record(&DatabaseChanges::queries_created, name);
+      });
+    });
+    if (!ignore([&] { window.Data5.Recordset().MoveNext(); })) break;
+  }
+  if (old) ignore([&] { old->Close(); });
+}
+
+}  // namespace brenquil

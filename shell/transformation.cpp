@@ -1,0 +1,164 @@
+#include "shell/transformation.h"
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "engine/dbengine.h"
+#include "engine/error.h"
+#include "shell/actualiz.h"
+#include "shell/ignore_errors.h"
+#include "shell/paths.h"
+
+namespace brenquil {
+
+namespace {
+
+constexpr const char* kOperation = "Command13_Click";
+
+// Keeps the hourglass up for the whole run and puts the default pointer back
+// however the run ends.
+class Hourglass {
+ public:
+  explicit Hourglass(Actualiz& window) : window_(window) {
+    window_.SetMousePointer(kPointerHourglass);
+  }
+  ~Hourglass() { window_.SetMousePointer(kPointerDefault); }
+  Hourglass(const Hourglass&) = delete;
+  Hourglass& operator=(const Hourglass&) = delete;
+
+ private:
+  Actualiz& window_;
+};
+
+struct Step {
+  const char* operation;
+  void (Actualiz::*run)();
+};
+
+// The steps that follow each table listing; the later steps call their own
+// later parts.
+constexpr Step kAfterFirstListing[] = {{"Command8_Click", &Actualiz::Command8_Click}};
+constexpr Step kAfterSecondListing[] = {
+    {"Command12_Click", &Actualiz::Command12_Click},
+    {"Command17_Click", &Actualiz::Command17_Click},
+    {"Command22_Click", &Actualiz::Command22_Click},
+    {"Command24_Click", &Actualiz::Command24_Click},
+};
+
+// Runs the table listing; when it fails, the pair's later steps would read
+// the lists another pair left, so they are skipped, and the journal says so.
+bool ListTablesOrSkip(Actualiz& window, const std::string& skipped) {
+  try {
+    window.Command6_Click();
+    return true;
+  } catch (const Error& error) {
+    JournalError(window, "Command6_Click", error);
+    JournalError(window, kOperation,
+                 Error(error.Number(), "no se ejecutan " + skipped +
+                                           ": la lista de tablas de la pareja falló"));
+    return false;
+  }
+}
+
+void RunSteps(Actualiz& window, const auto& steps) {
+  for (const Step& step : steps) RunStep(window, step.operation, [&] { (window.*step.run)(); });
+}
+
+// Holds the pair's two files open while its steps run. Each step still opens
+// and releases them by path, but the engine then reuses the open connection
+// instead of opening, checkpointing and syncing the file again for every
+// table. A file that does not open is left to the first step, which meets
+// the same error and journals it.
+class KeepOpen {
+ public:
+  explicit KeepOpen(const std::string& path) {
+    try {
+      database_ = DBEngine::Instance().OpenDatabase(path);
+    } catch (const Error&) {
+    }
+  }
+
+ private:
+  std::shared_ptr<Database> database_;
+};
+
+void TransformPair(Actualiz& window) {
+  window.Label4.SetCaption(window.List7.Text());
+  window.Text3.SetText(window.Installation().ModelPath(window.List7.Text()));
+  window.Text4.SetText(Paths::Join(window.Dir1.Path(), window.List6.Text()));
+  // Every pair has an entry in the report, changed or not.
+  window.Report.For(window.Text4.Text(), window.Text3.Text());
+  KeepOpen model(window.Text3.Text());
+  KeepOpen old(window.Text4.Text());
+
+  if (!ListTablesOrSkip(window, "Command8_Click, Command6_Click, Command12_Click, "
+                                "Command17_Click, Command22_Click y Command24_Click"))
+    return;
+  RunSteps(window, kAfterFirstListing);
+  if (!ListTablesOrSkip(window, "Command12_Click, Command17_Click, Command22_Click y "
+                                "Command24_Click"))
+    return;
+  RunSteps(window, kAfterSecondListing);
+}
+
+void TransformOldDatabases(Actualiz& window) {
+  short olds = window.List6.ListCount();
+  if (olds == 0) return;
+  window.Bar1.SetValue(0);
+  window.Bar1.SetMax(olds);
+  for (short i = 0; i < olds; ++i) {
+    window.Bar1.SetValue(i + 1);
+    window.Label4.SetCaption(window.List7.Text());
+    window.Frame13.Refresh();
+    window.List6.SetListIndex(i);
+    // Every model is compared, so a model listed twice pairs twice.
+    short models = window.List7.ListCount();
+    for (short j = 0; j < models; ++j) {
+      window.List7.SetListIndex(j);
+      if (window.List7.Text() == window.List6.Text()) TransformPair(window);
+    }
+  }
+}
+
+// Copies into the data folder the models that List8 names. A name that an
+// entry of the data folder holds in another letter case, or hidden, is not
+// copied: the copy could replace or shadow a database of the installation.
+void CopyNewDatabases(Actualiz& window) {
+  std::set<std::string> handled;
+  short count = window.List8.ListCount();
+  for (short k = 0; k < count; ++k) {
+    window.List8.SetListIndex(k);
+    const std::string name = window.List8.Text();
+    // A model listed twice is copied once.
+    if (!handled.insert(name).second) continue;
+    const std::string folder = window.Dir1.Path();
+    const std::string from = window.Installation().ModelPath(name);
+    const std::string to = Paths::Join(folder, name);
+    try {
+      if (NameTakenInFolder(folder, name))
+        throw MakeError(err::kFileAlreadyExists,
+                        "'" + name + "' ya existe en " + folder +
+                            " (en otras mayúsculas u oculto); no se copia el modelo");
+      CopyDatabaseFile(from, to);
+      window.Report.NewDatabase(to);
+    } catch (const Error& error) {
+      window.Journal.Add(JournalEntry{kOperation, from, to, error.Number(), error.Text()});
+    }
+  }
+}
+
+}  // namespace
+
+void Transform(Actualiz& window) {
+  Hourglass hourglass(window);
+  // Every failure below is journaled by the step that meets it or here, and
+  // the run always goes on to its closing status.
+  TransformOldDatabases(window);
+  window.Label4.SetCaption("Añadiendo bases de datos nuevas");
+  RunStep(window, "Command15_Click", [&] { window.Command15_Click(); });
+  CopyNewDatabases(window);
+  window.Label4.SetCaption("Proceso Terminado");
+}
+
+}  // namespace brenquil

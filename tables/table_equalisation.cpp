@@ -1,0 +1,80 @@
+#include "tables/table_equalisation.h"
+
+#include <string>
+
+#include "engine/dbengine.h"
+#include "engine/field.h"
+#include "shell/actualiz.h"
+#include "tables/table_names.h"
+
+namespace brenquil {
+
+namespace {
+
+// Text and Memo fields accept zero-length text, as the old database's
+// programs expect of every text field.
+bool AcceptsZeroLength(const std::string& type) {
+  long code = Number(type).Value();
+  return code == dbText || code == dbMemo;
+}
+
+// Appends to List4, in List2's order, every model table that no old table
+// names in any letter case. Each search runs over the whole of List3.
+void FindMissingTables(Actualiz& window) {
+  short models = window.List2.ListCount();
+  for (short i = 0; i < models; ++i) {
+    window.List2.SetListIndex(i);
+    bool found = false;
+    short olds = window.List3.ListCount();
+    for (short j = 0; j < olds; ++j) {
+      window.List3.SetListIndex(j);
+      if (SameTableName(window.List3.Text(), window.List2.Text())) found = true;
+    }
+    if (!found) window.List4.AddItem(window.List2.Text());
+  }
+}
+
+// The table selected in List4, with the field rows that Command2_Click has
+// just listed, as a table definition not yet stored.
+std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old) {
+  auto table = old.CreateTableDef(window.List4.Text());
+  ListBox& names = window.List1[0];
+  ListBox& types = window.List1[1];
+  ListBox& sizes = window.List1[2];
+  short count = names.ListCount();
+  for (short m = 0; m < count; ++m) {
+    names.SetListIndex(m);
+    types.SetListIndex(m);
+    sizes.SetListIndex(m);
+    auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
+    if (AcceptsZeroLength(types.Text())) field->SetAllowZeroLength(true);
+    table->Fields().Append(field);
+  }
+  return table;
+}
+
+}  // namespace
+
+void EqualiseTables(Actualiz& window) {
+  // The missing tables are worked out whatever the two counts: an old
+  // database may hold tables of its own and still lack some of the model's.
+  window.Text5.SetText(window.Text3.Text());
+  FindMissingTables(window);
+  short missing = window.List4.ListCount();
+  if (missing == 0) return;
+
+  auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
+  for (short k = 0; k < missing; ++k) {
+    window.List4.SetListIndex(k);
+    window.Command2_Click();
+    // The definition is stored whole by the append below; a failure before it
+    // leaves no half-made table behind.
+    auto table = NewTableFromRows(window, *old);
+    old->TableDefs().Append(table);
+    window.Report.For(window.Text4.Text(), window.Text3.Text())
+        .tables_created.push_back(table->Name());
+  }
+  old->Close();
+}
+
+}  // namespace brenquil

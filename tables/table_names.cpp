@@ -1,0 +1,119 @@
+#include "tables/table_names.h"
+
+#include <cstdint>
+
+namespace brenquil {
+
+namespace {
+
+// Simple upper-case mapping of one code point, for the letters that table
+// names of this program's users hold: ASCII, Latin-1 and Latin Extended-A.
+// Letters without a one-character capital (ß, ĸ, ŉ) stay as they are.
+char32_t UpperCodePoint(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 0x20;
+  if (c < 0xE0) return c;
+  if (c <= 0xFE) return c == 0xF7 ? c : c - 0x20;  // à..þ, but not ÷
+  if (c == 0xFF) return 0x178;                      // ÿ -> Ÿ
+  if (c < 0x100 || c > 0x17F) return c;
+  if (c == 0x131) return U'I';  // dotless ı
+  if (c == 0x17F) return U'S';  // long ſ
+  if (c == 0x130 || c == 0x138 || c == 0x149 || c == 0x178) return c;
+  // Capital and small letters alternate: the capital at even code points
+  // before U+0138 and from U+014A to U+0177, at odd ones in between and after.
+  bool capital_even = c < 0x138 || (c >= 0x14A && c <= 0x177);
+  bool even = c % 2 == 0;
+  if (even != capital_even) return c - 1;
+  return c;
+}
+
+// Decodes one UTF-8 sequence at `pos`; returns its length, or 0 when the
+// bytes there are not a valid, shortest-form sequence.
+size_t Decode(std::string_view s, size_t pos, char32_t& out) {
+  auto byte = [&](size_t i) { return static_cast<std::uint8_t>(s[i]); };
+  std::uint8_t lead = byte(pos);
+  size_t length;
+  char32_t value;
+  if (lead < 0x80) {
+    out = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    value = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + length > s.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    std::uint8_t next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (next & 0x3F);
+  }
+  static constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kShortest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+    return 0;
+  out = value;
+  return length;
+}
+
+void Encode(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+bool IsSystemObject(std::string_view name) { return name.substr(0, 4) == "MSys"; }
+
+std::string UpperCase(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t c;
+    size_t length = Decode(text, pos, c);
+    if (length == 0) {
+      out += text[pos++];
+      continue;
+    }
+    char32_t upper = UpperCodePoint(c);
+    if (upper == c)
+      out.append(text.substr(pos, length));
+    else
+      Encode(upper, out);
+    pos += length;
+  }
+  return out;
+}
+
+bool SameTableName(std::string_view a, std::string_view b) { return UpperCase(a) == UpperCase(b); }
+
+std::string QuoteIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace brenquil

@@ -1,0 +1,74 @@
+// Helpers for the desktop tests: one QApplication on the offscreen platform,
+// message boxes answered and recorded, widgets found by their control names.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+namespace brenquil::test {
+
+// Ends the application when the tests end, before static destruction: Qt's
+// own statics are gone by then, and a QApplication ended after them crashes.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override { app.reset(); }
+  std::unique_ptr<QApplication> app;
+};
+
+// The application every desktop test runs in; made on first use.
+inline QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_gui";
+  static char* argv[] = {name, nullptr};
+  static QtEnvironment* environment = [] {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // GoogleTest takes ownership of the environment it is given.
+    auto* made = new QtEnvironment;
+    ::testing::AddGlobalTestEnvironment(made);
+    made->app = std::make_unique<QApplication>(argc, argv);
+    return made;
+  }();
+  return *environment->app;
+}
+
+struct SeenBox {
+  QString title;
+  QString text;
+};
+
+// Runs `action`, answering with OK every message box it opens (they are
+// modal, so the action would wait for the operator), and returns them.
+inline std::vector<SeenBox> AnswerBoxes(const std::function<void()>& action) {
+  std::vector<SeenBox> seen;
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&seen] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(widget);
+      if (!box || !box->isVisible()) continue;
+      seen.push_back({box->windowTitle(), box->text()});
+      box->done(QMessageBox::Ok);
+    }
+  });
+  answer.start();
+  action();
+  return seen;
+}
+
+// The child of `root` with that object name (the control's name), or a test failure.
+template <class T>
+T* Child(QWidget& root, const QString& name) {
+  T* found = root.findChild<T*>(name);
+  EXPECT_NE(found, nullptr) << "no widget " << name.toStdString();
+  return found;
+}
+
+}  // namespace brenquil::test

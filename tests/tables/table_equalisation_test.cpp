@@ -1,0 +1,109 @@
+#include "tables/table_equalisation.h"
+
+#include <gtest/gtest.h>
+
+#include "tables/table_listing.h"
+#include "tests/tables/pair_fixture.h"
+
+namespace brenquil::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class TableEqualisation : public ::testing::Test, public PairFixture {
+ protected:
+  void ListAndEqualise() {
+    ListTables(Window());
+    EqualiseTables(Window());
+  }
+  std::shared_ptr<TableDef> OldTable(const std::string& name) {
+    return DBEngine::Instance().OpenDatabase(OldPath("base.mdb"))->TableDefs()[name];
+  }
+};
+
+TEST_F(TableEqualisation, CreatesMissingTablesInModelOrderWithTheirFields) {
+  // As many old tables as model tables: the missing ones are still found.
+  Pair({{"Clientes", {{"Id", dbLong}}},
+        {"Mis Pedidos", {{"Id", dbLong}, {"Nota", dbText, 40}, {"Texto", dbMemo}}},
+        {"Año", {{"Id", dbLong}}},
+        {"O'Brien", {{"Fecha", dbDate}, {"Select", dbDouble}}}},
+       {{"Clientes", {{"Id", dbLong}}}, {"AÑO", {{"Id", dbLong}}}, {"Otra", {{"a", dbLong}}},
+        {"Más", {{"a", dbLong}}}});
+  RawExec(OldPath("base.mdb"), "INSERT INTO Clientes VALUES (7)");
+  ListAndEqualise();
+  auto& w = Window();
+  EXPECT_EQ(w.List4.Items(), (Names{"Mis Pedidos", "O'Brien"}));
+  EXPECT_EQ(w.Text5.Text(), ModelPath("base.mdb"));
+  EXPECT_EQ(RawTables(OldPath("base.mdb")),
+            (Names{"Clientes", "AÑO", "Otra", "Más", "Mis Pedidos", "O'Brien"}));
+  EXPECT_EQ(RawColumns(OldPath("base.mdb"), "Mis Pedidos"), (Names{"Id", "Nota", "Texto"}));
+  EXPECT_EQ(RawQuery(OldPath("base.mdb"), "SELECT Id FROM Clientes"),
+            (std::vector<Names>{{"7"}}));
+
+  struct Expected {
+    const char* name;
+    int type;
+    long size;
+    bool zero_length;
+  };
+  const Expected fields[] = {{"Id", dbLong, 4, false},
+                             {"Nota", dbText, 40, true},
+                             {"Texto", dbMemo, 0, true}};
+  auto table = OldTable("Mis Pedidos");
+  for (const auto& f : fields) {
+    auto field = table->Fields()[f.name];
+    EXPECT_EQ(field->Type(), f.type) << f.name;
+    EXPECT_EQ(field->Size(), f.size) << f.name;
+    EXPECT_EQ(field->AllowZeroLength(), f.zero_length) << f.name;
+  }
+  ASSERT_EQ(w.Report.Databases().size(), 1u);
+  EXPECT_EQ(w.Report.Databases()[0].tables_created, (Names{"Mis Pedidos", "O'Brien"}));
+}
+
+TEST_F(TableEqualisation, SecondRunAfterListingAgainChangesNothing) {
+  Pair({{"A", {{"x", dbLong}}}, {"B", {{"y", dbText, 5}}}}, {{"A", {{"x", dbLong}}}});
+  ListAndEqualise();
+  auto schema = RawQuery(OldPath("base.mdb"), "SELECT sql FROM sqlite_master ORDER BY name");
+  ListAndEqualise();
+  EXPECT_EQ(Window().List4.ListCount(), 0);
+  EXPECT_EQ(RawQuery(OldPath("base.mdb"), "SELECT sql FROM sqlite_master ORDER BY name"), schema);
+  EXPECT_EQ(Window().Report.Databases()[0].tables_created, (Names{"B"}));
+}
+
+TEST_F(TableEqualisation, RefusedTableEndsTheRunKeepingEarlierTables) {
+  // A stored query of the old database holds the name of a missing table.
+  Pair({{"Primera", {{"x", dbLong}}}, {"Consulta", {{"y", dbLong}}}, {"Última", {{"z", dbLong}}}},
+       {{"Otra", {{"x", dbLong}}}});
+  {
+    auto old = DBEngine::Instance().OpenDatabase(OldPath("base.mdb"));
+    old->QueryDefs().Append(old->CreateQueryDef("Consulta", "SELECT x FROM Otra"));
+  }
+  ListTables(Window());
+  try {
+    EqualiseTables(Window());
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), err::kTableExists);
+    EXPECT_EQ(e.Text(), "La tabla ya existe: 'Consulta' es una consulta en '" +
+                            OldPath("base.mdb") + "'");
+  }
+  EXPECT_EQ(Window().List4.Items(), (Names{"Primera", "Consulta", "Última"}));
+  EXPECT_EQ(RawTables(OldPath("base.mdb")), (Names{"Otra", "Primera"}));
+  EXPECT_EQ(Window().Report.Databases()[0].tables_created, (Names{"Primera"}));
+}
+
+TEST_F(TableEqualisation, RunWithoutListingAgainFailsOnTheTableItMade) {
+  Pair({{"A", {{"x", dbLong}}}, {"B", {{"y", dbLong}}}}, {{"A", {{"x", dbLong}}}});
+  ListAndEqualise();
+  try {
+    EqualiseTables(Window());
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), err::kTableExists);
+    EXPECT_NE(e.Text().find("'B'"), std::string::npos) << e.Text();
+  }
+  EXPECT_EQ(Window().List4.Items(), (Names{"B", "B"}));
+}
+
+}  // namespace
+}  // namespace brenquil::test
