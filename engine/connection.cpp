@@ -351,8 +351,18 @@ void Connection::CheckWritable() const {
     throw MakeError(err::kReadOnly, "la base de datos '" + path_ + "' es de sólo lectura");
 }
 
-void Connection::Atomically(const std::function<void()>& change) {
+void Connection::PrepareWrite() {
   CheckWritable();
+  if (write_ready_ || !sqlite3_get_autocommit(db_)) return;
+  // WAL: each change is still one atomic transaction and a crash leaves the
+  // file valid, but a commit needs no sync of its own. A file locked by
+  // another process keeps its journal mode.
+  sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+  write_ready_ = true;
+}
+
+void Connection::Atomically(const std::function<void()>& change) {
+  PrepareWrite();
   if (!sqlite3_get_autocommit(db_)) {
     Exec("SAVEPOINT brenquil_change");
     try {

@@ -151,6 +151,8 @@ class Connection {
   void Atomically(const std::function<void()>& change);
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
+  // Before the first change: CheckWritable, and the file goes to WAL mode.
+  void PrepareWrite();
   void Touched() { ++local_changes_; Invalidate(); }
   // Users holding the connection (Database objects, record sets, objects
   // taken from them). When the last one goes, what the log holds is written
@@ -196,6 +198,7 @@ class Connection {
   std::vector<QueryInfo> queries_;
   bool system_tables_ = false;
   int leases_ = 0;
+  bool write_ready_ = false;
 };
 
 // Type code and size DAO would give a column declared as `declared`.

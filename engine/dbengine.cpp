@@ -77,13 +77,9 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
     if (e.Number() == err::kUnrecognisedFormat || e.Number() == err::kCannotOpen) throw;
     throw MakeError(err::kCannotOpen, "'" + path + "': " + e.Text());
   }
-  if (!read_only) {
-    // WAL: each change is still one atomic transaction and a crash leaves the
-    // file valid, but a commit needs no sync of its own. A file locked by
-    // another process keeps its journal mode.
-    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
-  }
+  // The journal mode is left alone until the first change (see
+  // Connection::PrepareWrite), so a file that is only read is never written.
+  sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
   sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   return connection;
 }

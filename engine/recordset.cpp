@@ -222,7 +222,7 @@ void Recordset::Delete() {
   if (!Updatable()) throw MakeError(err::kReadOnly, "'" + sql_ + "' no es actualizable");
   FetchAll();
   const Row& row = Current();
-  connection_->CheckWritable();
+  connection_->PrepareWrite();
   detail::Statement st(*connection_, "DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?");
   st.Bind(1, row.rowid);
   st.Step();
@@ -255,7 +255,7 @@ void Recordset::CancelUpdate() {
 
 void Recordset::Update() {
   if (!adding_) throw MakeError(err::kUpdateWithoutAddNew, "en '" + table_ + "'");
-  connection_->CheckWritable();
+  connection_->PrepareWrite();
   std::string columns, marks;
   std::vector<size_t> bound;
   for (size_t i = 0; i < set_.size(); ++i) {

@@ -270,3 +270,30 @@ TEST(Schema, FileMadeBySqlite3ShowsItsObjects) {
 
 }  // namespace
 }  // namespace brenquil
+
+namespace brenquil {
+namespace {
+
+TEST(Schema, ReadingAFileNeverWritesIt) {
+  test::TempDir dir;
+  std::string path = dir / "modelo.mdb";
+  test::RawExec(path, "CREATE TABLE t (a INTEGER PRIMARY KEY, b VARCHAR(9)); CREATE INDEX ib ON t (b);"
+                      "CREATE VIEW v AS SELECT * FROM t; INSERT INTO t VALUES (1, 'x')");
+  std::string before = test::ReadBytes(path);
+  {
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    for (auto& t : db->TableDefs()) {
+      t->Fields().Count();
+      t->Indexes().Count();
+    }
+    db->Relations().Count();
+    db->QueryDefs().Count();
+    auto rs = db->OpenRecordset("Select * from t");
+    rs->MoveLast();
+  }
+  DBEngine::Instance().CloseIdle();
+  EXPECT_TRUE(test::ReadBytes(path) == before) << "a model that is only read was written";
+}
+
+}  // namespace
+}  // namespace brenquil
