@@ -109,8 +109,11 @@ void CopyDatabaseFile(const std::string& from, const std::string& to) {
   DBEngine::Instance().Release(from);
   if (fs::exists(to, ec)) throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
   fs::path target(to);
-  fs::path temp = target.parent_path() / ("." + target.filename().string() + ".copia-" +
-                                          std::to_string(::getpid()));
+  std::string temp_name = ".";
+  temp_name += target.filename().string();
+  temp_name += ".copia-";
+  temp_name += std::to_string(::getpid());
+  fs::path temp = target.parent_path() / temp_name;
   auto fail = [&](const std::string& what) {
     std::string reason = std::strerror(errno);
     fs::remove(temp, ec);

@@ -12,14 +12,7 @@ using test::RawExec;
 using test::RawQuery;
 using test::TempDir;
 
-int NumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using test::NumberOf;
 
 std::shared_ptr<Database> ParentChild(const std::string& path) {
   auto db = DBEngine::Instance().CreateDatabase(path);

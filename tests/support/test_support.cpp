@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/error.h"
+
 namespace brenquil::test {
 
 namespace fs = std::filesystem;
@@ -95,6 +97,15 @@ std::vector<std::string> RawColumns(const std::string& path, const std::string& 
   for (auto& row : RawQuery(path, "SELECT name FROM pragma_table_info('" + literal + "')"))
     names.push_back(row[0]);
   return names;
+}
+
+int NumberOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
 }
 
 }  // namespace brenquil::test

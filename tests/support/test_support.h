@@ -2,6 +2,7 @@
 // and direct SQLite access to check files without going through the engine.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,8 @@ void RawExec(const std::string& path, const std::string& sql);
 std::vector<std::vector<std::string>> RawQuery(const std::string& path, const std::string& sql);
 // Column names of a table, in order, as SQLite reports them.
 std::vector<std::string> RawColumns(const std::string& path, const std::string& table);
+
+// The number of the brenquil::Error that `action` throws, 0 when it throws none.
+int NumberOf(const std::function<void()>& action);
 
 }  // namespace brenquil::test
