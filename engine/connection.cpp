@@ -268,7 +268,10 @@ const IndexInfo* TableInfo::FindIndex(std::string_view name) const {
 Connection::Connection(sqlite3* db, std::string path, bool read_only)
     : db_(db), path_(std::move(path)), read_only_(read_only) {}
 
-Connection::~Connection() { sqlite3_close_v2(db_); }
+Connection::~Connection() {
+  sqlite3_finalize(version_stmt_);
+  sqlite3_close_v2(db_);
+}
 
 void Connection::Unlease() {
   if (--leases_ == 0 && !read_only_)
@@ -324,12 +327,12 @@ void Connection::Exec(const std::string& sql) {
 }
 
 std::uint64_t Connection::Stamp() {
-  sqlite3_stmt* stmt = nullptr;
+  // Inside a transaction no other process's commit can show.
+  if (!sqlite3_get_autocommit(db_)) return local_changes_;
   std::int64_t version = data_version_;
-  if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK &&
-      sqlite3_step(stmt) == SQLITE_ROW)
-    version = sqlite3_column_int64(stmt, 0);
-  sqlite3_finalize(stmt);
+  if (!version_stmt_) sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &version_stmt_, nullptr);
+  if (version_stmt_ && sqlite3_step(version_stmt_) == SQLITE_ROW) version = sqlite3_column_int64(version_stmt_, 0);
+  sqlite3_reset(version_stmt_);
   if (version != data_version_) {
     // Another process committed: what was read may be out of date.
     data_version_ = version;
@@ -361,7 +364,17 @@ void Connection::PrepareWrite() {
   write_ready_ = true;
 }
 
-void Connection::Atomically(const std::function<void()>& change) {
+void Connection::Atomically(const std::function<void()>& change, const std::string& only_table) {
+  // A change that stays inside one table forgets only what was read of it.
+  auto done = [&] {
+    if (only_table.empty()) {
+      Touched();
+    } else {
+      ++local_changes_;
+      tables_.erase(only_table);
+      relations_loaded_ = false;
+    }
+  };
   PrepareWrite();
   if (!sqlite3_get_autocommit(db_)) {
     Exec("SAVEPOINT brenquil_change");
@@ -373,7 +386,7 @@ void Connection::Atomically(const std::function<void()>& change) {
       throw;
     }
     Exec("RELEASE brenquil_change");
-    Touched();
+    done();
     return;
   }
   Exec("BEGIN IMMEDIATE");
@@ -385,7 +398,7 @@ void Connection::Atomically(const std::function<void()>& change) {
     Touched();
     throw;
   }
-  Touched();
+  done();
 }
 
 void Connection::EnsureSystemTables() {
@@ -756,7 +769,7 @@ void Connection::AddField(const std::string& table, const Field& field) {
            QuoteId(table) + ") AS n WHERE " + QuoteId(table) + ".rowid = n.r");
       CreateAutoIncrement(table, field.Name());
     }
-  });
+  }, table);
 }
 
 void Connection::DeleteField(const std::string& table, const std::string& name) {
@@ -779,7 +792,7 @@ void Connection::DeleteField(const std::string& table, const std::string& name) 
       Statement st(*this, "DELETE FROM MSysFields WHERE TableName = ? AND FieldName = ?");
       st.Bind(1, table).Bind(2, name).Step();
     }
-  });
+  }, table);
 }
 
 std::string Connection::UniqueSqlName(const std::string& base) {
@@ -823,7 +836,7 @@ void Connection::CreateIndex(const std::string& table, Index& index) {
       Statement meta(*this, "INSERT INTO MSysIndexes VALUES (?, ?, ?, ?)");
       meta.Bind(1, table).Bind(2, name).Bind(3, sql_name).Bind(4, static_cast<long long>(index.Primary()));
       meta.Step();
-    });
+    }, table);
   } catch (const Error& e) {
     if (e.Number() == err::kDuplicateValue)
       throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table + "' repiten valores del índice único '" +
@@ -846,7 +859,7 @@ void Connection::DeleteIndex(const std::string& table, const std::string& name) 
         Statement st(*this, "DELETE FROM MSysIndexes WHERE SqlName = ?");
         st.Bind(1, copy.sql_name).Step();
       }
-    });
+    }, table);
   } else if (copy.origin == 'p') {
     RebuildTable(table, true, "", -1);
   } else {

@@ -148,7 +148,8 @@ class Connection {
   void DeleteQuery(const std::string& name);
 
   // Runs `change` in one transaction (nested calls join the outer one).
-  void Atomically(const std::function<void()>& change);
+  // `only_table` names the one table a change touches, when it is so.
+  void Atomically(const std::function<void()>& change, const std::string& only_table = {});
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
   // Before the first change: CheckWritable, and the file goes to WAL mode.
@@ -199,6 +200,7 @@ class Connection {
   bool system_tables_ = false;
   int leases_ = 0;
   bool write_ready_ = false;
+  sqlite3_stmt* version_stmt_ = nullptr;
 };
 
 // Type code and size DAO would give a column declared as `declared`.

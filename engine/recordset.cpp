@@ -102,6 +102,8 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     }
   }();
   int first = has_rowid_ ? 1 : 0;
+  std::string last_table;  // columns of one table look it up once
+  const detail::TableInfo* last_info = nullptr;
   for (int col = first; col < st.ColumnCount(); ++col) {
     sqlite3_stmt* h = st.Handle();
     auto field = std::make_shared<Field>(sqlite3_column_name(h, col));
@@ -109,7 +111,13 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     const char* origin = sqlite3_column_origin_name(h, col);
     const char* declared = sqlite3_column_decltype(h, col);
     const detail::FieldInfo* info = nullptr;
-    if (table && origin && c.IsTable(table)) info = c.Table(table).FindField(origin);
+    if (table && origin && (table == last_table || c.IsTable(table))) {
+      if (table != last_table) {
+        last_table = table;
+        last_info = &c.Table(table);
+      }
+      info = last_info->FindField(origin);
+    }
     if (info) {
       field->Load(info->type, info->size, info->attributes, info->allow_zero_length, info->required, "");
     } else {
