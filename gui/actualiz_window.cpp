@@ -291,9 +291,7 @@ QWidget* ActualizWindow::BuildSelection(QWidget* parent) {
     auto* line = new QHBoxLayout(box);
     Tight(line);
     line->addWidget(TextWidget(*p.text, QLatin1String(p.text_name), QString(), box), 1);
-    auto* button = new QPushButton(box);
-    button->setObjectName(QStringLiteral("Command%1").arg(p.button));
-    BindButton(state_.Command[p.button], button, [this, n = p.button] { PressButton(n); });
+    auto* button = MakeButton(p.button, box);
     line->addWidget(button);
     pair_column->addWidget(box);
   }
@@ -310,9 +308,7 @@ QWidget* ActualizWindow::BuildSample(QWidget* parent) {
   auto* buttons = new QVBoxLayout;
   buttons->setSpacing(3);
   for (int n : {4, 5, 3}) {
-    auto* button = new QPushButton(box);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
+    auto* button = MakeButton(n, box);
     buttons->addWidget(button);
   }
   buttons->addStretch(1);
@@ -335,9 +331,7 @@ QWidget* ActualizWindow::BuildTables(QWidget* parent) {
   auto* buttons = new QVBoxLayout;
   buttons->setSpacing(3);
   for (int n : {6, 8, 9, 2}) {
-    auto* button = new QPushButton(area);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
+    auto* button = MakeButton(n, area);
     buttons->addWidget(button);
   }
   buttons->addStretch(1);
@@ -360,9 +354,7 @@ QWidget* ActualizWindow::BuildFields(QWidget* parent) {
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(3);
   for (int n : {10, 11, 12}) {
-    auto* button = new QPushButton(area);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
+    auto* button = MakeButton(n, area);
     buttons->addWidget(button);
   }
   column->addLayout(buttons);
@@ -383,9 +375,7 @@ QWidget* ActualizWindow::BuildIndexes(QWidget* parent) {
     boxes->addWidget(TextWidget(state_.Text1[i], Indexed("Text1", i), Q(columns[i]), catalogue));
   column->addWidget(catalogue);
   for (int n : {19, 17, 18, 16}) {
-    auto* button = new QPushButton(area);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
+    auto* button = MakeButton(n, area);
     column->addWidget(button);
   }
   return area;
@@ -411,9 +401,7 @@ QWidget* ActualizWindow::BuildRelations(QWidget* parent) {
                      i / 2, i % 2);
   column->addWidget(catalogue);
   for (int n : {22, 20, 21}) {
-    auto* button = new QPushButton(area);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
+    auto* button = MakeButton(n, area);
     column->addWidget(button);
   }
   return area;
@@ -448,9 +436,7 @@ QWidget* ActualizWindow::BuildQueries(QWidget* parent) {
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(3);
   for (int n : {24, 23}) {
-    auto* button = new QPushButton(area);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
+    auto* button = MakeButton(n, area);
     buttons->addWidget(button);
   }
   column->addLayout(buttons);
@@ -505,11 +491,9 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
   BindLabel(state_.Label4, status);
   line->addWidget(status, 1);
   for (int n : {13, 14}) {
-    auto* button = new QPushButton(box);
-    button->setObjectName(QStringLiteral("Command%1").arg(n));
+    auto* button = MakeButton(n, box);
     button->setFont(bold);
     button->setMinimumSize(120, 30);
-    BindButton(state_.Command[n], button, [this, n] { PressButton(n); });
     line->addWidget(button);
   }
   column->addLayout(line);
@@ -526,6 +510,13 @@ QWidget* ActualizWindow::BuildJournal(QWidget* parent) {
   column->addWidget(journal_);
   SyncJournal();
   return box;
+}
+
+QPushButton* ActualizWindow::MakeButton(int number, QWidget* parent) {
+  auto* button = new QPushButton(parent);
+  button->setObjectName(QStringLiteral("Command%1").arg(number));
+  BindButton(state_.Command[number], button, [this, number] { PressButton(number); });
+  return button;
 }
 
 void ActualizWindow::PressButton(int number) {

@@ -15,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QPushButton;
 
 namespace brenquil {
 
@@ -48,6 +49,8 @@ class ActualizWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Button `number` of the window, named, captioned and pressing its operation.
+  QPushButton* MakeButton(int number, QWidget* parent);
   QWidget* BuildSelection(QWidget* parent);
   QWidget* BuildSample(QWidget* parent);
   QWidget* BuildTables(QWidget* parent);
