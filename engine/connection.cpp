@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "engine/dbengine.h"
 #include "engine/field.h"
 #include "engine/index.h"
 #include "engine/querydef.h"
@@ -269,13 +270,36 @@ Connection::Connection(sqlite3* db, std::string path, bool read_only)
     : db_(db), path_(std::move(path)), read_only_(read_only) {}
 
 Connection::~Connection() {
+  try {
+    CommitBatch();
+  } catch (const Error&) {
+    // Rolled back: the file keeps what it had before the batch.
+  }
   sqlite3_finalize(version_stmt_);
   sqlite3_close_v2(db_);
 }
 
 void Connection::Unlease() {
-  if (--leases_ == 0 && !read_only_)
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  if (--leases_ != 0 || read_only_) return;
+  // Nobody holds the file: the batch's changes to it are committed now.
+  try {
+    CommitBatch();
+  } catch (const Error&) {
+  }
+  sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
+void Connection::CommitBatch() {
+  if (!batch_open_) return;
+  batch_open_ = false;
+  if (sqlite3_get_autocommit(db_)) return;
+  int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    Error error = Fail(rc, "al confirmar los cambios");
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    Invalidate();
+    throw error;
+  }
 }
 
 void Connection::Abandon() { sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }
@@ -356,12 +380,20 @@ void Connection::CheckWritable() const {
 
 void Connection::PrepareWrite() {
   CheckWritable();
-  if (write_ready_ || !sqlite3_get_autocommit(db_)) return;
-  // WAL: each change is still one atomic transaction and a crash leaves the
-  // file valid, but a commit needs no sync of its own. A file locked by
-  // another process keeps its journal mode.
-  sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-  write_ready_ = true;
+  if (!sqlite3_get_autocommit(db_)) return;
+  if (!write_ready_) {
+    // WAL: each change is still one atomic transaction and a crash leaves
+    // the file valid, but a commit needs no sync of its own. A file locked by
+    // another process keeps its journal mode.
+    sqlite3_exec(db_, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    write_ready_ = true;
+  }
+  if (DBEngine::Instance().InBatch()) {
+    // Each change inside runs in a savepoint of its own, so it is still
+    // all or nothing; the file sees them together at the commit.
+    Exec("BEGIN IMMEDIATE");
+    batch_open_ = true;
+  }
 }
 
 void Connection::Atomically(const std::function<void()>& change, const std::string& only_table) {
@@ -945,6 +977,9 @@ void Connection::RebuildTable(const std::string& table, bool drop_primary,
 
   // Foreign keys are switched off for the rebuild, so dropping the old table
   // deletes no related rows; the check before commit keeps the data sound.
+  // Foreign keys can only be switched off outside a transaction: a batch
+  // commits what it has so far first.
+  CommitBatch();
   bool outer = sqlite3_get_autocommit(db_) != 0;
   if (outer) Exec("PRAGMA foreign_keys = OFF");
   Exec("PRAGMA legacy_alter_table = ON");
@@ -961,10 +996,16 @@ void Connection::RebuildTable(const std::string& table, bool drop_primary,
         throw MakeError(err::kRelatedRecordRequired, "al reconstruir la tabla '" + table + "' en '" + path_ + "'");
     });
   } catch (...) {
+    try {
+      CommitBatch();
+    } catch (const Error&) {
+    }
     Exec("PRAGMA legacy_alter_table = OFF");
     if (outer) Exec("PRAGMA foreign_keys = ON");
     throw;
   }
+  // The rebuild is committed before foreign keys come back on.
+  CommitBatch();
   Exec("PRAGMA legacy_alter_table = OFF");
   if (outer) Exec("PRAGMA foreign_keys = ON");
 }

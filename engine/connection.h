@@ -152,8 +152,13 @@ class Connection {
   void Atomically(const std::function<void()>& change, const std::string& only_table = {});
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
-  // Before the first change: CheckWritable, and the file goes to WAL mode.
+  // Before each change: CheckWritable; the file goes to WAL mode at the
+  // first one; during a batch (DBEngine::BeginBatch) the first change opens
+  // the transaction that holds the batch's changes to this file.
   void PrepareWrite();
+  // Commits the batch's transaction, if one is open. On failure everything
+  // of the batch on this file is rolled back and an Error is thrown.
+  void CommitBatch();
   void Touched() { ++local_changes_; Invalidate(); }
   // Users holding the connection (Database objects, record sets, objects
   // taken from them). When the last one goes, what the log holds is written
@@ -200,6 +205,7 @@ class Connection {
   bool system_tables_ = false;
   int leases_ = 0;
   bool write_ready_ = false;
+  bool batch_open_ = false;
   sqlite3_stmt* version_stmt_ = nullptr;
 };
 

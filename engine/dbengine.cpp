@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 
@@ -155,6 +156,20 @@ void DBEngine::TrimIdle() {
   }
 }
 
+void DBEngine::EndBatch() {
+  batch_ = false;
+  std::optional<Error> first;
+  for (auto& [key, e] : open_) {
+    try {
+      e.connection->CommitBatch();
+    } catch (const Error& error) {
+      if (!first) first = error;
+    }
+  }
+  CloseIdle();
+  if (first) throw *first;
+}
+
 void DBEngine::CloseIdle() {
   for (auto it = open_.begin(); it != open_.end();) {
     if (Idle(it->second.connection))
@@ -171,6 +186,10 @@ void DBEngine::Release(const std::string& path) {
     open_.erase(it);
   } else {
     // Still in use: write what the log holds into the file itself.
+    try {
+      it->second.connection->CommitBatch();
+    } catch (const Error&) {
+    }
     sqlite3_wal_checkpoint_v2(it->second.connection->Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
                               nullptr);
   }

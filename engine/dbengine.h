@@ -40,6 +40,15 @@ class DBEngine {
   void CloseIdle();
   void Release(const std::string& path);
 
+  // A batch gathers the changes of one operation into one transaction per
+  // file, committed when nobody holds the file any more or at EndBatch; a
+  // crash loses the batch's changes to a file, never its validity. EndBatch
+  // commits every file, closes the idle ones, and throws the first commit
+  // that failed (that file keeps what it had before the batch).
+  void BeginBatch() { batch_ = true; }
+  void EndBatch();
+  bool InBatch() const { return batch_; }
+
  private:
   DBEngine() = default;
   struct Entry {
@@ -51,6 +60,7 @@ class DBEngine {
   void TrimIdle();
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
+  bool batch_ = false;
 };
 
 }  // namespace brenquil

@@ -178,20 +178,32 @@ void Actualiz::Form_Activate() {
   }
 }
 
+std::optional<Error> Actualiz::EndBatch(const std::string& operation) {
+  try {
+    DBEngine::Instance().EndBatch();
+    return std::nullopt;
+  } catch (const Error& error) {
+    JournalError(*this, operation, error);
+    return error;
+  }
+}
+
 std::optional<Error> Actualiz::Press(int number) {
   for (const auto& b : kButtons) {
     if (b.number != number) continue;
     // Files the operation left open are closed when it ends, so every
     // change is in the database files themselves between operations.
+    // The operation's changes reach each file in one transaction.
+    DBEngine::Instance().BeginBatch();
     try {
       (this->*b.operation)();
-      DBEngine::Instance().CloseIdle();
-      return std::nullopt;
     } catch (const Error& error) {
-      DBEngine::Instance().CloseIdle();
+      EndBatch(Command[number].Operation());
       JournalError(*this, Command[number].Operation(), error);
       return error;
     }
+    if (auto failed = EndBatch(Command[number].Operation())) return failed;
+    return std::nullopt;
   }
   return MakeError(err::kNoSuchControl, "Command" + std::to_string(number));
 }

@@ -147,6 +147,8 @@ class Actualiz {
   std::optional<Error> Press(int number);
 
  private:
+  // Ends the engine's batch; a commit that failed is journaled and returned.
+  std::optional<Error> EndBatch(const std::string& operation);
   Paths paths_;
   std::optional<std::string> data_folder_;
   int mouse_pointer_ = kPointerDefault;

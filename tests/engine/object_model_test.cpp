@@ -166,3 +166,32 @@ TEST(ObjectModel, StoredTablesArePlainSqliteTables) {
 
 }  // namespace
 }  // namespace brenquil
+
+namespace brenquil {
+namespace {
+
+TEST(ObjectModel, ABatchReachesTheFileWhenReleasedOrEnded) {
+  test::TempDir dir;
+  std::string path = dir / "lote.mdb";
+  MakeSample(path).reset();
+  DBEngine::Instance().CloseIdle();
+  auto& engine = DBEngine::Instance();
+  engine.BeginBatch();
+  {
+    auto db = engine.OpenDatabase(path);
+    auto t = db->TableDefs()["Pedidos"];
+    t->Fields().Append(t->CreateField("Nota", dbText, 20));
+    // A refused change inside the batch takes nothing else with it.
+    EXPECT_THROW(t->Fields().Append(t->CreateField("Nota", dbLong)), Error);
+    EXPECT_EQ(test::RawColumns(path, "Pedidos").size(), 3u) << "other programs see it only at the commit";
+  }
+  EXPECT_EQ(test::RawColumns(path, "Pedidos").back(), "Nota") << "released: committed";
+  auto held = engine.OpenDatabase(path);
+  held->TableDefs()["Clientes"]->Fields().Append(held->TableDefs()["Clientes"]->CreateField("Otro", dbLong));
+  engine.EndBatch();
+  EXPECT_EQ(test::RawColumns(path, "Clientes").back(), "Otro") << "ended: committed while still held";
+  EXPECT_FALSE(engine.InBatch());
+}
+
+}  // namespace
+}  // namespace brenquil
