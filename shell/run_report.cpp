@@ -1,6 +1,7 @@
 #include "shell/run_report.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace brenquil {
 
@@ -8,7 +9,10 @@ DatabaseChanges& RunReport::For(const std::string& old, const std::string& model
   auto it = std::find_if(databases_.begin(), databases_.end(),
                          [&](const DatabaseChanges& d) { return d.old == old; });
   if (it != databases_.end()) return *it;
-  databases_.push_back(DatabaseChanges{old, model, {}, {}, {}, {}, {}, {}, {}, {}});
+  DatabaseChanges entry;
+  entry.old = old;
+  entry.model = model;
+  databases_.push_back(std::move(entry));
   return databases_.back();
 }
 
@@ -24,9 +28,21 @@ void RunReport::FieldAdded(const std::string& old, const std::string& model,
   it->second.push_back(field);
 }
 
+void RunReport::Discard(const std::string& old) {
+  for (auto& d : databases_) {
+    if (d.old != old) continue;
+    DatabaseChanges emptied;
+    emptied.old = d.old;
+    emptied.model = d.model;
+    emptied.rolled_back = true;
+    d = std::move(emptied);
+  }
+}
+
 void RunReport::Clear() {
   databases_.clear();
   new_databases_.clear();
+  skipped_.clear();
 }
 
 }  // namespace brenquil

@@ -1,6 +1,8 @@
-// What the operations changed, per old database: the report that the command
-// line prints at the end of a run. The steps record each change as the engine
-// accepts it; nothing is recorded for a change that failed. Owned by the window.
+// What the operations changed, per old database: the report that the front
+// ends show at the end of a run. The steps record each change as the engine
+// accepts it; nothing is recorded for a change that failed, and when a file's
+// commit fails its entry is emptied (Discard), so the report holds only what
+// is in the files afterwards. Owned by the window.
 #pragma once
 
 #include <string>
@@ -17,10 +19,17 @@ struct DatabaseChanges {
   std::vector<std::pair<std::string, std::vector<std::string>>> fields_added;
   std::vector<std::string> indexes_deleted;  // "tabla.indice"
   std::vector<std::string> indexes_created;  // "tabla.indice"
+  std::vector<std::string> indexes_kept;     // "tabla.indice": already equal to the model's
   std::vector<std::string> relations_deleted;
   std::vector<std::string> relations_created;
+  std::vector<std::string> relations_kept;   // already equal to the model's
   std::vector<std::string> queries_deleted;
   std::vector<std::string> queries_created;
+  std::vector<std::string> queries_kept;     // already equal to the model's
+  std::vector<std::string> triggers_created;
+  // True when the file's changes were rolled back (a failed commit): the
+  // lists above were emptied, the journal says why.
+  bool rolled_back = false;
 };
 
 class RunReport {
@@ -29,15 +38,21 @@ class RunReport {
   DatabaseChanges& For(const std::string& old, const std::string& model);
   void FieldAdded(const std::string& old, const std::string& model,
                   const std::string& table, const std::string& field);
+  // The changes recorded for `old` did not reach the file: they are dropped.
+  void Discard(const std::string& old);
   void NewDatabase(const std::string& path) { new_databases_.push_back(path); }
+  // An old database of the data folder that has no model: left untouched.
+  void Skipped(const std::string& path) { skipped_.push_back(path); }
   void Clear();
 
   const std::vector<DatabaseChanges>& Databases() const { return databases_; }
   const std::vector<std::string>& NewDatabases() const { return new_databases_; }
+  const std::vector<std::string>& SkippedDatabases() const { return skipped_; }
 
  private:
   std::vector<DatabaseChanges> databases_;
   std::vector<std::string> new_databases_;
+  std::vector<std::string> skipped_;
 };
 
 }  // namespace brenquil

@@ -114,10 +114,16 @@ void TransformOldDatabases(Actualiz& window) {
     window.List6.SetListIndex(i);
     // Every model is compared, so a model listed twice pairs twice.
     short models = window.List7.ListCount();
+    bool paired = false;
     for (short j = 0; j < models; ++j) {
       window.List7.SetListIndex(j);
-      if (window.List7.Text() == window.List6.Text()) TransformPair(window);
+      if (window.List7.Text() == window.List6.Text()) {
+        paired = true;
+        TransformPair(window);
+      }
     }
+    // A database without a model is left as it is; the report says so.
+    if (!paired) window.Report.Skipped(Paths::Join(window.Dir1.Path(), window.List6.Text()));
   }
 }
 
