@@ -2,9 +2,12 @@
 // Indexes, Relations, QueryDefs). Members stay in creation order. A collection
 // that belongs to a stored object reads and writes through its backend, so a
 // change is stored at once; one that belongs to an object not yet stored lives
-// in memory until its owner is appended.
+// in memory until its owner is appended. A walk goes over the members as they
+// were when it began, even when the file changes under it. Names are found
+// without regard to letter case, as SQLite finds them.
 #pragma once
 
+#include <cctype>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,9 +32,37 @@ class CollectionBackend {
   virtual bool Stale() = 0;
 };
 
+// ASCII letters compared without regard to case.
+inline bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
 template <class T>
 class Collection {
+  using Members = std::vector<std::shared_ptr<T>>;
+
  public:
+  // Walks the members of one snapshot, which it keeps alive.
+  class Iterator {
+   public:
+    Iterator(std::shared_ptr<const Members> members, size_t at) : members_(std::move(members)), at_(at) {}
+    const std::shared_ptr<T>& operator*() const { return (*members_)[at_]; }
+    Iterator& operator++() {
+      ++at_;
+      return *this;
+    }
+    bool operator==(const Iterator& other) const { return at_ == other.at_; }
+    bool operator!=(const Iterator& other) const { return at_ != other.at_; }
+
+   private:
+    std::shared_ptr<const Members> members_;
+    size_t at_;
+  };
+
   // `kind` names the collection in error texts ("Fields", "Indexes", ...);
   // `duplicate_error` is the number raised when an appended name exists.
   Collection(std::string kind, int duplicate_error)
@@ -43,17 +74,17 @@ class Collection {
   }
   bool Stored() const { return backend_ != nullptr; }
 
-  int Count() { return static_cast<int>(Items().size()); }
+  int Count() { return static_cast<int>(Items()->size()); }
 
   // By position from 0; Error 3265 outside the collection.
   std::shared_ptr<T> Item(int position) {
-    auto& items = Items();
-    if (position < 0 || position >= static_cast<int>(items.size()))
+    auto items = Items();
+    if (position < 0 || position >= static_cast<int>(items->size()))
       throw MakeError(err::kItemNotFound,
                       kind_ + ": posición " + std::to_string(position));
-    return items[static_cast<size_t>(position)];
+    return (*items)[static_cast<size_t>(position)];
   }
-  // By exact name; Error 3265 when absent.
+  // By name in any letter case; Error 3265 when absent.
   std::shared_ptr<T> Item(std::string_view name) {
     if (auto found = Find(name)) return found;
     throw MakeError(err::kItemNotFound, kind_ + ": '" + std::string(name) + "'");
@@ -62,10 +93,14 @@ class Collection {
   std::shared_ptr<T> operator[](std::string_view name) { return Item(name); }
   std::shared_ptr<T> operator[](const char* name) { return Item(std::string_view(name)); }
 
-  // The member of that exact name, or null.
+  // The member of that name, or null: the exact name first, then the name
+  // in another letter case.
   std::shared_ptr<T> Find(std::string_view name) {
-    for (auto& item : Items())
+    auto items = Items();
+    for (auto& item : *items)
       if (item->Name() == name) return item;
+    for (auto& item : *items)
+      if (SameName(item->Name(), name)) return item;
     return nullptr;
   }
 
@@ -79,7 +114,9 @@ class Collection {
       backend_->Append(*item);
       loaded_ = false;
     } else {
-      items_.push_back(item);
+      auto grown = std::make_shared<Members>(*items_);
+      grown->push_back(item);
+      items_ = std::move(grown);
     }
   }
 
@@ -91,32 +128,38 @@ class Collection {
       backend_->Delete(std::string(name));
       loaded_ = false;
     } else {
-      std::erase_if(items_, [&](const auto& i) { return i->Name() == name; });
+      auto found = Find(name);
+      auto kept = std::make_shared<Members>(*items_);
+      std::erase_if(*kept, [&](const auto& i) { return i == found; });
+      items_ = std::move(kept);
     }
   }
 
   // Forces the next access to read the stored members again.
   void Reload() { loaded_ = false; }
 
-  auto begin() { return Items().begin(); }
-  auto end() { return Items().end(); }
+  Iterator begin() { return Iterator(Items(), 0); }
+  // Where the walk that begin() started ends: the size of its own snapshot.
+  Iterator end() { return Iterator(nullptr, walk_size_); }
 
   // The members as a plain list (a snapshot for walking while changing).
-  std::vector<std::shared_ptr<T>> Snapshot() { return Items(); }
+  Members Snapshot() { return *Items(); }
 
  private:
-  std::vector<std::shared_ptr<T>>& Items() {
+  std::shared_ptr<const Members> Items() {
     if (backend_ && (!loaded_ || backend_->Stale())) {
-      items_ = backend_->Load();
+      items_ = std::make_shared<Members>(backend_->Load());
       loaded_ = true;
     }
+    walk_size_ = items_->size();
     return items_;
   }
 
   std::string kind_;
   int duplicate_error_;
   std::unique_ptr<CollectionBackend<T>> backend_;
-  std::vector<std::shared_ptr<T>> items_;
+  std::shared_ptr<Members> items_ = std::make_shared<Members>();
+  size_t walk_size_ = 0;
   bool loaded_ = false;
 };
 

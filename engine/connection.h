@@ -1,7 +1,20 @@
 // Internal to the engine. A Connection is the one SQLite handle that every
 // Database, collection and record set open on a file shares. It reads the
-// stored object model (cached until something changes) and makes every stored
-// change, each in one transaction. SQLite failures become Errors here only.
+// stored object model (cached until something changes; what it hands out are
+// snapshots that stay valid while held, whatever another process commits) and
+// makes every stored change, each in one transaction. SQLite failures become
+// Errors here only.
+//
+// Where its members live:
+//   connection.cpp      the handle, transactions, batches, staleness, the
+//                       integrity check, the journal mode the file had
+//   schema_reader.cpp   reading tables, fields, indexes, relations, queries
+//   schema_changes.cpp  creating and deleting tables, fields, indexes,
+//                       relations and queries
+//   table_rebuild.cpp   changing a table's declaration: the in-place edit and
+//                       the rebuild that keeps rows, rowids, sequence,
+//                       triggers, indexes and the table's place
+//   relation_triggers.cpp  the triggers that enforce relations
 #pragma once
 
 #include <sqlite3.h>
@@ -17,6 +30,10 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/schema_info.h"
+#include "engine/sql_text.h"
+#include "engine/statement.h"
+#include "engine/type_inference.h"
 
 namespace brenquil {
 class Field;
@@ -28,84 +45,7 @@ class TableDef;
 
 namespace brenquil::detail {
 
-// "name" with inner quotes doubled: an identifier no text can break out of.
-std::string QuoteId(std::string_view name);
-// 'text' with inner apostrophes doubled.
-std::string QuoteLiteral(std::string_view text);
-
-class Connection;
-
-// A prepared statement, finalised when it goes.
-class Statement {
- public:
-  Statement(Connection& connection, const std::string& sql);
-  ~Statement();
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  Statement& Bind(int index, std::string_view text);
-  Statement& Bind(int index, long long value);
-  Statement& BindNull(int index);
-  // True while there is a row; throws on failure.
-  bool Step();
-  void Reset();
-  int ColumnCount() const;
-  std::optional<std::string> Text(int column) const;
-  long long Int(int column) const;
-  bool IsNull(int column) const;
-  sqlite3_stmt* Handle() const { return stmt_; }
-
- private:
-  Connection& connection_;
-  sqlite3_stmt* stmt_ = nullptr;
-  std::string sql_;
-};
-
-struct FieldInfo {
-  std::string name;
-  int type = 0;
-  long size = 0;
-  long attributes = 0;
-  bool allow_zero_length = false;
-  bool required = false;
-  std::string declared;  // SQLite's declared type
-  int pk = 0;            // position in the table's PRIMARY KEY, 0 if none
-  std::string default_value;
-  bool has_default = false;
-};
-
-struct IndexInfo {
-  std::string name;      // the index's name in its table
-  std::string sql_name;  // SQLite's name; empty for a rowid primary key
-  bool primary = false;
-  bool unique = false;
-  char origin = 'c';     // 'c' CREATE INDEX, 'u' UNIQUE clause, 'p' PRIMARY KEY
-  std::vector<std::pair<std::string, bool>> fields;  // name, descending
-};
-
-struct TableInfo {
-  std::string name;
-  std::vector<FieldInfo> fields;
-  std::vector<IndexInfo> indexes;
-  bool without_rowid = false;
-  const FieldInfo* FindField(std::string_view name) const;
-  const IndexInfo* FindIndex(std::string_view name) const;
-};
-
-struct RelationInfo {
-  std::string name;
-  std::string table;          // primary
-  std::string foreign_table;  // holds the foreign key
-  long attributes = 0;
-  std::vector<std::pair<std::string, std::string>> fields;  // name, foreign name
-  int foreign_key_id = -1;    // >= 0: a FOREIGN KEY clause of foreign_table
-};
-
-struct QueryInfo {
-  std::string name;
-  std::string sql;
-  bool stored = true;  // false: a view the engine did not make
-};
+struct TableDeclaration;
 
 class Connection {
  public:
@@ -126,16 +66,25 @@ class Connection {
   // connection or another process.
   std::uint64_t Stamp();
 
-  // ---- Reading (cached until the stamp changes)
-  const std::vector<std::string>& TableNames();
-  bool IsTable(std::string_view name);
+  // ---- Reading (cached until the stamp changes). Names are found without
+  // regard to letter case; what is returned stays valid while it is held.
+  using Names = std::shared_ptr<const std::vector<std::string>>;
+  Names TableNames();
+  // The stored name of the table called `name` in any letter case, or empty.
+  std::string StoredTableName(std::string_view name);
+  bool IsTable(std::string_view name) { return !StoredTableName(name).empty(); }
   bool IsView(std::string_view name);
   // Error 3011 when there is no such table.
-  const TableInfo& Table(std::string_view name);
-  const std::vector<RelationInfo>& Relations();
-  const std::vector<QueryInfo>& Queries();
+  std::shared_ptr<const TableInfo> Table(std::string_view name);
+  std::shared_ptr<const std::vector<RelationInfo>> Relations();
+  std::shared_ptr<const std::vector<QueryInfo>> Queries();
+  // The CREATE statement of table or view `name` as stored, or empty.
+  std::string Declaration(std::string_view name);
+  // The stored CREATE statements of the triggers on `table` (or view).
+  std::vector<std::pair<std::string, std::string>> TriggersOn(std::string_view table);
 
-  // ---- Changing: each call is one transaction; on failure nothing is stored.
+  // ---- Changing: each call is one transaction (a savepoint inside a batch);
+  // on failure nothing is stored.
   void CreateTable(TableDef& table);
   void DeleteTable(const std::string& name);
   void AddField(const std::string& table, const Field& field);
@@ -147,22 +96,28 @@ class Connection {
   void CreateQuery(QueryDef& query);
   void DeleteQuery(const std::string& name);
 
-  // Runs `change` in one transaction (nested calls join the outer one).
-  // `only_table` names the one table a change touches, when it is so.
+  // Runs `change` in one transaction (nested calls join the outer one in a
+  // savepoint). `only_table` names the one table a change touches, when it is so.
   void Atomically(const std::function<void()>& change, const std::string& only_table = {});
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
-  // Before each change: CheckWritable; the file goes to WAL mode at the
-  // first one; during a batch (DBEngine::BeginBatch) the first change opens
-  // the transaction that holds the batch's changes to this file.
+  // Error 3049 when SQLite's quick_check finds the file damaged. Checked once
+  // per open, before the first change at the latest; a damaged file is never
+  // written to.
+  void CheckIntact();
+  // Before each change: CheckWritable and CheckIntact; the file goes to WAL
+  // mode at the first one (and back to the mode it had when it is closed);
+  // during a batch (DBEngine::BeginBatch) the first change opens the
+  // transaction that holds the batch's changes to this file, with foreign keys
+  // off so that a table rebuild needs no commit of its own.
   void PrepareWrite();
   // Commits the batch's transaction, if one is open. On failure everything
   // of the batch on this file is rolled back and an Error is thrown.
   void CommitBatch();
-  void Touched() { ++local_changes_; Invalidate(); }
   // Users holding the connection (Database objects, record sets, objects
-  // taken from them). When the last one goes, what the log holds is written
-  // into the database file, so a file nobody holds is whole by itself.
+  // taken from them). When the last one goes, the batch's changes are
+  // committed (a failure is handed to DBEngine::TakeCommitFailures) and what
+  // the log holds is written into the database file.
   void Lease() { ++leases_; }
   void Unlease();
   int Leases() const { return leases_; }
@@ -173,21 +128,31 @@ class Connection {
   void EnsureSystemTables();
 
  private:
+  friend class Rebuild;
+  void Touched() { ++local_changes_; Invalidate(); }
   void Invalidate();
+  void AfterRollback();
   void LoadTableNames();
   TableInfo LoadTable(const std::string& name);
-  void LoadRelations();
-  void LoadQueries();
+  std::vector<RelationInfo> LoadRelations();
+  std::vector<QueryInfo> LoadQueries();
   std::string ColumnDefinition(const Field& field, bool in_create) const;
   void CreateRelationTriggers(const RelationInfo& relation);
   void DropRelationTriggers(const std::string& name);
   void CreateAutoIncrement(const std::string& table, const std::string& field);
-  // Builds `table` again without the primary key (drop_primary), without the
-  // UNIQUE clause behind autoindex `drop_unique`, or without FOREIGN KEY
-  // clause `drop_foreign_key`; rows, indexes and triggers are kept.
-  void RebuildTable(const std::string& table, bool drop_primary,
-                    const std::string& drop_unique, int drop_foreign_key);
+  // table_rebuild.cpp: stores `edited` as the declaration of `table`. When
+  // `same_format` the stored text is edited in place (nothing else of the
+  // file changes); otherwise the table is built again from it, rows, rowids,
+  // AUTOINCREMENT sequence, indexes, triggers and its place kept.
+  void ChangeDeclaration(const std::string& table, const std::string& edited, bool same_format);
+  // Removes the PRIMARY KEY clause, the UNIQUE clause behind autoindex
+  // `unique_index`, or FOREIGN KEY clause `foreign_key_id` of `table`.
+  void RemovePrimaryKey(const std::string& table);
+  void RemoveUnique(const std::string& table, const std::string& unique_index);
+  void RemoveForeignKey(const std::string& table, int foreign_key_id);
+  TableDeclaration ParsedDeclaration(const std::string& table);
   std::string UniqueSqlName(const std::string& base);
+  void RestoreJournalMode();
 
   sqlite3* db_;
   std::string path_;
@@ -195,25 +160,23 @@ class Connection {
   std::uint64_t local_changes_ = 0;
   std::int64_t data_version_ = -1;
   bool names_loaded_ = false;
-  std::vector<std::string> table_names_;
+  std::shared_ptr<std::vector<std::string>> table_names_;
   std::vector<std::string> view_names_;
-  std::map<std::string, TableInfo, std::less<>> tables_;
-  bool relations_loaded_ = false;
-  std::vector<RelationInfo> relations_;
-  bool queries_loaded_ = false;
-  std::vector<QueryInfo> queries_;
+  std::map<std::string, std::shared_ptr<const TableInfo>, std::less<>> tables_;  // by upper-case name
+  std::shared_ptr<const std::vector<RelationInfo>> relations_;
+  std::shared_ptr<const std::vector<QueryInfo>> queries_;
+  // Triggers of a view deleted in this connection, created again when a view
+  // of that name comes back (a replaced view keeps its INSTEAD OF triggers).
+  std::map<std::string, std::vector<std::string>> view_triggers_;
   bool system_tables_ = false;
   int leases_ = 0;
   bool write_ready_ = false;
   bool batch_open_ = false;
+  std::optional<bool> intact_;
+  std::string damage_;
+  std::string original_journal_mode_;  // set when the engine switched the file to WAL
+  bool abandoned_ = false;
   sqlite3_stmt* version_stmt_ = nullptr;
 };
-
-// Type code and size DAO would give a column declared as `declared`.
-std::pair<int, long> InferType(std::string_view declared);
-// The declared SQLite type for a DAO type code and size.
-std::string DeclaredType(int type, long size);
-// True when `name` starts with "MSys" (the engine's own objects).
-bool IsSystemName(std::string_view name);
 
 }  // namespace brenquil::detail

@@ -29,7 +29,8 @@ class FieldsBackend : public StoredBackend<Field> {
       : StoredBackend(std::move(c)), table_(std::move(table)) {}
   std::vector<std::shared_ptr<Field>> Load() override {
     std::vector<std::shared_ptr<Field>> out;
-    for (auto& f : connection_->Table(table_).fields) {
+    auto table = connection_->Table(table_);
+    for (auto& f : table->fields) {
       auto field = std::make_shared<Field>(f.name);
       field->Load(f.type, f.size, f.attributes, f.allow_zero_length, f.required, "");
       field->MarkStored();
@@ -54,7 +55,8 @@ class IndexesBackend : public StoredBackend<Index> {
       : StoredBackend(std::move(c)), table_(std::move(table)) {}
   std::vector<std::shared_ptr<Index>> Load() override {
     std::vector<std::shared_ptr<Index>> out;
-    for (auto& i : connection_->Table(table_).indexes) {
+    auto table = connection_->Table(table_);
+    for (auto& i : table->indexes) {
       auto index = std::make_shared<Index>(i.name);
       index->Load(i.unique, i.primary);
       for (auto& [name, descending] : i.fields) {
@@ -89,7 +91,8 @@ class TableDefsBackend : public StoredBackend<TableDef> {
   using StoredBackend::StoredBackend;
   std::vector<std::shared_ptr<TableDef>> Load() override {
     std::vector<std::shared_ptr<TableDef>> out;
-    for (auto& name : connection_->TableNames()) {
+    auto names = connection_->TableNames();
+    for (auto& name : *names) {
       auto table = std::make_shared<TableDef>(name);
       Attach(*table, connection_);
       out.push_back(table);
@@ -110,7 +113,8 @@ class RelationsBackend : public StoredBackend<Relation> {
   using StoredBackend::StoredBackend;
   std::vector<std::shared_ptr<Relation>> Load() override {
     std::vector<std::shared_ptr<Relation>> out;
-    for (auto& r : connection_->Relations()) {
+    auto relations = connection_->Relations();
+    for (auto& r : *relations) {
       auto relation = std::make_shared<Relation>(r.name, r.table, r.foreign_table, r.attributes);
       for (auto& [name, foreign] : r.fields) {
         auto field = relation->CreateField(name);
@@ -135,7 +139,8 @@ class QueryDefsBackend : public StoredBackend<QueryDef> {
   using StoredBackend::StoredBackend;
   std::vector<std::shared_ptr<QueryDef>> Load() override {
     std::vector<std::shared_ptr<QueryDef>> out;
-    for (auto& q : connection_->Queries()) {
+    auto queries = connection_->Queries();
+    for (auto& q : *queries) {
       auto query = std::make_shared<QueryDef>(q.name, q.sql);
       query->MarkStored();
       out.push_back(query);
@@ -171,6 +176,8 @@ const std::shared_ptr<detail::Connection>& Database::Connection() const {
 }
 
 bool Database::Updatable() const { return !Connection()->ReadOnly(); }
+
+void Database::CheckIntact() { Connection()->CheckIntact(); }
 
 Collection<TableDef>& Database::TableDefs() {
   Connection();

@@ -156,6 +156,14 @@ void DBEngine::TrimIdle() {
   }
 }
 
+void DBEngine::RecordCommitFailure(const std::string& path, const Error& error) {
+  commit_failures_.emplace_back(path, error);
+}
+
+std::vector<std::pair<std::string, Error>> DBEngine::TakeCommitFailures() {
+  return std::exchange(commit_failures_, {});
+}
+
 void DBEngine::EndBatch() {
   batch_ = false;
   std::optional<Error> first;

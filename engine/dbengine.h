@@ -6,6 +6,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/error.h"
 
 #include "engine/database.h"
 
@@ -49,6 +53,11 @@ class DBEngine {
   void EndBatch();
   bool InBatch() const { return batch_; }
 
+  // Commits that failed when a file was released (its batch rolled back):
+  // the file's path and the error, oldest first. Taking them empties the list.
+  void RecordCommitFailure(const std::string& path, const Error& error);
+  std::vector<std::pair<std::string, Error>> TakeCommitFailures();
+
  private:
   DBEngine() = default;
   struct Entry {
@@ -61,6 +70,7 @@ class DBEngine {
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
   bool batch_ = false;
+  std::vector<std::pair<std::string, Error>> commit_failures_;
 };
 
 }  // namespace brenquil

@@ -69,7 +69,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
   size_t j = 0;
   if (!is_select && StartsWithWord(text, j, "with")) is_select = true;
   if (!is_select) {
-    if (c.IsTable(text) && !c.Table(text).without_rowid) {
+    if (c.IsTable(text) && !c.Table(text)->without_rowid) {
       table_ = text;
       sql_ = "SELECT rowid, * FROM " + QuoteId(text);
       has_rowid_ = true;
@@ -84,7 +84,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     std::string name;
     while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
     if (k < text.size() && text[k] == '*' && StartsWithWord(text, ++k, "from") && ReadName(text, k, name) &&
-        c.IsTable(name) && !c.Table(name).without_rowid) {
+        c.IsTable(name) && !c.Table(name)->without_rowid) {
       table_ = name;
       has_rowid_ = true;
       sql_ = "SELECT rowid, * FROM " + QuoteId(name) + text.substr(k);
@@ -103,7 +103,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
   }();
   int first = has_rowid_ ? 1 : 0;
   std::string last_table;  // columns of one table look it up once
-  const detail::TableInfo* last_info = nullptr;
+  std::shared_ptr<const detail::TableInfo> last_info;
   for (int col = first; col < st.ColumnCount(); ++col) {
     sqlite3_stmt* h = st.Handle();
     auto field = std::make_shared<Field>(sqlite3_column_name(h, col));
@@ -114,7 +114,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     if (table && origin && (table == last_table || c.IsTable(table))) {
       if (table != last_table) {
         last_table = table;
-        last_info = &c.Table(table);
+        last_info = c.Table(table);
       }
       info = last_info->FindField(origin);
     }

@@ -18,21 +18,19 @@ void SelectRow(ControlArray<ListBox>& lists, int first, int row) {
   for (int e = first; e < first + 3; ++e) lists[e].SetListIndex(row);
 }
 
-// Selects in List3 the old table named exactly like the model table selected
-// in List2; false when there is none.
+// Selects in List3 the old table that is the model table selected in List2
+// as SQLite names tables (letter case aside); false when there is none.
 bool SelectNamesake(Actualiz& window) {
   short olds = window.List3.ListCount();
   for (short j = 0; j < olds; ++j) {
     window.List3.SetListIndex(j);
-    if (window.List3.Text() == window.List2.Text()) return true;
+    if (SameSqlName(window.List3.Text(), window.List2.Text())) return true;
   }
   return false;
 }
 
-// Table equalisation takes a table that differs only in letter case for the
-// model's, so it creates nothing; this step pairs by exact name and never adds
-// a table's fields to another one. The journal says which table was passed
-// over, and why it may look present.
+// A model table the old database lacks even in another letter case (table
+// equalisation could not create it): its fields go to no other table.
 Error NoNamesake(Actualiz& window) {
   std::string detail = "tabla '" + window.List2.Text() + "' sin homónima en " +
                        window.Text4.Text() + "; no se le añaden campos";
@@ -60,7 +58,8 @@ void WorkOutMissingFields(Actualiz& window) {
     short m = 0;
     while (m < olds) {
       old_names.SetListIndex(m);
-      if (old_names.Text() == model_names.Text()) break;
+      // A field that differs only in letter case is the same field for SQLite.
+      if (SameSqlName(old_names.Text(), model_names.Text())) break;
       ++m;
     }
     if (m < olds) {

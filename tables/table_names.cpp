@@ -1,5 +1,7 @@
 #include "tables/table_names.h"
 
+#include <cctype>
+
 #include <cstdint>
 
 namespace brenquil {
@@ -105,6 +107,14 @@ std::string UpperCase(std::string_view text) {
 }
 
 bool SameTableName(std::string_view a, std::string_view b) { return UpperCase(a) == UpperCase(b); }
+
+bool SameSqlName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
 
 std::string QuoteIdentifier(std::string_view name) {
   std::string out = "\"";

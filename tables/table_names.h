@@ -20,6 +20,10 @@ std::string UpperCase(std::string_view text);
 // Table equalisation's comparison: equal upper-case forms, nothing trimmed.
 bool SameTableName(std::string_view a, std::string_view b);
 
+// SQLite's comparison of object names: ASCII letters without regard to case,
+// every other byte as it is ("Clientes" is "CLIENTES"; "Año" is not "AÑO").
+bool SameSqlName(std::string_view a, std::string_view b);
+
 // `name` as an SQL identifier: in double quotes, inner double quotes doubled,
 // so blanks, apostrophes and reserved words reach the engine as one name.
 std::string QuoteIdentifier(std::string_view name);

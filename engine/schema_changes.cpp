@@ -1,0 +1,374 @@
+// Creating and deleting the stored object model's members: tables, fields,
+// indexes, relations and queries, each change in one transaction.
+#include <set>
+
+#include "engine/connection.h"
+#include "engine/relation_sql.h"
+#include "engine/dbengine.h"
+#include "engine/field.h"
+#include "engine/index.h"
+#include "engine/querydef.h"
+#include "engine/relation.h"
+#include "engine/tabledef.h"
+
+namespace brenquil::detail {
+
+std::string Connection::ColumnDefinition(const Field& field, bool in_create) const {
+  std::string def = QuoteId(field.Name()) + " " + DeclaredType(field.Type(), field.Size());
+  if (field.Required() && in_create) def += " NOT NULL";
+  bool text = field.Type() == dbText || field.Type() == dbMemo || field.Type() == dbChar;
+  if (text && !field.AllowZeroLength())
+    def += " CONSTRAINT " + QuoteId("MSysZLS_" + field.Name()) + " CHECK (" + QuoteId(field.Name()) + " <> '')";
+  return def;
+}
+
+namespace {
+void CheckField(const Field& field, const std::string& table) {
+  if (field.Name().empty())
+    throw MakeError(err::kInvalidName, "nombre de campo vacío en la tabla '" + table + "'");
+  if (!IsKnownType(field.Type()))
+    throw MakeError(err::kInvalidFieldType, "tipo " + std::to_string(field.Type()) + " del campo '" +
+                                                field.Name() + "' de la tabla '" + table + "'");
+  bool sized = field.Type() == dbText || field.Type() == dbChar || field.Type() == dbBinary ||
+               field.Type() == dbVarBinary;
+  if (sized && (field.Size() < 1 || field.Size() > 255))
+    throw MakeError(err::kInvalidOperation, "tamaño " + std::to_string(field.Size()) + " del campo '" +
+                                                field.Name() + "' de la tabla '" + table + "'");
+}
+}  // namespace
+
+void Connection::CreateAutoIncrement(const std::string& table, const std::string& field) {
+  Exec("CREATE TRIGGER " + QuoteId("MSysAuto_" + table + "_" + field) + " AFTER INSERT ON " +
+       QuoteId(table) + " WHEN NEW." + QuoteId(field) + " IS NULL BEGIN UPDATE " + QuoteId(table) +
+       " SET " + QuoteId(field) + " = (SELECT IFNULL(MAX(" + QuoteId(field) + "), 0) + 1 FROM " +
+       QuoteId(table) + ") WHERE rowid = NEW.rowid; END");
+}
+
+void Connection::CreateTable(TableDef& table) {
+  CheckWritable();
+  const std::string& name = table.Name();
+  if (name.empty()) throw MakeError(err::kInvalidName, "nombre de tabla vacío en '" + path_ + "'");
+  if (table.Fields().Count() == 0)
+    throw MakeError(err::kNoFields, "la tabla '" + name + "' no tiene campos (" + path_ + ")");
+  for (auto& f : table.Fields()) CheckField(*f, name);
+  for (auto& t : *TableNames())
+    if (IEquals(t, name)) throw MakeError(err::kTableExists, "'" + name + "' en '" + path_ + "'");
+  if (IsView(name)) throw MakeError(err::kTableExists, "'" + name + "' es una consulta en '" + path_ + "'");
+  auto indexes = table.Indexes().Snapshot();
+  Atomically([&] {
+    EnsureSystemTables();
+    std::string sql = "CREATE TABLE " + QuoteId(name) + " (";
+    bool first = true;
+    for (auto& f : table.Fields()) {
+      sql += (first ? "" : ", ") + ColumnDefinition(*f, true);
+      first = false;
+    }
+    sql += ")";
+    Exec(sql);
+    Statement meta(*this, "INSERT OR REPLACE INTO MSysFields VALUES (?, ?, ?, ?, ?, ?, ?)");
+    for (auto& f : table.Fields()) {
+      meta.Reset();
+      meta.Bind(1, name).Bind(2, f->Name()).Bind(3, static_cast<long long>(f->Type()));
+      meta.Bind(4, static_cast<long long>(f->Size())).Bind(5, static_cast<long long>(f->Attributes()));
+      meta.Bind(6, static_cast<long long>(f->AllowZeroLength())).Bind(7, static_cast<long long>(f->Required()));
+      meta.Step();
+      if (f->Attributes() & dbAutoIncrField) CreateAutoIncrement(name, f->Name());
+    }
+    Touched();
+    for (auto& index : indexes) CreateIndex(name, *index);
+  });
+}
+
+void Connection::DeleteTable(const std::string& given) {
+  const std::string name = Table(given)->name;
+  for (auto& r : *Relations())
+    if (IEquals(r.table, name) || IEquals(r.foreign_table, name))
+      throw MakeError(err::kInRelationship, "la tabla '" + name + "' (relación '" + r.name + "') en '" + path_ + "'");
+  Atomically([&] {
+    Exec("DROP TABLE " + QuoteId(name));
+    if (system_tables_) {
+      Statement a(*this, "DELETE FROM MSysFields WHERE TableName = ? COLLATE NOCASE");
+      a.Bind(1, name).Step();
+      Statement b(*this, "DELETE FROM MSysIndexes WHERE TableName = ? COLLATE NOCASE");
+      b.Bind(1, name).Step();
+    }
+  });
+}
+
+void Connection::AddField(const std::string& given, const Field& field) {
+  CheckWritable();
+  auto held = Table(given);
+  const TableInfo& info = *held;
+  const std::string& table = info.name;
+  CheckField(field, table);
+  for (auto& f : info.fields)
+    if (IEquals(f.name, field.Name()))
+      throw MakeError(err::kFieldExists, "'" + field.Name() + "' en la tabla '" + table + "' de '" + path_ + "'");
+  bool counter = (field.Attributes() & dbAutoIncrField) != 0;
+  if (counter && info.without_rowid)
+    throw MakeError(err::kInvalidOperation, "autonumérico en la tabla sin rowid '" + table + "'");
+  Atomically([&] {
+    EnsureSystemTables();
+    Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + ColumnDefinition(field, false));
+    Statement meta(*this, "INSERT OR REPLACE INTO MSysFields VALUES (?, ?, ?, ?, ?, ?, ?)");
+    meta.Bind(1, table).Bind(2, field.Name()).Bind(3, static_cast<long long>(field.Type()));
+    meta.Bind(4, static_cast<long long>(field.Size())).Bind(5, static_cast<long long>(field.Attributes()));
+    meta.Bind(6, static_cast<long long>(field.AllowZeroLength())).Bind(7, static_cast<long long>(field.Required()));
+    meta.Step();
+    if (counter) {
+      // The rows already there are numbered in their order, then new rows
+      // continue from the highest number.
+      Exec("UPDATE " + QuoteId(table) + " SET " + QuoteId(field.Name()) +
+           " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " +
+           QuoteId(table) + ") AS n WHERE " + QuoteId(table) + ".rowid = n.r");
+      CreateAutoIncrement(table, field.Name());
+    }
+  }, table);
+}
+
+void Connection::DeleteField(const std::string& given, const std::string& given_field) {
+  CheckWritable();
+  auto held = Table(given);
+  const TableInfo& info = *held;
+  const std::string& table = info.name;
+  const FieldInfo* field = info.FindField(given_field);
+  if (!field) throw MakeError(err::kItemNotFound, "el campo '" + given_field + "' de la tabla '" + table + "'");
+  const std::string name = field->name;
+  for (auto& index : info.indexes)
+    for (auto& f : index.fields)
+      if (IEquals(f.first, name))
+        throw MakeError(err::kFieldInIndex, "'" + name + "' (índice '" + index.name + "' de la tabla '" + table + "')");
+  for (auto& r : *Relations())
+    for (auto& [pf, cf] : r.fields)
+      if ((IEquals(r.table, table) && IEquals(pf, name)) || (IEquals(r.foreign_table, table) && IEquals(cf, name)))
+        throw MakeError(err::kInRelationship, "el campo '" + name + "' (relación '" + r.name + "')");
+  Atomically([&] {
+    Exec("DROP TRIGGER IF EXISTS " + QuoteId("MSysAuto_" + table + "_" + name));
+    Exec("ALTER TABLE " + QuoteId(table) + " DROP COLUMN " + QuoteId(name));
+    if (system_tables_) {
+      Statement st(*this, "DELETE FROM MSysFields WHERE TableName = ? COLLATE NOCASE AND FieldName = ? COLLATE NOCASE");
+      st.Bind(1, table).Bind(2, name).Step();
+    }
+  }, table);
+}
+
+std::string Connection::UniqueSqlName(const std::string& base) {
+  Statement st(*this, "SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE");
+  std::string candidate = base;
+  for (int n = 2;; ++n) {
+    st.Reset();
+    st.Bind(1, candidate);
+    if (!st.Step()) return candidate;
+    candidate = base + "_" + std::to_string(n);
+  }
+}
+
+void Connection::CreateIndex(const std::string& given, Index& index) {
+  CheckWritable();
+  auto held = Table(given);
+  const TableInfo& info = *held;
+  const std::string& table = info.name;
+  const std::string& name = index.Name();
+  std::string where = " de la tabla '" + table + "' en '" + path_ + "'";
+  if (name.empty()) throw MakeError(err::kInvalidName, "nombre de índice vacío" + where);
+  if (info.FindIndex(name)) throw MakeError(err::kIndexExists, "'" + name + "'" + where);
+  if (index.Fields().Count() == 0) throw MakeError(err::kNoFields, "el índice '" + name + "'" + where);
+  for (auto& f : index.Fields())
+    if (!info.FindField(f->Name()))
+      throw MakeError(err::kItemNotFound, "el campo '" + f->Name() + "' del índice '" + name + "'" + where);
+  if (index.Primary())
+    for (auto& i : info.indexes)
+      if (i.primary) throw MakeError(err::kPrimaryKeyExists, "'" + i.name + "'" + where);
+  std::string sql_name = UniqueSqlName(table + "_" + name);
+  std::string sql = std::string("CREATE ") + (index.Unique() ? "UNIQUE " : "") + "INDEX " + QuoteId(sql_name) +
+                    " ON " + QuoteId(table) + " (";
+  bool first = true;
+  for (auto& f : index.Fields()) {
+    sql += (first ? "" : ", ") + QuoteId(f->Name()) + (f->Descending() ? " DESC" : "");
+    first = false;
+  }
+  sql += ")";
+  try {
+    Atomically([&] {
+      EnsureSystemTables();
+      Exec(sql);
+      Statement meta(*this, "INSERT INTO MSysIndexes VALUES (?, ?, ?, ?)");
+      meta.Bind(1, table).Bind(2, name).Bind(3, sql_name).Bind(4, static_cast<long long>(index.Primary()));
+      meta.Step();
+    }, table);
+  } catch (const Error& e) {
+    if (e.Number() == err::kDuplicateValue)
+      throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table + "' repiten valores del índice único '" +
+                                                name + "' en '" + path_ + "'");
+    throw;
+  }
+}
+
+void Connection::DeleteIndex(const std::string& given, const std::string& name) {
+  CheckWritable();
+  auto held = Table(given);
+  const TableInfo& info = *held;
+  const std::string& table = info.name;
+  const IndexInfo* index = info.FindIndex(name);
+  if (!index)
+    throw MakeError(err::kItemNotFound, "el índice '" + name + "' de la tabla '" + table + "' en '" + path_ + "'");
+  IndexInfo copy = *index;
+  if (copy.origin == 'c') {
+    Atomically([&] {
+      Exec("DROP INDEX " + QuoteId(copy.sql_name));
+      if (system_tables_) {
+        Statement st(*this, "DELETE FROM MSysIndexes WHERE SqlName = ?");
+        st.Bind(1, copy.sql_name).Step();
+      }
+    }, table);
+  } else if (copy.origin == 'p') {
+    RemovePrimaryKey(table);
+  } else {
+    RemoveUnique(table, copy.sql_name);
+  }
+}
+
+void Connection::CreateRelation(Relation& relation) {
+  CheckWritable();
+  RelationInfo r;
+  r.name = relation.Name();
+  r.table = relation.Table();
+  r.foreign_table = relation.ForeignTable();
+  r.attributes = relation.Attributes();
+  std::string where = " en '" + path_ + "'";
+  if (r.name.empty()) throw MakeError(err::kInvalidName, "nombre de relación vacío" + where);
+  for (auto& existing : *Relations())
+    if (IEquals(existing.name, r.name)) throw MakeError(err::kObjectExists, "la relación '" + r.name + "'" + where);
+  if (!IsTable(r.table))
+    throw MakeError(err::kObjectNotFound, "la tabla '" + r.table + "' de la relación '" + r.name + "'" + where);
+  if (!IsTable(r.foreign_table))
+    throw MakeError(err::kObjectNotFound, "la tabla '" + r.foreign_table + "' de la relación '" + r.name + "'" + where);
+  r.table = StoredTableName(r.table);
+  r.foreign_table = StoredTableName(r.foreign_table);
+  if (relation.Fields().Count() == 0)
+    throw MakeError(err::kRelationNoFields, "'" + r.name + "'" + where);
+  auto held_parent = Table(r.table);
+  const TableInfo& parent = *held_parent;
+  for (auto& f : relation.Fields())
+    if (!parent.FindField(f->Name()))
+      throw MakeError(err::kItemNotFound, "el campo '" + f->Name() + "' de la tabla '" + r.table + "' (relación '" +
+                                              r.name + "')" + where);
+  auto held_child = Table(r.foreign_table);
+  const TableInfo& child = *held_child;
+  for (auto& f : relation.Fields()) {
+    const FieldInfo* foreign = child.FindField(f->ForeignName());
+    if (!foreign)
+      throw MakeError(err::kItemNotFound, "el campo '" + f->ForeignName() + "' de la tabla '" + r.foreign_table +
+                                              "' (relación '" + r.name + "')" + where);
+    r.fields.emplace_back(parent.FindField(f->Name())->name, foreign->name);
+  }
+  bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
+  if (enforced) {
+    Statement st(*this, "SELECT 1 FROM " + QuoteId(r.foreign_table) + " AS brenquil_hijo WHERE " +
+                            AllSet(r, "brenquil_hijo") + " AND NOT EXISTS (SELECT 1 FROM " + QuoteId(r.table) +
+                            " AS brenquil_padre WHERE " + RelationWhere(r, "brenquil_padre", "brenquil_hijo") +
+                            ") LIMIT 1");
+    if (st.Step())
+      throw MakeError(err::kRelatedRecordRequired,
+                      "filas de la tabla '" + r.foreign_table + "' sin registro relacionado en la tabla '" + r.table +
+                          "' impiden crear la relación '" + r.name + "'" + where);
+  }
+  Atomically([&] {
+    EnsureSystemTables();
+    Statement st(*this,
+                 "INSERT INTO MSysRelations VALUES (?, ?, ?, ?, (SELECT IFNULL(MAX(Position), 0) + 1 FROM MSysRelations))");
+    st.Bind(1, r.name).Bind(2, r.table).Bind(3, r.foreign_table).Bind(4, static_cast<long long>(r.attributes));
+    st.Step();
+    Statement fields(*this, "INSERT INTO MSysRelationFields VALUES (?, ?, ?, ?)");
+    for (size_t i = 0; i < r.fields.size(); ++i) {
+      fields.Reset();
+      fields.Bind(1, r.name).Bind(2, static_cast<long long>(i)).Bind(3, r.fields[i].first).Bind(4, r.fields[i].second);
+      fields.Step();
+    }
+    if (enforced) CreateRelationTriggers(r);
+  });
+}
+
+void Connection::DeleteRelation(const std::string& name) {
+  CheckWritable();
+  const RelationInfo* found = nullptr;
+  auto relations = Relations();
+  for (auto& r : *relations)
+    if (IEquals(r.name, name)) found = &r;
+  if (!found) throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
+  RelationInfo r = *found;
+  if (r.foreign_key_id >= 0) {
+    RemoveForeignKey(r.foreign_table, r.foreign_key_id);
+    return;
+  }
+  Atomically([&] {
+    DropRelationTriggers(r.name);
+    Statement a(*this, "DELETE FROM MSysRelations WHERE Name = ?");
+    a.Bind(1, r.name).Step();
+    Statement b(*this, "DELETE FROM MSysRelationFields WHERE Relation = ?");
+    b.Bind(1, r.name).Step();
+  });
+}
+
+void Connection::CreateQuery(QueryDef& query) {
+  CheckWritable();
+  const std::string& name = query.Name();
+  const std::string& sql = query.SQL();
+  std::string where = " en '" + path_ + "'";
+  if (name.empty()) throw MakeError(err::kInvalidName, "nombre de consulta vacío" + where);
+  for (auto& q : *Queries())
+    if (IEquals(q.name, name)) throw MakeError(err::kObjectExists, "la consulta '" + name + "'" + where);
+  for (auto& t : *TableNames())
+    if (IEquals(t, name)) throw MakeError(err::kObjectExists, "'" + name + "' es una tabla" + where);
+  bool view = false;
+  if (!OnlyBlanksLeft(sql)) {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
+    bool read_only = stmt && sqlite3_stmt_readonly(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_OK)
+      throw MakeError(err::kInvalidSql, "la consulta '" + name + "': " + sqlite3_errmsg(db_) + where);
+    if (tail && !OnlyBlanksLeft(tail))
+      throw MakeError(err::kInvalidSql, "la consulta '" + name + "' tiene más de una instrucción" + where);
+    view = read_only && IsSelectText(sql);
+  }
+  Atomically([&] {
+    EnsureSystemTables();
+    Statement st(*this, "INSERT INTO MSysQueries VALUES (?, ?, (SELECT IFNULL(MAX(Position), 0) + 1 FROM MSysQueries))");
+    st.Bind(1, name).Bind(2, sql).Step();
+    // A line comment at the end of the text must not swallow anything, so
+    // nothing follows the text but a line break.
+    if (view) {
+      Exec("CREATE VIEW " + QuoteId(name) + " AS " + sql + "\n");
+      // The INSTEAD OF triggers of the view this one replaces come back with it.
+      auto kept = view_triggers_.find(Upper(name));
+      if (kept != view_triggers_.end()) {
+        for (const auto& trigger : kept->second) Exec(trigger);
+        view_triggers_.erase(kept);
+      }
+    }
+  });
+}
+
+void Connection::DeleteQuery(const std::string& name) {
+  CheckWritable();
+  const QueryInfo* found = nullptr;
+  auto queries = Queries();
+  for (auto& q : *queries)
+    if (IEquals(q.name, name)) found = &q;
+  if (!found) throw MakeError(err::kItemNotFound, "la consulta '" + name + "' en '" + path_ + "'");
+  const std::string stored = found->name;
+  std::vector<std::string> triggers;
+  for (auto& [trigger, sql] : TriggersOn(stored)) triggers.push_back(sql);
+  Atomically([&] {
+    if (IsView(stored)) Exec("DROP VIEW " + QuoteId(stored));
+    if (system_tables_) {
+      Statement st(*this, "DELETE FROM MSysQueries WHERE Name = ?");
+      st.Bind(1, stored).Step();
+    }
+  });
+  if (!triggers.empty()) view_triggers_[Upper(stored)] = std::move(triggers);
+}
+
+}  // namespace brenquil::detail

@@ -1,0 +1,314 @@
+// Reading a file's schema into the object model: table names (virtual tables
+// and their shadow tables left out: they belong to SQLite), fields with their
+// DAO types, indexes with their per-table names, relations (the engine's and
+// FOREIGN KEY clauses of other tools) and queries (the engine's and views).
+#include <map>
+#include <set>
+
+#include "engine/connection.h"
+#include "engine/field.h"
+#include "engine/relation.h"
+
+namespace brenquil::detail {
+
+void Connection::LoadTableNames() {
+  auto names = std::make_shared<std::vector<std::string>>();
+  view_names_.clear();
+  // Virtual tables and the tables that hold their data are SQLite's.
+  std::set<std::string> virtual_tables;
+  std::set<std::string> shadow;
+  {
+    Statement st(*this,
+                 "SELECT name FROM sqlite_master WHERE type = 'table' AND sql LIKE 'CREATE VIRTUAL TABLE%'");
+    while (st.Step()) virtual_tables.insert(Upper(st.Text(0).value_or("")));
+  }
+  if (!virtual_tables.empty()) {
+    try {
+      Statement st(*this, "SELECT name FROM pragma_table_list WHERE schema = 'main' AND type = 'shadow'");
+      while (st.Step()) shadow.insert(Upper(st.Text(0).value_or("")));
+    } catch (const Error&) {
+      // A module this SQLite lacks: its tables are known by their names.
+    }
+  }
+  auto is_shadow = [&](const std::string& name) {
+    std::string upper = Upper(name);
+    if (shadow.count(upper) || virtual_tables.count(upper)) return true;
+    for (const auto& v : virtual_tables)
+      if (upper.size() > v.size() + 1 && upper.compare(0, v.size() + 1, v + "_") == 0) return true;
+    return false;
+  };
+  bool system_tables = false;
+  Statement st(*this,
+               "SELECT type, name FROM sqlite_master WHERE type IN ('table', 'view')"
+               " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
+  while (st.Step()) {
+    std::string name = st.Text(1).value_or("");
+    if (st.Text(0) == "view") {
+      view_names_.push_back(name);
+      continue;
+    }
+    if (is_shadow(name)) continue;
+    names->push_back(name);
+    if (name == "MSysFields") system_tables = true;
+  }
+  system_tables_ = system_tables;
+  table_names_ = std::move(names);
+  names_loaded_ = true;
+}
+
+Connection::Names Connection::TableNames() {
+  Stamp();
+  if (!names_loaded_) LoadTableNames();
+  return table_names_;
+}
+
+std::string Connection::StoredTableName(std::string_view name) {
+  auto names = TableNames();
+  for (const auto& n : *names)
+    if (n == name) return n;
+  for (const auto& n : *names)
+    if (IEquals(n, name)) return n;
+  return {};
+}
+
+bool Connection::IsView(std::string_view name) {
+  TableNames();
+  for (const auto& v : view_names_)
+    if (IEquals(v, name)) return true;
+  return false;
+}
+
+std::shared_ptr<const TableInfo> Connection::Table(std::string_view name) {
+  std::string stored = StoredTableName(name);
+  if (stored.empty())
+    throw MakeError(err::kObjectNotFound, "la tabla '" + std::string(name) + "' en '" + path_ + "'");
+  std::string key = Upper(stored);
+  auto it = tables_.find(key);
+  if (it == tables_.end()) it = tables_.emplace(key, std::make_shared<const TableInfo>(LoadTable(stored))).first;
+  return it->second;
+}
+
+std::string Connection::Declaration(std::string_view name) {
+  Statement st(*this, "SELECT sql FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE NOCASE");
+  st.Bind(1, name);
+  return st.Step() ? st.Text(0).value_or("") : std::string();
+}
+
+std::vector<std::pair<std::string, std::string>> Connection::TriggersOn(std::string_view table) {
+  std::vector<std::pair<std::string, std::string>> out;
+  Statement st(*this,
+               "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ? COLLATE NOCASE"
+               " AND sql IS NOT NULL ORDER BY rowid");
+  st.Bind(1, table);
+  while (st.Step()) out.emplace_back(st.Text(0).value_or(""), st.Text(1).value_or(""));
+  return out;
+}
+
+TableInfo Connection::LoadTable(const std::string& name) {
+  TableInfo info;
+  info.name = name;
+  {
+    Statement st(*this, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
+    st.Bind(1, name);
+    if (st.Step()) info.without_rowid = Contains(Upper(st.Text(0).value_or("")), "WITHOUT ROWID");
+  }
+  struct Meta { int type; long size; long attributes; bool azl; bool required; };
+  std::map<std::string, Meta> meta;
+  if (system_tables_) {
+    Statement st(*this,
+                 "SELECT FieldName, Type, Size, Attributes, AllowZeroLength, Required"
+                 " FROM MSysFields WHERE TableName = ? COLLATE NOCASE");
+    st.Bind(1, name);
+    while (st.Step())
+      meta[st.Text(0).value_or("")] = Meta{static_cast<int>(st.Int(1)), static_cast<long>(st.Int(2)),
+                                           static_cast<long>(st.Int(3)), st.Int(4) != 0, st.Int(5) != 0};
+  }
+  int pk_count = 0;
+  {
+    Statement st(*this, "SELECT name, type, \"notnull\", dflt_value, pk, hidden FROM pragma_table_xinfo(?)");
+    st.Bind(1, name);
+    while (st.Step()) {
+      if (st.Int(5) != 0) continue;  // generated columns are not fields
+      FieldInfo f;
+      f.name = st.Text(0).value_or("");
+      f.declared = st.Text(1).value_or("");
+      f.required = st.Int(2) != 0;
+      f.pk = static_cast<int>(st.Int(4));
+      if (f.pk) ++pk_count;
+      if (auto m = meta.find(f.name); m != meta.end()) {
+        f.type = m->second.type;
+        f.size = m->second.size;
+        f.attributes = m->second.attributes;
+        f.allow_zero_length = m->second.azl;
+        f.required = m->second.required || f.required;
+      } else {
+        auto [type, size] = InferType(f.declared);
+        f.type = type;
+        f.size = size;
+        f.allow_zero_length = type == dbText || type == dbMemo || type == dbChar;
+      }
+      info.fields.push_back(std::move(f));
+    }
+  }
+  // A single INTEGER PRIMARY KEY is the rowid: numbered by SQLite, indexed
+  // without an index of its own.
+  if (pk_count == 1 && !info.without_rowid) {
+    for (auto& f : info.fields) {
+      if (f.pk == 1 && Upper(f.declared) == "INTEGER") {
+        if (!meta.count(f.name)) f.attributes |= dbAutoIncrField;
+        IndexInfo pk;
+        pk.name = "PrimaryKey";
+        pk.primary = pk.unique = true;
+        pk.origin = 'p';
+        pk.fields.emplace_back(f.name, false);
+        info.indexes.push_back(std::move(pk));
+      }
+    }
+  }
+  std::map<std::string, std::pair<std::string, bool>> named;  // sql name -> name, primary
+  if (system_tables_) {
+    Statement st(*this, "SELECT SqlName, IndexName, IsPrimary FROM MSysIndexes WHERE TableName = ? COLLATE NOCASE");
+    st.Bind(1, name);
+    while (st.Step()) named[st.Text(0).value_or("")] = {st.Text(1).value_or(""), st.Int(2) != 0};
+  }
+  struct Listed { bool unique; char origin; bool partial; };
+  std::map<std::string, Listed> list;  // sql name -> what SQLite says of it
+  {
+    Statement st(*this, "SELECT name, \"unique\", origin, partial FROM pragma_index_list(?)");
+    st.Bind(1, name);
+    while (st.Step()) {
+      std::string origin = st.Text(2).value_or("c");
+      list[st.Text(0).value_or("")] = {st.Int(1) != 0, origin == "pk" ? 'p' : origin[0], st.Int(3) != 0};
+    }
+  }
+  Statement st(*this,
+               "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE ORDER BY rowid");
+  st.Bind(1, name);
+  while (st.Step()) {
+    IndexInfo index;
+    index.sql_name = st.Text(0).value_or("");
+    auto l = list.find(index.sql_name);
+    if (l != list.end()) {
+      index.unique = l->second.unique;
+      index.origin = l->second.origin;
+      index.partial = l->second.partial;
+    }
+    if (auto n = named.find(index.sql_name); n != named.end()) {
+      index.name = n->second.first;
+      index.primary = n->second.second;
+    } else if (index.origin == 'p') {
+      index.name = "PrimaryKey";
+      index.primary = true;
+    } else {
+      index.name = index.sql_name;
+    }
+    Statement cols(*this, "SELECT name, \"desc\" FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno");
+    cols.Bind(1, index.sql_name);
+    while (cols.Step()) index.fields.emplace_back(cols.Text(0).value_or(""), cols.Int(1) != 0);
+    if (index.primary)
+      info.indexes.insert(info.indexes.begin(), std::move(index));
+    else
+      info.indexes.push_back(std::move(index));
+  }
+  return info;
+}
+
+std::shared_ptr<const std::vector<RelationInfo>> Connection::Relations() {
+  Stamp();
+  if (!relations_) relations_ = std::make_shared<const std::vector<RelationInfo>>(LoadRelations());
+  return relations_;
+}
+
+std::vector<RelationInfo> Connection::LoadRelations() {
+  std::vector<RelationInfo> relations;
+  auto tables = TableNames();
+  if (system_tables_) {
+    Statement st(*this,
+                 "SELECT Name, TableName, ForeignTable, Attributes FROM MSysRelations"
+                 " ORDER BY Position, rowid");
+    Statement fields(*this,
+                     "SELECT FieldName, ForeignName FROM MSysRelationFields WHERE Relation = ?"
+                     " ORDER BY Position");
+    while (st.Step()) {
+      RelationInfo r;
+      r.name = st.Text(0).value_or("");
+      r.table = st.Text(1).value_or("");
+      r.foreign_table = st.Text(2).value_or("");
+      r.attributes = static_cast<long>(st.Int(3));
+      fields.Reset();
+      fields.Bind(1, r.name);
+      while (fields.Step()) r.fields.emplace_back(fields.Text(0).value_or(""), fields.Text(1).value_or(""));
+      relations.push_back(std::move(r));
+    }
+  }
+  // FOREIGN KEY clauses written by other SQLite programs.
+  std::set<std::string> names;
+  for (auto& r : relations) names.insert(Upper(r.name));
+  for (const auto& child : *tables) {
+    Statement st(*this,
+                 "SELECT id, \"table\", \"from\", \"to\", on_update, on_delete"
+                 " FROM pragma_foreign_key_list(?) ORDER BY id, seq");
+    st.Bind(1, child);
+    RelationInfo* current = nullptr;
+    std::vector<RelationInfo> found;
+    while (st.Step()) {
+      int id = static_cast<int>(st.Int(0));
+      if (!current || current->foreign_key_id != id) {
+        found.emplace_back();
+        current = &found.back();
+        current->foreign_key_id = id;
+        current->table = st.Text(1).value_or("");
+        current->foreign_table = child;
+        if (Upper(st.Text(4).value_or("")) == "CASCADE") current->attributes |= dbRelationUpdateCascade;
+        if (Upper(st.Text(5).value_or("")) == "CASCADE") current->attributes |= dbRelationDeleteCascade;
+      }
+      current->fields.emplace_back(st.Text(3).value_or(""), st.Text(2).value_or(""));
+    }
+    for (auto& r : found) {
+      // A clause without parent columns names the parent's primary key.
+      if (IsTable(r.table)) {
+        std::vector<std::string> key;
+        auto parent = Table(r.table);
+        for (auto& f : parent->fields)
+          if (f.pk) key.push_back(f.name);
+        for (size_t i = 0; i < r.fields.size(); ++i)
+          if (r.fields[i].first.empty() && i < key.size()) r.fields[i].first = key[i];
+      }
+      std::string base = r.table + r.foreign_table;
+      r.name = base;
+      for (int n = 1; names.count(Upper(r.name)); ++n) r.name = base + std::to_string(n);
+      names.insert(Upper(r.name));
+      relations.push_back(std::move(r));
+    }
+  }
+  return relations;
+}
+
+std::shared_ptr<const std::vector<QueryInfo>> Connection::Queries() {
+  Stamp();
+  if (!queries_) queries_ = std::make_shared<const std::vector<QueryInfo>>(LoadQueries());
+  return queries_;
+}
+
+std::vector<QueryInfo> Connection::LoadQueries() {
+  std::vector<QueryInfo> queries;
+  TableNames();
+  std::set<std::string> stored;
+  if (system_tables_) {
+    Statement st(*this, "SELECT Name, SqlText FROM MSysQueries ORDER BY Position, rowid");
+    while (st.Step()) {
+      queries.push_back(QueryInfo{st.Text(0).value_or(""), st.Text(1).value_or(""), true});
+      stored.insert(Upper(queries.back().name));
+    }
+  }
+  Statement st(*this, "SELECT name, sql FROM sqlite_master WHERE type = 'view' ORDER BY rowid");
+  while (st.Step()) {
+    std::string name = st.Text(0).value_or("");
+    if (stored.count(Upper(name))) continue;
+    queries.push_back(QueryInfo{name, ViewSelect(st.Text(1).value_or("")), false});
+  }
+  return queries;
+}
+
+// ---------------------------------------------------------------- changing
+}  // namespace brenquil::detail

@@ -1,0 +1,145 @@
+// Quoting and light tokenising of SQL text: what the engine writes into
+// statements and what it reads back out of stored declarations.
+#include "engine/sql_text.h"
+
+#include <cctype>
+
+namespace brenquil::detail {
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool IEquals(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
+
+bool Contains(std::string_view haystack, std::string_view needle) {
+  return haystack.find(needle) != std::string_view::npos;
+}
+
+// Skips blanks and SQL comments from `i`.
+size_t SkipBlanks(std::string_view sql, size_t i) {
+  while (i < sql.size()) {
+    if (std::isspace(static_cast<unsigned char>(sql[i]))) {
+      ++i;
+    } else if (sql.compare(i, 2, "--") == 0) {
+      while (i < sql.size() && sql[i] != '\n') ++i;
+    } else if (sql.compare(i, 2, "/*") == 0) {
+      size_t end = sql.find("*/", i + 2);
+      i = end == std::string_view::npos ? sql.size() : end + 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+// The token at `i` (a word, a quoted name, or one character); `i` moves past it.
+std::string NextToken(std::string_view sql, size_t& i) {
+  i = SkipBlanks(sql, i);
+  if (i >= sql.size()) return {};
+  size_t start = i;
+  char c = sql[i];
+  if (c == '"' || c == '`' || c == '[' || c == '\'') {
+    char close = c == '[' ? ']' : c;
+    ++i;
+    while (i < sql.size()) {
+      if (sql[i] == close) {
+        if (close != ']' && i + 1 < sql.size() && sql[i + 1] == close) {
+          i += 2;
+          continue;
+        }
+        ++i;
+        break;
+      }
+      ++i;
+    }
+  } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
+             static_cast<unsigned char>(c) >= 0x80) {
+    while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' ||
+                              static_cast<unsigned char>(sql[i]) >= 0x80 || sql[i] == '$'))
+      ++i;
+  } else {
+    ++i;
+  }
+  return std::string(sql.substr(start, i - start));
+}
+
+// The SELECT of "CREATE VIEW name [(columns)] AS select".
+std::string ViewSelect(std::string_view create) {
+  size_t i = 0;
+  int depth = 0;
+  while (i < create.size()) {
+    std::string token = NextToken(create, i);
+    if (token.empty()) break;
+    if (token == "(") ++depth;
+    if (token == ")") --depth;
+    if (depth == 0 && IEquals(token, "AS")) {
+      size_t start = i;
+      while (start < create.size() && std::isspace(static_cast<unsigned char>(create[start]))) ++start;
+      return std::string(create.substr(start));
+    }
+  }
+  return std::string(create);
+}
+
+bool IsSelectText(std::string_view sql) {
+  size_t i = 0;
+  std::string first;
+  do {
+    first = NextToken(sql, i);
+  } while (first == "(");
+  return IEquals(first, "SELECT") || IEquals(first, "WITH") || IEquals(first, "VALUES");
+}
+
+bool OnlyBlanksLeft(std::string_view sql) {
+  size_t i = 0;
+  while (true) {
+    i = SkipBlanks(sql, i);
+    if (i < sql.size() && sql[i] == ';') {
+      ++i;
+      continue;
+    }
+    return i >= sql.size();
+  }
+}
+std::string QuoteId(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string QuoteLiteral(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+bool IsSystemName(std::string_view name) { return name.substr(0, 4) == "MSys"; }
+
+}  // namespace brenquil::detail
+
+namespace brenquil::detail {
+
+std::string Unquote(std::string_view token) {
+  if (token.size() < 2) return std::string(token);
+  char open = token.front();
+  char close = open == '[' ? ']' : open;
+  if ((open != '"' && open != '`' && open != '[' && open != '\'') || token.back() != close)
+    return std::string(token);
+  std::string out;
+  for (size_t i = 1; i + 1 < token.size(); ++i) {
+    out += token[i];
+    if (close != ']' && token[i] == close && i + 2 < token.size() && token[i + 1] == close) ++i;
+  }
+  return out;
+}
+
+}  // namespace brenquil::detail

@@ -1,0 +1,39 @@
+// Internal to the engine. Quoting of names and literals written into SQL, and
+// the light tokenising that reads stored statements back: view bodies, the
+// kind of a query text, letter-case-blind name comparison.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brenquil::detail {
+
+// "name" with inner quotes doubled: an identifier no text can break out of.
+std::string QuoteId(std::string_view name);
+// 'text' with inner apostrophes doubled.
+std::string QuoteLiteral(std::string_view text);
+// True when `name` starts with "MSys" exactly (the engine's own objects).
+bool IsSystemName(std::string_view name);
+
+// ASCII upper case, and comparison without regard to letter case, as SQLite
+// compares names.
+std::string Upper(std::string_view s);
+bool IEquals(std::string_view a, std::string_view b);
+bool Contains(std::string_view haystack, std::string_view needle);
+
+// Skips blanks and SQL comments from `i`.
+size_t SkipBlanks(std::string_view sql, size_t i);
+// The token at `i` (a word, a quoted name or string, or one character); `i`
+// moves past it. Empty at the end of the text.
+std::string NextToken(std::string_view sql, size_t& i);
+// A quoted name without its quotes ("a""b" gives a"b); other tokens as they are.
+std::string Unquote(std::string_view token);
+
+// The SELECT of "CREATE VIEW name [(columns)] AS select".
+std::string ViewSelect(std::string_view create);
+// True when the text is a SELECT, WITH or VALUES statement.
+bool IsSelectText(std::string_view sql);
+// True when nothing but blanks, comments and semicolons is left.
+bool OnlyBlanksLeft(std::string_view sql);
+
+}  // namespace brenquil::detail
