@@ -95,8 +95,10 @@ class IndexCopy {
                    const std::vector<std::string>& fields, bool unique) {
     auto table = old_->TableDefs()[table_name];
     if (auto existing = table->Indexes().Find(name)) {
-      // Left in place by the deletion because it comes back the same.
+      // Left in place by the deletion because it comes back the same, or
+      // because the old rows refuse the model's (the deletion journaled it).
       if (model_.Keeps(table_name, *existing)) return;
+      if (index_step::RowsAgainst(*old_, table_name, unique, fields).count > 0) return;
       if (model_.Failure() && !model_failure_journaled_) {
         JournalError(window_, kOperation, *model_.Failure());
         model_failure_journaled_ = true;
@@ -105,6 +107,10 @@ class IndexCopy {
     auto index = table->CreateIndex(name);
     for (const auto& field : fields) index->Fields().Append(index->CreateField(field));
     index->SetUnique(unique);
+    BlockingRows rows = index_step::RowsAgainst(*old_, table_name, unique, fields);
+    if (rows.count > 0)
+      throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table_name + "' de '" + window_.Text4.Text() +
+                                                "' repiten valores del índice único: " + DescribeBlockingRows(rows));
     old_->TableDefs()[table_name]->Indexes().Append(index);
     window_.Report.For(window_.Text4.Text(), window_.Text3.Text())
         .indexes_created.push_back(table_name + "." + name);

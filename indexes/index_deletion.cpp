@@ -5,8 +5,33 @@
 
 #include "indexes/index_step.h"
 #include "shell/actualiz.h"
+#include "shell/ignore_errors.h"
 
 namespace brenquil {
+
+namespace {
+
+// An old index stays when deleting it would leave the table with less than it
+// has: the model brings it back the same; the model lacks the table, and the
+// index is a key (unique or primary) that nothing would replace; or the
+// model's index of that name cannot be built on the old rows, which the
+// journal then says.
+bool KeepsOldIndex(Actualiz& window, Database& old, index_step::ModelIndexes& model,
+                   const std::string& table, Index& index) {
+  if (model.Keeps(table, index)) return true;
+  if (!model.HasTable(table)) return index.Unique();
+  auto replacement = model.Find(table, index.Name());
+  if (!replacement) return false;
+  BlockingRows rows = index_step::RowsAgainst(old, table, replacement->Unique(), index_step::FieldNames(*replacement));
+  if (rows.count == 0) return false;
+  JournalError(window, "Command18_Click",
+               MakeError(err::kDuplicateValue, "el índice '" + index.Name() + "' del modelo no se puede crear en la tabla '" +
+                                                   table + "' de '" + window.Text4.Text() + "': " +
+                                                   DescribeBlockingRows(rows) + "; se conserva el índice anterior"));
+  return true;
+}
+
+}  // namespace
 
 void DeleteIndexes(Actualiz& window) {
   {
@@ -34,11 +59,13 @@ void DeleteIndexes(Actualiz& window) {
         if (model_read && dealt_with.insert(name).second) {
           auto table = old->TableDefs()[table_name];
           auto index = table->Indexes().Find(name);
-          if (!index || !model.Keeps(table_name, *index)) {
+          auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
+          if (index && KeepsOldIndex(window, *old, model, table_name, *index)) {
+            report.indexes_kept.push_back(table_name + "." + index->Name());
+          } else {
             // An absent name is the engine's to refuse.
             table->Indexes().Delete(name);
-            window.Report.For(window.Text4.Text(), window.Text3.Text())
-                .indexes_deleted.push_back(table_name + "." + name);
+            report.indexes_deleted.push_back(table_name + "." + name);
           }
         }
         rows.MoveNext();

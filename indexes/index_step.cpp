@@ -93,6 +93,28 @@ bool ModelIndexes::Open() {
   return static_cast<bool>(db_);
 }
 
+bool ModelIndexes::HasTable(const std::string& table) {
+  return Open() && db_->TableDefs().Find(table) != nullptr;
+}
+
+std::shared_ptr<Index> ModelIndexes::Find(const std::string& table, const std::string& name) {
+  if (!Open()) return nullptr;
+  auto model_table = db_->TableDefs().Find(table);
+  return model_table ? model_table->Indexes().Find(name) : nullptr;
+}
+
+std::vector<std::string> FieldNames(Index& index) {
+  std::vector<std::string> names;
+  for (auto& field : index.Fields()) names.push_back(field->Name());
+  return names;
+}
+
+BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
+                         const std::vector<std::string>& fields) {
+  if (!unique) return {};
+  return RowsRepeatingKey(old, table, fields);
+}
+
 bool ModelIndexes::Keeps(const std::string& table, Index& old) {
   if (!Open()) return false;
   auto model_table = db_->TableDefs().Find(table);

@@ -6,10 +6,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/database.h"
 #include "engine/error.h"
 #include "engine/index.h"
+#include "engine/row_checks.h"
 
 namespace brenquil {
 
@@ -43,6 +45,7 @@ class HeldDatabase {
 
   explicit operator bool() const { return db_ != nullptr; }
   Database* operator->() const { return db_.get(); }
+  Database& operator*() const { return *db_; }
   // Closes and releases the database; a failure to close passes on.
   void Close();
 
@@ -56,6 +59,14 @@ class HeldDatabase {
 // the copy builds from the model's catalogue rows (those fields in order,
 // ascending, the model's unique flag, not primary).
 bool WouldComeBackTheSame(Index& old, Index& model);
+
+// The field names of `index`, in order.
+std::vector<std::string> FieldNames(Index& index);
+
+// The rows of the old table that a unique `index` over `fields` would refuse
+// (none for an index that is not unique).
+BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
+                         const std::vector<std::string>& fields);
 
 // The model database (Text3) read to decide which old indexes stay. Opened on
 // first use, kept open until Close or the end of the operation; a model that
@@ -72,6 +83,11 @@ class ModelIndexes {
   // would come back the same (WouldComeBackTheSame). False when the model does
   // not open or lacks the table or the index.
   bool Keeps(const std::string& table, Index& old);
+  // True when the model has table `table` (in any letter case). False when
+  // the model does not open.
+  bool HasTable(const std::string& table);
+  // The model's index `name` of table `table`, or null.
+  std::shared_ptr<Index> Find(const std::string& table, const std::string& name);
   void Close() { db_.Close(); }
 
  private:

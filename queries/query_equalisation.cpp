@@ -42,6 +42,18 @@ void EqualiseQueries(Actualiz& window) {
   };
 
   ignore([&] { old = DBEngine::Instance().OpenDatabase(old_path); });
+  // An old query that is the model's already (the same name and text) is
+  // left in place, so a view keeps its triggers and nothing is rebuilt.
+  std::shared_ptr<Database> model;
+  try {
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  } catch (const Error&) {
+  }
+  auto same_as_model = [&](Database& db, const std::string& name) {
+    auto current = db.QueryDefs().Find(name);
+    auto wanted = model ? model->QueryDefs().Find(name) : nullptr;
+    return current && wanted && current->SQL() == wanted->SQL();
+  };
   ListBox& names = window.List11[1];
   const int count = names.ListCount();
   for (int i = 0; i < count; ++i) {
@@ -49,11 +61,17 @@ void EqualiseQueries(Actualiz& window) {
     ignore([&] {
       const std::string name = names.Text();
       ForQuery("borrada", name, [&] {
-        Open(old, old_path).QueryDefs().Delete(name);
+        Database& db = Open(old, old_path);
+        if (same_as_model(db, name)) {
+          record(&DatabaseChanges::queries_kept, name);
+          return;
+        }
+        db.QueryDefs().Delete(name);
         record(&DatabaseChanges::queries_deleted, name);
       });
     });
   }
+  if (model) ignore([&] { model->Close(); });
   // A database that never opened has nothing to close.
   if (old) ignore([&] { old->Close(); });
   old.reset();
@@ -89,6 +107,8 @@ void EqualiseQueries(Actualiz& window) {
       const std::string sql = window.campocon[1].Text();
       ForQuery("creada", name, [&] {
         Database& db = Open(old, old_path);
+        auto existing = db.QueryDefs().Find(name);
+        if (existing && existing->SQL() == sql) return;  // kept above
         db.QueryDefs().Append(db.CreateQueryDef(name, sql));
         record(&DatabaseChanges::queries_created, name);
       });

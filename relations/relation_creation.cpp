@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/dbengine.h"
+#include "relations/relation_compare.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "shell/installation.h"
@@ -24,9 +25,8 @@ std::string SelectionFor(const std::string& name) {
 }
 
 // Builds the relation from the selected rows (name, tables and flags from the
-// first row, one field pair per row in row order) and stores it. Nothing of
-// the relation is stored unless the final append succeeds.
-void BuildRelation(Actualiz& window, Database& old) {
+// first row, one field pair per row in row order), not yet stored.
+std::shared_ptr<Relation> BuildRelation(Actualiz& window, Database& old) {
   DataRecordset& rows = window.Data4.Recordset();
   rows.MoveFirst();
   rows.MoveLast();
@@ -45,7 +45,7 @@ void BuildRelation(Actualiz& window, Database& old) {
     relation->Fields()[field]->SetForeignName(window.Text6[5].Text());
     rows.MoveNext();
   }
-  old.Relations().Append(relation);
+  return relation;
 }
 
 }  // namespace
@@ -69,7 +69,17 @@ void CreateRelations(Actualiz& window) {
     // old rows that break it) is journaled under its name, and the relations
     // after it are still created: the old ones are already gone.
     try {
-      BuildRelation(window, *old);
+      std::shared_ptr<Relation> relation = BuildRelation(window, *old);
+      auto existing = old->Relations().Find(relation->Name());
+      // Left in place by the deletion because it is the model's already.
+      if (existing && SameRelation(*existing, *relation)) continue;
+      BlockingRows blocking = RowsAgainst(*old, *relation);
+      if (blocking.count > 0)
+        throw MakeError(err::kRelatedRecordRequired,
+                        "filas de la tabla '" + relation->ForeignTable() + "' sin registro relacionado en la tabla '" +
+                            relation->Table() + "': " + DescribeBlockingRows(blocking) +
+                            (existing ? "; se conserva la relación anterior" : ""));
+      old->Relations().Append(relation);
       window.Report.For(window.Text4.Text(), window.Text3.Text())
           .relations_created.push_back(name);
     } catch (const Error& error) {

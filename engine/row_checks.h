@@ -1,0 +1,30 @@
+// Checks of a database's rows against a constraint before it is added: how
+// many rows a unique index or a relation would refuse, with a few of their
+// keys, so that a step can keep what the file has instead of losing it.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brenquil {
+
+class Database;
+
+struct BlockingRows {
+  long count = 0;                     // rows the constraint would refuse
+  std::vector<std::string> examples;  // up to five of their keys, as "a, b"
+};
+
+// Rows of `table` whose values of `fields` (all set) repeat another row's.
+BlockingRows RowsRepeatingKey(Database& db, const std::string& table, const std::vector<std::string>& fields);
+
+// Rows of `child` whose `pairs` (parent field, child field), all set, have no
+// row of `parent` to match.
+BlockingRows RowsWithoutParent(Database& db, const std::string& parent, const std::string& child,
+                               const std::vector<std::pair<std::string, std::string>>& pairs);
+
+// "3 filas lo impiden (claves: 1; 2)": the blocking rows, for a journal text.
+std::string DescribeBlockingRows(const BlockingRows& rows);
+
+}  // namespace brenquil

@@ -1,0 +1,20 @@
+// What the relation step asks before it deletes or creates: whether an old
+// relation already is the model's, and which old rows would refuse one.
+#pragma once
+
+#include "engine/database.h"
+#include "engine/relation.h"
+#include "engine/row_checks.h"
+
+namespace brenquil {
+
+// The same relation: name, tables, attributes and field pairs in order, names
+// compared as SQLite compares them.
+bool SameRelation(Relation& a, Relation& b);
+
+// The rows of `old` that `relation` (enforced) would refuse: children without
+// their parent. None for a relation that is not enforced, or whose tables or
+// fields the old database lacks (the engine then refuses it for that reason).
+BlockingRows RowsAgainst(Database& old, Relation& relation);
+
+}  // namespace brenquil
