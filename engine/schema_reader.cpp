@@ -205,10 +205,24 @@ TableInfo Connection::LoadTable(const std::string& name) {
     Statement cols(*this, "SELECT name, \"desc\" FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno");
     cols.Bind(1, index.sql_name);
     while (cols.Step()) index.fields.emplace_back(cols.Text(0).value_or(""), cols.Int(1) != 0);
+    list.erase(index.sql_name);
     if (index.primary)
       info.indexes.insert(info.indexes.begin(), std::move(index));
     else
       info.indexes.push_back(std::move(index));
+  }
+  // A WITHOUT ROWID table's key is the table itself: no schema row of its own.
+  for (const auto& [sql_name, listed] : list) {
+    if (listed.origin != 'p') continue;
+    IndexInfo key;
+    key.name = "PrimaryKey";
+    key.sql_name = sql_name;
+    key.primary = key.unique = true;
+    key.origin = 'p';
+    Statement cols(*this, "SELECT name, \"desc\" FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno");
+    cols.Bind(1, sql_name);
+    while (cols.Step()) key.fields.emplace_back(cols.Text(0).value_or(""), cols.Int(1) != 0);
+    info.indexes.insert(info.indexes.begin(), std::move(key));
   }
   return info;
 }

@@ -78,10 +78,35 @@ class KeepOpen {
     } catch (const Error&) {
     }
   }
+  Database* operator->() const { return database_.get(); }
+  explicit operator bool() const { return database_ != nullptr; }
 
  private:
   std::shared_ptr<Database> database_;
 };
+
+// A damaged old database is never written to: the pair's steps do not run,
+// and the journal says why.
+bool IntactOrSkip(Actualiz& window, const KeepOpen& old) {
+  if (!old) return true;
+  try {
+    old->CheckIntact();
+    return true;
+  } catch (const Error& error) {
+    JournalError(window, kOperation, Error(error.Number(), error.Text() + "; no se ejecutan los pasos de la pareja"));
+    return false;
+  }
+}
+
+// A commit that failed when a file was released took back every change of the
+// operation to that file: the journal says so, and the report keeps nothing
+// of it.
+void JournalFailedCommits(Actualiz& window) {
+  for (auto& [path, error] : DBEngine::Instance().TakeCommitFailures()) {
+    window.Journal.Add(JournalEntry{kOperation, window.Text3.Text(), path, error.Number(), error.Text()});
+    window.Report.Discard(path);
+  }
+}
 
 void TransformPair(Actualiz& window) {
   window.Label4.SetCaption(window.List7.Text());
@@ -91,6 +116,7 @@ void TransformPair(Actualiz& window) {
   window.Report.For(window.Text4.Text(), window.Text3.Text());
   KeepOpen model(window.Text3.Text());
   KeepOpen old(window.Text4.Text());
+  if (!IntactOrSkip(window, old)) return;
 
   if (!ListTablesOrSkip(window, "Command8_Click, Command6_Click, Command12_Click, "
                                 "Command17_Click, Command22_Click y Command24_Click"))
@@ -120,6 +146,7 @@ void TransformOldDatabases(Actualiz& window) {
       if (window.List7.Text() == window.List6.Text()) {
         paired = true;
         TransformPair(window);
+        JournalFailedCommits(window);
       }
     }
     // A database without a model is left as it is; the report says so.
