@@ -55,7 +55,7 @@ bool SameFieldNames(Index& a, Index& b) {
   int count = a.Fields().Count();
   if (count != b.Fields().Count()) return false;
   for (int p = 0; p < count; ++p)
-    if (a.Fields()[p]->Name() != b.Fields()[p]->Name()) return false;
+    if (!SameName(a.Fields()[p]->Name(), b.Fields()[p]->Name())) return false;
   return true;
 }
 

@@ -1,0 +1,262 @@
+// Whole runs of `transform` over old databases and models written by the
+// sqlite3 library: nothing the old file holds is lost, nothing equal to the
+// model is rebuilt, a refused replacement keeps the old object, and a commit
+// that fails is an error with exit code 1.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "engine/dbengine.h"
+#include "tests/support/test_support.h"
+
+namespace brenquil {
+namespace {
+
+using test::RawExec;
+using test::RawQuery;
+using test::TempDir;
+using Rows = std::vector<std::vector<std::string>>;
+
+struct RunResult {
+  int code;
+  std::string out, err;
+  bool Says(const std::string& text) const {
+    return out.find(text) != std::string::npos || err.find(text) != std::string::npos;
+  }
+};
+
+class FaithfulRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"setup", home_}, out, err), kExitOk) << err.str();
+    std::filesystem::create_directories(data_);
+  }
+  // Writes the same script into the old database and its model, then the
+  // model's own additions.
+  void Pair(const std::string& name, const std::string& both, const std::string& model_extra,
+            const std::string& old_extra = "") {
+    RawExec(Old(name), both + old_extra);
+    RawExec(Model(name), both + model_extra);
+  }
+  RunResult Transform() {
+    std::ostringstream out, err;
+    int code = RunCli({"transform", "--home", home_, "--data", data_}, out, err);
+    return {code, out.str(), err.str()};
+  }
+  std::string Old(const std::string& name) const { return data_ + "/" + name; }
+  std::string Model(const std::string& name) const { return home_ + "/modelos/" + name; }
+  Rows Schema(const std::string& path) {
+    return RawQuery(path, "SELECT type, name, rootpage, sql FROM sqlite_master WHERE name NOT LIKE 'MSys%'"
+                          " AND name NOT LIKE 'sqlite_autoindex_MSys%' ORDER BY rowid");
+  }
+
+  TempDir dir_;
+  std::string home_ = dir_ / "home";
+  std::string data_ = dir_ / "datos";
+};
+
+TEST_F(FaithfulRun, AFileThatIsItsModelsPreviousVersionLosesAndRebuildsNothing) {
+  const std::string both =
+      "CREATE TABLE parent (id INTEGER PRIMARY KEY, name TEXT COLLATE NOCASE UNIQUE);"
+      "CREATE TABLE child (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+      " pid INTEGER REFERENCES parent(id) ON DELETE CASCADE, qty INT CHECK (qty >= 0),"
+      " at TEXT DEFAULT (datetime('now')), total INT GENERATED ALWAYS AS (qty * 2) VIRTUAL);"
+      "CREATE INDEX child_qty ON child (qty DESC);"
+      "CREATE VIEW big AS SELECT * FROM child WHERE qty > 10;"
+      "CREATE VIRTUAL TABLE docs USING fts5(title, body);";
+  Pair("a.mdb", both, "CREATE TABLE extra (k INTEGER, v TEXT);",
+       "CREATE TRIGGER big_ins INSTEAD OF INSERT ON big BEGIN INSERT INTO child (pid, qty) VALUES (new.pid, new.qty); END;"
+       "INSERT INTO parent VALUES (1, 'uno'); INSERT INTO child (pid, qty) VALUES (1, 20), (1, 2);"
+       "DELETE FROM child WHERE qty = 2; INSERT INTO docs VALUES ('ancla', 'x');");
+  Rows before = Schema(Old("a.mdb"));
+  Rows rows = RawQuery(Old("a.mdb"), "SELECT rowid, * FROM child");
+  RunResult first = Transform();
+  EXPECT_EQ(first.code, kExitOk) << first.out << first.err;
+  Rows after = Schema(Old("a.mdb"));
+  ASSERT_EQ(after.size(), before.size() + 1) << "only the model's new table arrives:\n" << ::testing::PrintToString(after);
+  for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(after[i], before[i]) << before[i][1];
+  EXPECT_EQ(RawQuery(Old("a.mdb"), "SELECT rowid, * FROM child"), rows);
+  EXPECT_EQ(RawQuery(Old("a.mdb"), "SELECT title FROM docs WHERE docs MATCH 'ancla'"), (Rows{{"ancla"}}));
+  RawExec(Old("a.mdb"), "INSERT INTO big (pid, qty) VALUES (1, 30)");  // the INSTEAD OF trigger still works
+  EXPECT_EQ(RawQuery(Old("a.mdb"), "SELECT id FROM child WHERE qty = 30"), (Rows{{"3"}}));
+  EXPECT_EQ(RawQuery(Old("a.mdb"), "PRAGMA journal_mode"), (Rows{{"delete"}}));
+  EXPECT_EQ(RawQuery(Old("a.mdb"), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+
+  Rows settled = Schema(Old("a.mdb"));
+  RunResult second = Transform();
+  EXPECT_EQ(second.code, kExitOk) << second.out << second.err;
+  EXPECT_EQ(Schema(Old("a.mdb")), settled);
+}
+
+TEST_F(FaithfulRun, ATableNamedInAnotherLetterCaseIsOneTableForEveryStep) {
+  Pair("c.mdb", "", 
+       "CREATE TABLE Clientes (id INTEGER PRIMARY KEY, Nombre TEXT, Alta TEXT);"
+       "CREATE UNIQUE INDEX PorNombre ON Clientes (Nombre);"
+       "CREATE TABLE Pedidos (n INTEGER PRIMARY KEY, cliente INTEGER REFERENCES Clientes (id));",
+       "CREATE TABLE clientes (ID INTEGER PRIMARY KEY, nombre TEXT CHECK (nombre <> ''));"
+       "CREATE TABLE pedidos (n INTEGER PRIMARY KEY, cliente INTEGER);"
+       "INSERT INTO clientes VALUES (7, 'Ana'); INSERT INTO pedidos VALUES (1, 7);");
+  RunResult first = Transform();
+  EXPECT_EQ(first.code, kExitOk) << first.out << first.err;
+  EXPECT_EQ(test::RawColumns(Old("c.mdb"), "clientes"), (std::vector<std::string>{"ID", "nombre", "Alta"}));
+  EXPECT_EQ(RawQuery(Old("c.mdb"), "SELECT rowid, * FROM clientes"), (Rows{{"7", "7", "Ana", "NULL"}}));
+  EXPECT_EQ(RawQuery(Old("c.mdb"), "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND sql LIKE '%UNIQUE%'"),
+            (Rows{{"1"}}));
+  EXPECT_THROW(RawExec(Old("c.mdb"), "INSERT INTO clientes (nombre) VALUES ('')"), std::runtime_error);
+  RawExec(Old("c.mdb"), "INSERT INTO clientes (nombre) VALUES ('Luis')");  // the id is still numbered
+  EXPECT_EQ(RawQuery(Old("c.mdb"), "SELECT ID FROM clientes WHERE nombre = 'Luis'"), (Rows{{"8"}}));
+  Rows settled = Schema(Old("c.mdb"));
+  RunResult second = Transform();
+  EXPECT_EQ(second.code, kExitOk) << second.out << second.err;
+  EXPECT_EQ(Schema(Old("c.mdb")), settled);
+}
+
+TEST_F(FaithfulRun, AReplacementTheOldRowsRefuseKeepsTheOldIndexAndRelation) {
+  const std::string tables =
+      "CREATE TABLE p (id INTEGER PRIMARY KEY, code TEXT);"
+      "CREATE TABLE h (id INTEGER PRIMARY KEY, pid INTEGER, code TEXT);";
+  Pair("r.mdb", tables,
+       "CREATE UNIQUE INDEX porcodigo ON h (code);"
+       "CREATE TABLE h2 (x);",
+       "CREATE INDEX porcodigo ON h (code);"
+       "INSERT INTO p VALUES (1, 'a'); INSERT INTO h VALUES (1, 1, 'x'), (2, 9, 'x'), (3, 8, 'x');");
+  // The model's relation p -> h, enforced, which the orphans 9 and 8 refuse.
+  {
+    auto model = DBEngine::Instance().OpenDatabase(Model("r.mdb"));
+    auto r = model->CreateRelation("ph", "p", "h", 0);
+    auto f = r->CreateField("id");
+    f->SetForeignName("pid");
+    r->Fields().Append(f);
+    model->Relations().Append(r);
+  }
+  DBEngine::Instance().CloseIdle();
+  RunResult run = Transform();
+  EXPECT_EQ(run.code, kExitJournal) << run.out << run.err;
+  EXPECT_EQ(RawQuery(Old("r.mdb"), "SELECT sql FROM sqlite_master WHERE name LIKE '%porcodigo%'"),
+            (Rows{{"CREATE INDEX porcodigo ON h (code)"}}));
+  EXPECT_TRUE(run.Says("3 filas lo impiden")) << run.out << run.err;
+  EXPECT_TRUE(run.Says("se conserva el índice anterior")) << run.out << run.err;
+  EXPECT_TRUE(run.Says("2 filas lo impiden (claves: 8; 9)") || run.Says("2 filas lo impiden (claves: 9; 8)"))
+      << run.out << run.err;
+  EXPECT_EQ(RawQuery(Old("r.mdb"), "SELECT count(*) FROM h"), (Rows{{"3"}}));
+}
+
+// ---- a commit that fails: every write to the log of one file fails
+
+sqlite3_vfs* real_vfs = nullptr;
+const char* failing_name = nullptr;
+
+struct ShimFile {
+  sqlite3_file base;
+  sqlite3_file* real;
+  bool fails;
+};
+
+int ShimWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
+  auto* shim = reinterpret_cast<ShimFile*>(f);
+  if (shim->fails) return SQLITE_IOERR_WRITE;
+  return shim->real->pMethods->xWrite(shim->real, data, amount, offset);
+}
+
+sqlite3_io_methods shim_methods;
+
+int ShimOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out_flags) {
+  auto* shim = reinterpret_cast<ShimFile*>(file);
+  shim->real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(file) + sizeof(ShimFile));
+  int rc = real_vfs->xOpen(real_vfs, name, shim->real, flags, out_flags);
+  if (rc != SQLITE_OK) {
+    file->pMethods = nullptr;
+    return rc;
+  }
+  shim->fails = failing_name && name && (flags & SQLITE_OPEN_WAL) && std::strstr(name, failing_name);
+  const sqlite3_io_methods* real = shim->real->pMethods;
+  shim_methods = *real;
+  shim_methods.xClose = [](sqlite3_file* f) {
+    auto* s = reinterpret_cast<ShimFile*>(f);
+    return s->real->pMethods->xClose(s->real);
+  };
+  shim_methods.xRead = [](sqlite3_file* f, void* d, int n, sqlite3_int64 o) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xRead(s->real, d, n, o); };
+  shim_methods.xWrite = ShimWrite;
+  shim_methods.xTruncate = [](sqlite3_file* f, sqlite3_int64 n) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xTruncate(s->real, n); };
+  shim_methods.xSync = [](sqlite3_file* f, int fl) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xSync(s->real, fl); };
+  shim_methods.xFileSize = [](sqlite3_file* f, sqlite3_int64* n) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xFileSize(s->real, n); };
+  shim_methods.xLock = [](sqlite3_file* f, int l) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xLock(s->real, l); };
+  shim_methods.xUnlock = [](sqlite3_file* f, int l) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xUnlock(s->real, l); };
+  shim_methods.xCheckReservedLock = [](sqlite3_file* f, int* r) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xCheckReservedLock(s->real, r); };
+  shim_methods.xFileControl = [](sqlite3_file* f, int op, void* a) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xFileControl(s->real, op, a); };
+  shim_methods.xSectorSize = [](sqlite3_file* f) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xSectorSize(s->real); };
+  shim_methods.xDeviceCharacteristics = [](sqlite3_file* f) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xDeviceCharacteristics(s->real); };
+  shim_methods.xShmMap = [](sqlite3_file* f, int p, int sz, int e, void volatile** out) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xShmMap(s->real, p, sz, e, out); };
+  shim_methods.xShmLock = [](sqlite3_file* f, int o, int n, int fl) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xShmLock(s->real, o, n, fl); };
+  shim_methods.xShmBarrier = [](sqlite3_file* f) {
+    auto* s = reinterpret_cast<ShimFile*>(f); s->real->pMethods->xShmBarrier(s->real); };
+  shim_methods.xShmUnmap = [](sqlite3_file* f, int d) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xShmUnmap(s->real, d); };
+  shim_methods.xFetch = [](sqlite3_file* f, sqlite3_int64 o, int n, void** p) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xFetch(s->real, o, n, p); };
+  shim_methods.xUnfetch = [](sqlite3_file* f, sqlite3_int64 o, void* p) {
+    auto* s = reinterpret_cast<ShimFile*>(f); return s->real->pMethods->xUnfetch(s->real, o, p); };
+  file->pMethods = &shim_methods;
+  return SQLITE_OK;
+}
+
+class FailingLog {
+ public:
+  explicit FailingLog(const char* name) {
+    real_vfs = sqlite3_vfs_find(nullptr);
+    vfs_ = *real_vfs;
+    vfs_.zName = "brenquil-falla";
+    vfs_.szOsFile = static_cast<int>(sizeof(ShimFile)) + real_vfs->szOsFile;
+    vfs_.xOpen = ShimOpen;
+    sqlite3_vfs_register(&vfs_, 1);
+    failing_name = name;
+  }
+  ~FailingLog() {
+    failing_name = nullptr;
+    sqlite3_vfs_unregister(&vfs_);
+    sqlite3_vfs_register(real_vfs, 1);
+  }
+
+ private:
+  sqlite3_vfs vfs_{};
+};
+
+TEST_F(FaithfulRun, ACommitThatFailsIsAnErrorAndTheReportListsNothingOfIt) {
+  Pair("falla.mdb", "CREATE TABLE t (a TEXT);", "ALTER TABLE t ADD COLUMN b INTEGER; CREATE TABLE n (x);",
+       "INSERT INTO t VALUES ('uno');");
+  Pair("bien.mdb", "CREATE TABLE t (a TEXT);", "CREATE TABLE n (x);");
+  RunResult run;
+  {
+    FailingLog failing("falla.mdb-wal");
+    run = Transform();
+  }
+  DBEngine::Instance().CloseIdle();
+  EXPECT_EQ(run.code, kExitJournal) << run.out << run.err;
+  EXPECT_TRUE(run.Says(Old("falla.mdb"))) << run.out << run.err;
+  EXPECT_TRUE(run.Says("al confirmar los cambios")) << run.out << run.err;
+  EXPECT_EQ(test::RawColumns(Old("falla.mdb"), "t"), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(RawQuery(Old("falla.mdb"), "SELECT count(*) FROM sqlite_master WHERE name = 'n'"), (Rows{{"0"}}));
+  EXPECT_EQ(RawQuery(Old("falla.mdb"), "SELECT * FROM t"), (Rows{{"uno"}}));
+  EXPECT_EQ(RawQuery(Old("falla.mdb"), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+  EXPECT_EQ(RawQuery(Old("bien.mdb"), "SELECT count(*) FROM sqlite_master WHERE name = 'n'"), (Rows{{"1"}}));
+}
+
+}  // namespace
+}  // namespace brenquil
