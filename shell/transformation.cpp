@@ -10,6 +10,7 @@
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
+#include "shell/run_lock.h"
 
 namespace brenquil {
 
@@ -166,6 +167,9 @@ void CopyNewDatabases(Actualiz& window) {
 }  // namespace
 
 void Transform(Actualiz& window) {
+  // A second run on the same installation is refused before it touches
+  // anything; the one under way goes on.
+  RunLock lock(window.Installation().Home());
   Hourglass hourglass(window);
   // Every failure below is journaled by the step that meets it or here, and
   // the run always goes on to its closing status.
