@@ -161,8 +161,6 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-bool IsTemporaryCopy(const std::string& name) { return CopyNamed(name).has_value(); }
-
 void CopyDatabase(const std::string& from, const std::string& to) {
   DBEngine& engine = DBEngine::Instance();
   // An open batch of this process on `from` is committed first: the copy

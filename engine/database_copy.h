@@ -23,7 +23,4 @@ void CopyDatabase(const std::string& from, const std::string& to);
 // Error 75 naming the first entry that could not be removed, after trying all.
 void RemoveStaleCopies(const std::string& folder);
 
-// True when `name` is the name of a temporary copy (or of its journal).
-bool IsTemporaryCopy(const std::string& name);
-
 }  // namespace brenquil
