@@ -139,13 +139,19 @@ int TransformCommand(const Options& o, Io& io) {
     ReportError(io, *failure);
     return kExitFailure;
   }
+  std::optional<Error> failure;
   {
     ProgressView view(window, io.out,
                       io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
                       io.terminal ? TerminalWidth() : 80);
     // Pressed like the button: an error that reaches it is journaled.
-    window.Press(13);
+    failure = window.Press(13);
     view.Finish();
+  }
+  // Another run holds the installation: this one did nothing.
+  if (failure && failure->Number() == err::kFileInUse) {
+    ReportError(io, *failure);
+    return kExitFailure;
   }
   PrintTransformReport(window, io.out);
   if (!o.json_file.empty()) {

@@ -1,17 +1,13 @@
 #include "shell/paths.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
-#include "engine/dbengine.h"
 #include "engine/error.h"
 
 namespace brenquil {
@@ -100,69 +96,6 @@ bool NameTakenInFolder(const std::string& folder, const std::string& name) {
     if (Lower(entry) == wanted || Lower(bare) == wanted) return true;
   }
   return false;
-}
-
-void CopyDatabaseFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  if (!fs::exists(from, ec)) throw MakeError(err::kFileMissing, "'" + from + "'");
-  // What the engine still holds of the source goes into the file first.
-  DBEngine::Instance().Release(from);
-  if (fs::exists(to, ec)) throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
-  fs::path target(to);
-  std::string temp_name = ".";
-  temp_name += target.filename().string();
-  temp_name += ".copia-";
-  temp_name += std::to_string(::getpid());
-  fs::path temp = target.parent_path() / temp_name;
-  auto fail = [&](const std::string& what) {
-    std::string reason = std::strerror(errno);
-    fs::remove(temp, ec);
-    return MakeError(err::kFileAccess, what + " '" + to + "': " + reason);
-  };
-  if (fs::is_directory(from, ec)) {
-    // A folder named like a database is copied as a folder.
-    fs::copy(from, temp, fs::copy_options::recursive, ec);
-    if (ec) throw fail("no se pudo copiar");
-  } else {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) throw MakeError(err::kFileAccess, "'" + from + "': " + std::strerror(errno));
-    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0) {
-      ::close(in);
-      throw fail("no se pudo crear");
-    }
-    char buffer[1 << 16];
-    ssize_t n;
-    bool ok = true;
-    while ((n = ::read(in, buffer, sizeof buffer)) > 0) {
-      for (ssize_t done = 0; done < n;) {
-        ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-        if (w < 0) { ok = false; break; }
-        done += w;
-      }
-      if (!ok) break;
-    }
-    if (n < 0) ok = false;
-    if (ok && ::fsync(out) != 0) ok = false;
-    ::close(in);
-    if (::close(out) != 0) ok = false;
-    if (!ok) throw fail("no se pudo escribir");
-  }
-  // link() fails when `to` appeared meanwhile, so nothing is replaced.
-  if (::link(temp.c_str(), to.c_str()) != 0) {
-    if (errno == EEXIST) {
-      fs::remove_all(temp, ec);
-      throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
-    }
-    // Folders cannot be hard-linked: rename, after checking again.
-    if (fs::exists(to, ec)) {
-      fs::remove_all(temp, ec);
-      throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
-    }
-    if (::rename(temp.c_str(), to.c_str()) != 0) throw fail("no se pudo renombrar");
-  } else {
-    fs::remove(temp, ec);
-  }
 }
 
 }  // namespace brenquil

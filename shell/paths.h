@@ -1,7 +1,6 @@
 // Every path of an installation, built in one place: the home folder (models,
 // catalogues, sample database) and the data folder of the old databases; and
-// the file-system operations the window needs (folder search, attributes,
-// copying a database).
+// the file-system operations the window needs (folder search, attributes).
 #pragma once
 
 #include <string>
@@ -44,11 +43,6 @@ void ResetAttributes(const std::string& path);
 
 // The folder of the running executable.
 std::string ProgramFolder();
-
-// Copies the file `from` to `to` through a temporary name in the target folder
-// and a rename, so `to` is never half-written. Throws Error 58 when `to`
-// exists (refuses to replace) and Error 53 when `from` is missing.
-void CopyDatabaseFile(const std::string& from, const std::string& to);
 
 // True when an entry of that name, in any letter case or hidden, exists in
 // `folder`, i.e. a copy named `name` could replace or shadow it.

@@ -4,11 +4,13 @@
 #include <set>
 #include <string>
 
+#include "engine/database_copy.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
+#include "shell/run_lock.h"
 
 namespace brenquil {
 
@@ -154,10 +156,19 @@ void TransformOldDatabases(Actualiz& window) {
   }
 }
 
-// Copies into the data folder the models that List8 names. A name that an
-// entry of the data folder holds in another letter case, or hidden, is not
-// copied: the copy could replace or shadow a database of the installation.
+// Copies into the data folder the models that List8 names, each as the
+// database it holds (see CopyDatabase); a model that does not open as a
+// database is journaled and not copied. A name that an entry of the data
+// folder holds in another letter case, or hidden, is not copied either: the
+// copy could replace or shadow a database of the installation.
 void CopyNewDatabases(Actualiz& window) {
+  const std::string folder = window.Dir1.Path();
+  // What a run ended midway left behind goes before anything is copied.
+  try {
+    RemoveStaleCopies(folder);
+  } catch (const Error& error) {
+    window.Journal.Add(JournalEntry{kOperation, "", folder, error.Number(), error.Text()});
+  }
   std::set<std::string> handled;
   short count = window.List8.ListCount();
   for (short k = 0; k < count; ++k) {
@@ -165,7 +176,6 @@ void CopyNewDatabases(Actualiz& window) {
     const std::string name = window.List8.Text();
     // A model listed twice is copied once.
     if (!handled.insert(name).second) continue;
-    const std::string folder = window.Dir1.Path();
     const std::string from = window.Installation().ModelPath(name);
     const std::string to = Paths::Join(folder, name);
     try {
@@ -173,7 +183,7 @@ void CopyNewDatabases(Actualiz& window) {
         throw MakeError(err::kFileAlreadyExists,
                         "'" + name + "' ya existe en " + folder +
                             " (en otras mayúsculas u oculto); no se copia el modelo");
-      CopyDatabaseFile(from, to);
+      CopyDatabase(from, to);
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
       window.Journal.Add(JournalEntry{kOperation, from, to, error.Number(), error.Text()});
@@ -184,6 +194,9 @@ void CopyNewDatabases(Actualiz& window) {
 }  // namespace
 
 void Transform(Actualiz& window) {
+  // A second run on the same installation is refused before it touches
+  // anything; the one under way goes on.
+  RunLock lock(window.Installation().Home());
   Hourglass hourglass(window);
   // Every failure below is journaled by the step that meets it or here, and
   // the run always goes on to its closing status.

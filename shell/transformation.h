@@ -5,7 +5,8 @@ namespace brenquil {
 
 class Actualiz;
 
-// Command13_Click.
+// Command13_Click. Refused at once, before anything is touched, with Error
+// 3045 while another run holds the same installation (see RunLock).
 void Transform(Actualiz& window);
 
 }  // namespace brenquil
