@@ -1,0 +1,125 @@
+// Objects created as another file declares them: a table by its model's
+// CREATE TABLE text, a field by its model's column definition, an index by
+// its CREATE INDEX text, a view by its CREATE VIEW text. The declaration is
+// the truth; the engine's own tables only keep the DAO properties that the
+// declared type would not give by itself.
+#include "engine/connection.h"
+#include "engine/field.h"
+#include "engine/index.h"
+#include "engine/querydef.h"
+#include "engine/table_declaration.h"
+#include "engine/tabledef.h"
+
+namespace brenquil::detail {
+
+namespace {
+
+bool ColumnsAreTheFields(const TableDeclaration& d, TableDef& table) {
+  auto fields = table.Fields().Snapshot();
+  if (fields.size() != d.columns.size()) return false;
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (!IEquals(fields[i]->Name(), d.columns[i].name)) return false;
+  return true;
+}
+
+}  // namespace
+
+void Connection::RecordDeclaredField(const std::string& table, const Field& field) {
+  // Only what the declared type would not give is kept: the DAO type and
+  // size when they differ from the inferred ones, a refused empty text.
+  std::string declared;
+  bool rowid_alias = false;
+  {
+    Statement st(*this, "SELECT type, pk FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE");
+    st.Bind(1, table).Bind(2, field.Name());
+    if (st.Step()) {
+      declared = st.Text(0).value_or("");
+      rowid_alias = st.Int(1) == 1 && Upper(declared) == "INTEGER";
+    }
+  }
+  auto [type, size] = InferType(declared);
+  bool refuses_empty = Contains(field.Definition(), "MSysZLS_");
+  bool counter = (field.Attributes() & dbAutoIncrField) != 0;
+  if (type != field.Type() || size != field.Size() || refuses_empty || (counter && !rowid_alias)) {
+    Statement meta(*this, "INSERT OR REPLACE INTO MSysFields VALUES (?, ?, ?, ?, ?, ?, ?)");
+    bool text = field.Type() == dbText || field.Type() == dbMemo || field.Type() == dbChar;
+    meta.Bind(1, table).Bind(2, field.Name()).Bind(3, static_cast<long long>(field.Type()));
+    meta.Bind(4, static_cast<long long>(field.Size())).Bind(5, static_cast<long long>(field.Attributes()));
+    meta.Bind(6, static_cast<long long>(text && !refuses_empty)).Bind(7, static_cast<long long>(field.Required()));
+    meta.Step();
+  }
+  // A counter that is not the rowid numbers itself with the engine's trigger.
+  if (counter && !rowid_alias) CreateAutoIncrement(table, field.Name());
+}
+
+bool Connection::CreateDeclaredTable(TableDef& table) {
+  std::string declaration = table.Declaration();
+  if (declaration.empty()) return false;
+  auto parsed = ParseTableDeclaration(declaration);
+  if (!parsed || !ColumnsAreTheFields(*parsed, table)) return false;
+  const std::string& name = table.Name();
+  Atomically([&] {
+    EnsureSystemTables();
+    Exec(WithName(declaration, *parsed, QuoteId(name)));
+    Touched();
+    for (auto& f : table.Fields()) RecordDeclaredField(name, *f);
+    Touched();
+  });
+  return true;
+}
+
+void Connection::AddDeclaredField(const std::string& table, const Field& field) {
+  try {
+    Atomically([&] {
+      EnsureSystemTables();
+      Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + field.Definition());
+      Touched();
+      RecordDeclaredField(table, field);
+    }, table);
+    return;
+  } catch (const Error& refused) {
+    // What ADD COLUMN refuses (NOT NULL without a DEFAULT on a table with
+    // rows, a STORED generated column, UNIQUE, PRIMARY KEY) is tried again by
+    // rebuilding the table with the column in its declaration; the old rows
+    // then take its DEFAULT.
+    TableDeclaration d = ParsedDeclaration(table);
+    if (d.columns.empty()) throw;
+    size_t at = d.columns.back().span.end;
+    std::string edited = d.text.substr(0, at) + ", " + field.Definition() + d.text.substr(at);
+    try {
+      ChangeDeclaration(table, edited, false);
+    } catch (const Error& rebuild) {
+      throw MakeError(err::kInvalidOperation, "el campo '" + field.Name() + "' de la tabla '" + table +
+                                                  "' no se puede añadir como lo declara el modelo (" +
+                                                  field.Definition() + "): " + DetailOf(refused) + "; " +
+                                                  DetailOf(rebuild));
+    }
+    Atomically([&] {
+      EnsureSystemTables();
+      RecordDeclaredField(table, field);
+    }, table);
+  }
+}
+
+bool Connection::CreateDeclaredIndex(const std::string& table, Index& index) {
+  if (index.Declaration().empty()) return false;
+  std::string sql_name = UniqueSqlName(index.Name());
+  std::string sql = WithObjectName(index.Declaration(), QuoteId(sql_name), QuoteId(table));
+  if (sql.empty()) return false;
+  Atomically([&] {
+    EnsureSystemTables();
+    Exec(sql);
+    Statement meta(*this, "INSERT INTO MSysIndexes VALUES (?, ?, ?, ?)");
+    meta.Bind(1, table).Bind(2, index.Name()).Bind(3, sql_name).Bind(4, static_cast<long long>(index.Primary()));
+    meta.Step();
+  }, table);
+  return true;
+}
+
+std::string Connection::DeclaredView(QueryDef& query) {
+  const std::string& declaration = query.Declaration();
+  if (declaration.empty() || ViewSelect(declaration) != query.SQL()) return {};
+  return WithObjectName(declaration, QuoteId(query.Name()));
+}
+
+}  // namespace brenquil::detail
