@@ -33,6 +33,7 @@
 #include "gui/data_widgets.h"
 #include "gui/field_table.h"
 #include "gui/path_edit.h"
+#include "gui/reflow_row.h"
 #include "gui/run_views.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
@@ -207,14 +208,15 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
   top->addWidget(BuildSample(content), 4);
   rows->addLayout(top, 5);
 
-  auto* middle = new QHBoxLayout;
-  middle->setSpacing(4);
-  middle->addWidget(BuildTables(content), 5);
-  middle->addWidget(BuildFields(content), 6);
-  middle->addWidget(BuildIndexes(content), 4);
-  middle->addWidget(BuildRelations(content), 4);
-  middle->addWidget(BuildQueries(content), 5);
-  rows->addLayout(middle, 11);
+  // The step columns wrap onto a second row on a narrow screen.
+  auto* middle = new ReflowRow(content);
+  middle->setObjectName(QStringLiteral("StepColumns"));
+  middle->AddColumn(BuildTables(middle), 5);
+  middle->AddColumn(BuildFields(middle), 6);
+  middle->AddColumn(BuildIndexes(middle), 4);
+  middle->AddColumn(BuildRelations(middle), 4);
+  middle->AddColumn(BuildQueries(middle), 5);
+  rows->addWidget(middle, 11);
 
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(6, 0, 6, 0);

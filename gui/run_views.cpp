@@ -38,11 +38,12 @@ JournalTable::JournalTable(const ErrorJournal& journal, QWidget* parent)
     : QTableWidget(parent), journal_(journal) {
   Prepare(*this, {QStringLiteral("Base"), QStringLiteral("Paso"), QString::fromUtf8("Número"),
                   QStringLiteral("Mensaje")});
-  auto* header = horizontalHeader();
-  header->setSectionResizeMode(0, QHeaderView::Interactive);
-  header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-  header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-  setColumnWidth(0, 110);
+  // Fixed first columns and the message in the rest: the row fits the table,
+  // so the message is read without scrolling sideways.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setColumnWidth(0, 100);
+  setColumnWidth(1, fontMetrics().horizontalAdvance(QStringLiteral("Transformación")) + 12);
+  setColumnWidth(2, fontMetrics().horizontalAdvance(QString::fromUtf8("Número")) + 12);
 }
 
 void JournalTable::Sync() {
@@ -83,8 +84,8 @@ QString JournalTable::AsText() const {
 ResultsTable::ResultsTable(const RunReport& report, const ErrorJournal& journal, QWidget* parent)
     : QTableWidget(parent), report_(report), journal_(journal) {
   Prepare(*this, {QStringLiteral("Base"), QStringLiteral("Resultado")});
-  horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
-  setColumnWidth(0, 130);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setColumnWidth(0, 120);
 }
 
 QString ResultsTable::Show() {
