@@ -150,10 +150,10 @@ if ((window)); then
     --home "$work/window/home" --data "$work/window/datos"
   echo
   echo "installation: $base (${gen_args[*]:-defaults})"
-  echo "command line                      $(sed -n 1p "$logs/cli.txt")   process $elapsed_cli s"
-  echo "window (offscreen)                $(sed -n 1p "$logs/window.txt")   process $elapsed_window s"
-  run_cli=$(grep -o '[0-9.]* s' "$logs/cli.txt" | head -1 | cut -d' ' -f1)
-  run_window=$(grep -o '[0-9.]* s' "$logs/window.txt" | head -1 | cut -d' ' -f1)
+  echo "command line                      $(grep '^línea de órdenes:' "$logs/cli.txt")   process $elapsed_cli s"
+  echo "window (offscreen)                $(grep '^ventana:' "$logs/window.txt")   process $elapsed_window s"
+  run_cli=$(sed -n 's/^línea de órdenes: \([0-9.]*\) s.*/\1/p' "$logs/cli.txt")
+  run_window=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/window.txt")
   echo "ratio window/command line         $(calc "$run_window / $run_cli")   (goal <= 1.3)"
   echo "logs: $logs"
   exit 0
