@@ -3,14 +3,17 @@
 # applied with SQLite alone) on copies of one generated installation, then a
 # second run on the transformed copy, then the index step on an installation
 # whose tables and fields already match. Prints times, ratios and peak memory.
+# With --window, times instead "Transformar" in the desktop window (offscreen)
+# against the same run on the command line, on two copies of the installation.
 #
-#   bench/run.sh [--build DIR] [--cache DIR] [--work DIR] [--regen]
+#   bench/run.sh [--build DIR] [--cache DIR] [--work DIR] [--regen] [--window]
 #                [--no-index-run] [generator options: --pairs N --tables N
 #                --fields N --rows N --big-rows N --big-tables N --new-tables N
 #                --new-fields N --new-databases N --no-indexes]
 #
-# Goals: transform/floor at most 2, peak memory under 64 MiB, and a second run
-# that rebuilds no index and costs about what reading the schema costs.
+# Goals: transform/floor at most 2, peak memory under 64 MiB, a second run
+# that rebuilds no index and costs about what reading the schema costs, and a
+# window run at most 1.3 times the command line's.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +22,7 @@ cache=
 work=
 regen=0
 index_run=1
+window=0
 gen_args=()
 
 while (($#)); do
@@ -28,12 +32,14 @@ while (($#)); do
     --work) work=$2; shift 2 ;;
     --regen) regen=1; shift ;;
     --no-index-run) index_run=0; shift ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --window) window=1; shift ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     --no-indexes|--same-structure) gen_args+=("$1"); shift ;;
     --*) gen_args+=("$1" "$2"); shift 2 ;;
     *) echo "run.sh: unexpected argument '$1'" >&2; exit 2 ;;
   esac
 done
+((window)) && [ "$build" = "$repo/build/bench" ] && build=$repo/build/bench-gui
 build=$(mkdir -p "$build" && cd "$build" && pwd)
 cache=${cache:-$build/bench-cache}
 work=${work:-$build/bench-work}
@@ -46,10 +52,15 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 # ---- build (Release), incremental
+targets=(brenquil-cli brenquil-bench-gen brenquil-bench-floor)
+((window)) && targets+=(brenquil-bench-window)
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENQUIL_TESTS=OFF -DBRENQUIL_GUI=OFF >/dev/null
+  gui=OFF
+  ((window)) && gui=ON
+  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENQUIL_TESTS=OFF -DBRENQUIL_GUI=$gui \
+    >/dev/null
 fi
-cmake --build "$build" -j"$(nproc)" --target brenquil-cli brenquil-bench-gen brenquil-bench-floor >/dev/null
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 cli=$build/cli/brenquil-cli
 gen=$build/bench/brenquil-bench-gen
 floor=$build/bench/brenquil-bench-floor
@@ -126,6 +137,27 @@ key=${key:-defaults}
 mkdir -p "$work"
 logs=$work/logs
 mkdir -p "$logs"
+
+# ---- the window against the command line
+if ((window)); then
+  base=$(installation "$key" "${gen_args[@]}")
+  bench_window=$build/bench/brenquil-bench-window
+  fresh_copy "$base" "$work/window"
+  fresh_copy "$base" "$work/cli"
+  sync
+  timed cli "$logs/cli.txt" "$bench_window" --mode cli --home "$work/cli/home" --data "$work/cli/datos"
+  QT_QPA_PLATFORM=offscreen timed window "$logs/window.txt" "$bench_window" --mode window \
+    --home "$work/window/home" --data "$work/window/datos"
+  echo
+  echo "installation: $base (${gen_args[*]:-defaults})"
+  echo "command line                      $(grep '^línea de órdenes:' "$logs/cli.txt")   process $elapsed_cli s"
+  echo "window (offscreen)                $(grep '^ventana:' "$logs/window.txt")   process $elapsed_window s"
+  run_cli=$(sed -n 's/^línea de órdenes: \([0-9.]*\) s.*/\1/p' "$logs/cli.txt")
+  run_window=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/window.txt")
+  echo "ratio window/command line         $(calc "$run_window / $run_cli")   (goal <= 1.3)"
+  echo "logs: $logs"
+  exit 0
+fi
 
 # ---- the transformation against the floor
 base=$(installation "$key" "${gen_args[@]}")

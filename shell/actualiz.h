@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/tabledef.h"
 #include "shell/controls.h"
@@ -142,17 +143,44 @@ class Actualiz {
   void Drive1_Change();
   void Form_Activate();
 
+  // Selecting an old database by hand: when "Bases Modelo" lists its
+  // namesake, Text3 and Text4 take the pair's full paths, as a run sets them.
+  void List6_Click();
+
   // Runs the operation of button `number` as the operator's press does: an
-  // error that reaches it is journaled and returned, and the window goes on.
+  // error that reaches the operation is journaled and returned, and the
+  // window goes on. After "Transformar"
+  // the data folder is listed again, so the copies show in List6. A press
+  // while another operation runs is dropped: nothing runs, nullopt.
   std::optional<Error> Press(int number);
 
+  // ---- The operation under way
+  // True from the start to the end of an operation started by Press.
+  bool Busy() const { return busy_; }
+  // Told true when a press starts its operation and false when it has ended.
+  void OnBusy(std::function<void(bool)> observer) { busy_observers_.push_back(std::move(observer)); }
+  // The innermost operation running ("Command18_Click"), empty between operations.
+  const std::string& CurrentOperation() const { return current_operation_; }
+  // Told each time CurrentOperation changes.
+  void OnOperation(std::function<void()> observer) {
+    operation_observers_.push_back(std::move(observer));
+  }
+
  private:
+  // Runs `body` as `operation`, so that CurrentOperation names it meanwhile.
+  void Track(const char* operation, const std::function<void()>& body);
+  void SetOperation(std::string operation);
+  void SetBusy(bool busy);
   // Ends the engine's batch; a commit that failed is journaled and returned.
   std::optional<Error> EndBatch(const std::string& operation);
   Paths paths_;
   std::optional<std::string> data_folder_;
   int mouse_pointer_ = kPointerDefault;
   std::function<void(int)> pointer_observer_;
+  bool busy_ = false;
+  std::vector<std::function<void(bool)>> busy_observers_;
+  std::string current_operation_;
+  std::vector<std::function<void()>> operation_observers_;
 };
 
 }  // namespace brenquil
