@@ -160,7 +160,7 @@ class Connection {
   void AddDeclaredField(const std::string& table, const Field& field);
   bool CreateDeclaredIndex(const std::string& table, Index& index);
   std::string DeclaredView(QueryDef& query);
-  void RecordDeclaredField(const std::string& table, const Field& field);
+  void RecordDeclaredField(const std::string& table, const Field& field, bool number_rows, bool refuses_empty);
   void RestoreJournalMode();
 
   sqlite3* db_;

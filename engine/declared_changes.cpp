@@ -14,6 +14,23 @@ namespace brenquil::detail {
 
 namespace {
 
+// The engine's own zero-length check of a column, where the field accepts
+// the empty text: a model made by the engine may carry it, the field says otherwise.
+std::string WithoutZeroLengthCheck(const std::string& create, const Field& field) {
+  if (!field.AllowZeroLength() || !Contains(create, "MSysZLS_")) return create;
+  auto parsed = ParseTableDeclaration(create);
+  if (!parsed) return create;
+  std::vector<const Clause*> cuts;
+  for (const auto& column : parsed->columns) {
+    if (!IEquals(column.name, field.Name())) continue;
+    for (const auto& clause : column.clauses)
+      if (clause.kind == ClauseKind::kCheck &&
+          Contains(create.substr(clause.span.begin, clause.span.end - clause.span.begin), "MSysZLS_"))
+        cuts.push_back(&clause);
+  }
+  return cuts.empty() ? create : WithoutClauses(*parsed, cuts);
+}
+
 bool ColumnsAreTheFields(const TableDeclaration& d, TableDef& table) {
   auto fields = table.Fields().Snapshot();
   if (fields.size() != d.columns.size()) return false;
@@ -24,7 +41,8 @@ bool ColumnsAreTheFields(const TableDeclaration& d, TableDef& table) {
 
 }  // namespace
 
-void Connection::RecordDeclaredField(const std::string& table, const Field& field) {
+void Connection::RecordDeclaredField(const std::string& table, const Field& field, bool number_rows,
+                                     bool refuses_empty) {
   // Only what the declared type would not give is kept: the DAO type and
   // size when they differ from the inferred ones, a refused empty text.
   std::string declared;
@@ -38,7 +56,6 @@ void Connection::RecordDeclaredField(const std::string& table, const Field& fiel
     }
   }
   auto [type, size] = InferType(declared);
-  bool refuses_empty = Contains(field.Definition(), "MSysZLS_");
   bool counter = (field.Attributes() & dbAutoIncrField) != 0;
   if (type != field.Type() || size != field.Size() || refuses_empty || (counter && !rowid_alias)) {
     Statement meta(*this, "INSERT OR REPLACE INTO MSysFields VALUES (?, ?, ?, ?, ?, ?, ?)");
@@ -48,13 +65,21 @@ void Connection::RecordDeclaredField(const std::string& table, const Field& fiel
     meta.Bind(6, static_cast<long long>(text && !refuses_empty)).Bind(7, static_cast<long long>(field.Required()));
     meta.Step();
   }
-  // A counter that is not the rowid numbers itself with the engine's trigger.
-  if (counter && !rowid_alias) CreateAutoIncrement(table, field.Name());
+  // A counter that is not the rowid numbers itself with the engine's trigger;
+  // the rows already there are numbered in their order.
+  if (counter && !rowid_alias) {
+    if (number_rows)
+      Exec("UPDATE " + QuoteId(table) + " SET " + QuoteId(field.Name()) +
+           " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + QuoteId(table) +
+           ") AS n WHERE " + QuoteId(table) + ".rowid = n.r");
+    CreateAutoIncrement(table, field.Name());
+  }
 }
 
 bool Connection::CreateDeclaredTable(TableDef& table) {
   std::string declaration = table.Declaration();
   if (declaration.empty()) return false;
+  for (auto& f : table.Fields()) declaration = WithoutZeroLengthCheck(declaration, *f);
   auto parsed = ParseTableDeclaration(declaration);
   if (!parsed || !ColumnsAreTheFields(*parsed, table)) return false;
   const std::string& name = table.Name();
@@ -62,19 +87,27 @@ bool Connection::CreateDeclaredTable(TableDef& table) {
     EnsureSystemTables();
     Exec(WithName(declaration, *parsed, QuoteId(name)));
     Touched();
-    for (auto& f : table.Fields()) RecordDeclaredField(name, *f);
+    for (auto& f : table.Fields())
+      RecordDeclaredField(name, *f, false, Contains(declaration, "MSysZLS_" + f->Name()));
     Touched();
   });
   return true;
 }
 
 void Connection::AddDeclaredField(const std::string& table, const Field& field) {
+  std::string definition = field.Definition();
+  {
+    // The definition read as a column of a table, to drop a zero-length check
+    // the field does not want.
+    std::string wrapped = WithoutZeroLengthCheck("CREATE TABLE x (" + definition + ")", field);
+    if (wrapped.size() > 17) definition = wrapped.substr(16, wrapped.size() - 17);
+  }
   try {
     Atomically([&] {
       EnsureSystemTables();
-      Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + field.Definition());
+      Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + definition);
       Touched();
-      RecordDeclaredField(table, field);
+      RecordDeclaredField(table, field, true, Contains(definition, "MSysZLS_"));
     }, table);
     return;
   } catch (const Error& refused) {
@@ -85,7 +118,7 @@ void Connection::AddDeclaredField(const std::string& table, const Field& field) 
     TableDeclaration d = ParsedDeclaration(table);
     if (d.columns.empty()) throw;
     size_t at = d.columns.back().span.end;
-    std::string edited = d.text.substr(0, at) + ", " + field.Definition() + d.text.substr(at);
+    std::string edited = d.text.substr(0, at) + ", " + definition + d.text.substr(at);
     try {
       ChangeDeclaration(table, edited, false);
     } catch (const Error& rebuild) {
@@ -96,7 +129,7 @@ void Connection::AddDeclaredField(const std::string& table, const Field& field) 
     }
     Atomically([&] {
       EnsureSystemTables();
-      RecordDeclaredField(table, field);
+      RecordDeclaredField(table, field, true, Contains(definition, "MSysZLS_"));
     }, table);
   }
 }

@@ -78,6 +78,12 @@ void AddMissingFields(Actualiz& window) {
   auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
   const std::string table_name = window.List3.Text();
   auto table = old->TableDefs().Item(table_name);
+  // The model's table, for each field's definition as the model declares it.
+  std::shared_ptr<TableDef> model_table;
+  try {
+    model_table = DBEngine::Instance().OpenDatabase(window.Text3.Text())->TableDefs().Find(window.List2.Text());
+  } catch (const Error&) {
+  }
   ListBox& names = window.List1[3];
   ListBox& types = window.List1[4];
   ListBox& sizes = window.List1[5];
@@ -86,13 +92,30 @@ void AddMissingFields(Actualiz& window) {
   for (short f = 0; f < count; ++f) {
     SelectRow(window.List1, 3, f);
     ignore([&] {
-      auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
-      long type = Number(types.Text()).Value();
-      if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
-      // The jobs table numbers its rows itself.
-      if (table_name == "trabajos" && names.Text() == "clave")
-        field->SetAttributes(dbAutoIncrField);
-      table->Fields().Append(field);
+      auto make = [&](bool declared) {
+        auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
+        long type = Number(types.Text()).Value();
+        if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
+        // The jobs table numbers its rows itself.
+        if (table_name == "trabajos" && names.Text() == "clave")
+          field->SetAttributes(dbAutoIncrField);
+        auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
+        if (model_field && (model_field->Attributes() & dbAutoIncrField)) field->SetAttributes(dbAutoIncrField);
+        if (declared && model_field) field->SetDefinition(model_field->Definition());
+        return field;
+      };
+      auto field = make(true);
+      try {
+        table->Fields().Append(field);
+      } catch (const Error& error) {
+        if (field->Definition().empty()) throw;
+        // The model's definition cannot be carried whole: the field is added
+        // with its type alone, and the journal says what did not arrive.
+        JournalError(window, kOperation,
+                     Error(error.Number(), error.Text() + "; se añade solo con su tipo"));
+        field = make(false);
+        table->Fields().Append(field);
+      }
       window.Report.FieldAdded(window.Text4.Text(), window.Text3.Text(), table_name,
                                field->Name());
     });
