@@ -11,6 +11,10 @@
 
 namespace brenquil {
 
+// True when two CREATE INDEX statements build the same index, whatever the
+// indexes' own names, their table's spelling, blanks and the quoting of names.
+bool SameIndexDeclaration(const std::string& a, const std::string& b);
+
 class Index {
  public:
   explicit Index(std::string name);

@@ -1,6 +1,7 @@
 // The object model's plain members: fields, indexes, table definitions,
 // relations and query definitions before and after they are stored.
 #include "engine/field.h"
+#include "engine/sql_text.h"
 #include "engine/index.h"
 #include "engine/querydef.h"
 #include "engine/relation.h"
@@ -35,6 +36,8 @@ void Freeze(Collection<T>& collection) {
   collection.SetBackend(std::make_unique<FrozenBackend<T>>(std::move(items)));
 }
 }  // namespace
+
+bool SameIndexDeclaration(const std::string& a, const std::string& b) { return detail::SameDeclaration(a, b); }
 
 bool IsKnownType(int type) {
   return (type >= dbBoolean && type <= dbMemo) || (type >= dbGUID && type <= dbTimeStamp);

@@ -181,6 +181,23 @@ std::string WithObjectName(std::string_view create, const std::string& quoted_na
   return out;
 }
 
+bool SameDeclaration(std::string_view a, std::string_view b) {
+  std::string x = WithObjectName(a, "x", "t");
+  std::string y = WithObjectName(b, "x", "t");
+  if (x.empty() || y.empty()) return false;
+  size_t i = 0, j = 0;
+  while (true) {
+    std::string s = NextToken(x, i);
+    std::string t = NextToken(y, j);
+    if (s.empty() || t.empty()) return s.empty() && t.empty();
+    if (s[0] == '\'' || t[0] == '\'') {
+      if (s != t) return false;
+    } else if (!IEquals(Unquote(s), Unquote(t))) {
+      return false;
+    }
+  }
+}
+
 std::string Unquote(std::string_view token) {
   if (token.size() < 2) return std::string(token);
   char open = token.front();

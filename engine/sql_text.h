@@ -37,6 +37,11 @@ std::string Unquote(std::string_view token);
 std::string WithObjectName(std::string_view create, const std::string& quoted_name,
                            const std::string& quoted_table = {});
 
+// True when two CREATE statements say the same up to blanks, comments, the
+// quoting and letter case of names, and the object's own name (and an
+// index's table name): string literals must match exactly.
+bool SameDeclaration(std::string_view a, std::string_view b);
+
 // The SELECT of "CREATE VIEW name [(columns)] AS select".
 std::string ViewSelect(std::string_view create);
 // True when the text is a SELECT, WITH or VALUES statement.
