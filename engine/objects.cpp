@@ -39,6 +39,8 @@ void Freeze(Collection<T>& collection) {
 
 bool SameIndexDeclaration(const std::string& a, const std::string& b) { return detail::SameDeclaration(a, b); }
 
+bool SameViewDeclaration(const std::string& a, const std::string& b) { return detail::SameDeclaration(a, b); }
+
 bool IsKnownType(int type) {
   return (type >= dbBoolean && type <= dbMemo) || (type >= dbGUID && type <= dbTimeStamp);
 }

@@ -7,6 +7,10 @@
 
 namespace brenquil {
 
+// True when two CREATE VIEW statements declare the same view, whatever the
+// views' names, blanks and the quoting of names.
+bool SameViewDeclaration(const std::string& a, const std::string& b);
+
 class QueryDef {
  public:
   QueryDef(std::string name, std::string sql);

@@ -31,6 +31,14 @@ void ForQuery(const std::string& what, const std::string& name, F&& statement) {
   }
 }
 
+// The same query: the same text and, for views, the same declaration (a
+// column-name list included).
+bool SameQuery(QueryDef& a, QueryDef& b) {
+  if (a.SQL() != b.SQL()) return false;
+  if (a.Declaration().empty() || b.Declaration().empty()) return true;
+  return SameViewDeclaration(a.Declaration(), b.Declaration());
+}
+
 }  // namespace
 
 void EqualiseQueries(Actualiz& window) {
@@ -52,7 +60,7 @@ void EqualiseQueries(Actualiz& window) {
   auto same_as_model = [&](Database& db, const std::string& name) {
     auto current = db.QueryDefs().Find(name);
     auto wanted = model ? model->QueryDefs().Find(name) : nullptr;
-    return current && wanted && current->SQL() == wanted->SQL();
+    return current && wanted && SameQuery(*current, *wanted);
   };
   ListBox& names = window.List11[1];
   const int count = names.ListCount();
@@ -71,7 +79,7 @@ void EqualiseQueries(Actualiz& window) {
       });
     });
   }
-  if (model) ignore([&] { model->Close(); });
+
   // A database that never opened has nothing to close.
   if (old) ignore([&] { old->Close(); });
   old.reset();
@@ -86,6 +94,25 @@ void EqualiseQueries(Actualiz& window) {
     return;
 
   ignore([&] { old = DBEngine::Instance().OpenDatabase(old_path); });
+  struct Pending {
+    std::string name, sql;
+    Error error;
+  };
+  std::vector<Pending> pending;
+  // Creates the catalogue's query `name`, declared as the model declares it
+  // when the model's query of that name has this text.
+  auto create = [&](const std::string& name, const std::string& sql) {
+    ForQuery("creada", name, [&] {
+      Database& db = Open(old, old_path);
+      auto wanted = model ? model->QueryDefs().Find(name) : nullptr;
+      auto query = db.CreateQueryDef(name, sql);
+      if (wanted && wanted->SQL() == sql) query->SetDeclaration(wanted->Declaration());
+      auto existing = db.QueryDefs().Find(name);
+      if (existing && SameQuery(*existing, *query)) return;  // kept above
+      db.QueryDefs().Append(query);
+      record(&DatabaseChanges::queries_created, name);
+    });
+  };
   ignore([&] { window.Data5.Recordset().MoveFirst(); });
   ignore([&] { window.Data5.Recordset().MoveLast(); });
   ignore([&] { window.Data5.Recordset().MoveFirst(); });
@@ -105,16 +132,32 @@ void EqualiseQueries(Actualiz& window) {
     ignore([&] {
       const std::string name = window.campocon[0].Text();
       const std::string sql = window.campocon[1].Text();
-      ForQuery("creada", name, [&] {
-        Database& db = Open(old, old_path);
-        auto existing = db.QueryDefs().Find(name);
-        if (existing && existing->SQL() == sql) return;  // kept above
-        db.QueryDefs().Append(db.CreateQueryDef(name, sql));
-        record(&DatabaseChanges::queries_created, name);
-      });
+      try {
+        create(name, sql);
+      } catch (const Error& error) {
+        // It may use a query that a later row creates: tried again below.
+        pending.push_back({name, sql, error});
+      }
     });
     if (!ignore([&] { window.Data5.Recordset().MoveNext(); })) break;
   }
+  // Queries that use other queries are created whatever their order: the
+  // refused ones are tried again while each round creates one more.
+  for (bool progress = true; progress && !pending.empty();) {
+    progress = false;
+    std::vector<Pending> again;
+    for (auto& p : pending) {
+      try {
+        create(p.name, p.sql);
+        progress = true;
+      } catch (const Error& error) {
+        again.push_back({p.name, p.sql, error});
+      }
+    }
+    pending = std::move(again);
+  }
+  for (auto& p : pending) JournalError(window, kOperation, p.error);
+  if (model) ignore([&] { model->Close(); });
   if (old) ignore([&] { old->Close(); });
 }
 
