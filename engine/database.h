@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/collection.h"
 #include "engine/number.h"
@@ -15,6 +16,7 @@
 #include "engine/recordset.h"
 #include "engine/relation.h"
 #include "engine/tabledef.h"
+#include "engine/trigger.h"
 
 namespace brenquil {
 
@@ -50,6 +52,12 @@ class Database {
                                            Number attributes = 0);
   std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name,
                                            const std::string& sql);
+
+  // The user's triggers, in the order the file stores them.
+  std::vector<TriggerDef> Triggers();
+  // Stores `trigger` as its statement declares it, in place of a trigger of
+  // the same name; on failure the file keeps what it had.
+  void PutTrigger(const TriggerDef& trigger);
 
   // Runs a record source (see Recordset).
   std::unique_ptr<Recordset> OpenRecordset(const std::string& source);

@@ -10,6 +10,7 @@
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
+#include "tables/trigger_copy.h"
 #include "shell/run_lock.h"
 
 namespace brenquil {
@@ -128,6 +129,8 @@ void TransformPair(Actualiz& window) {
                                 "Command24_Click"))
     return;
   RunSteps(window, kAfterSecondListing);
+  // The model's triggers, once the tables and views they are on exist.
+  RunStep(window, "CopyTriggers", [&] { CopyTriggers(window); });
 }
 
 void TransformOldDatabases(Actualiz& window) {
