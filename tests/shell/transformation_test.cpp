@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class Transformation : public ::testing::Test, public PairFixture {
+class Transformation : public ::testing::Test, public InstallationFixture {
  protected:
   // Lists the models and the data folder as the window's activation does.
   void Activate() { Window().Form_Activate(); }
