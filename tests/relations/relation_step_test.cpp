@@ -194,5 +194,21 @@ TEST_F(RelationStepTest, NameWithApostropheSelectsItsOwnRows) {
                 {"Pedido'Lineas", "Pedidos", "Lineas", 0, {{"Num", "PedidoNum"}}}}));
 }
 
+TEST_F(RelationStepTest, CatalogueIndexesDoNotChangeTheFieldOrder) {
+  // A catalogue file may carry indexes of its own; one that sorts the field
+  // pairs backwards must not reverse the rebuilt relation's pairs.
+  RawExec(Installation().RelationCatalog(),
+          "CREATE INDEX por_nombre ON relacion (nombrerel, campo DESC, campofor DESC)");
+  Window().Data4.Refresh();
+  AddRelation(model, ClientePedidos());
+
+  ASSERT_FALSE(Window().Press(22));
+
+  EXPECT_EQ(Catalogue(), (Rows{{"ClientePedidos", "Clientes", "Pedidos", "0", "Id", "ClienteId"},
+                               {"ClientePedidos", "Clientes", "Pedidos", "0", "Sucursal", "ClienteSuc"}}));
+  EXPECT_EQ(RelationsOf(old), std::vector<RelationShape>{ClientePedidos()});
+  EXPECT_TRUE(Window().Journal.Empty());
+}
+
 }  // namespace
 }  // namespace brenquil::test
