@@ -14,7 +14,8 @@ namespace {
 // Padres(Id) keyed on Id and Hijos(Id, PadreId); the model also has an index
 // on Hijos, a relation and a stored query.
 void MakeModel(const std::string& path) {
-  MakeDatabase(path, {{"Padres", {{"Id", dbLong}}}, {"Hijos", {{"Id", dbLong}, {"PadreId", dbLong}}}});
+  MakeDatabase(path,
+               {{"Padres", {{"Id", dbLong}}}, {"Hijos", {{"Id", dbLong}, {"PadreId", dbLong}}}});
   auto db = DBEngine::Instance().OpenDatabase(path);
   auto key = db->TableDefs()["Padres"]->CreateIndex("PrimaryKey");
   key->SetPrimary(true);
@@ -42,7 +43,8 @@ TEST(WriteProtectedCatalogues, AreWritableForTheWholeSessionAfterStartUp) {
   MakeDatabase(Paths::Join(data, "base.mdb"),
                {{"Padres", {{"Id", dbLong}}}, {"Hijos", {{"Id", dbLong}, {"PadreId", dbLong}}}});
   DBEngine::Instance().CloseIdle();
-  for (const std::string& catalogue : {paths.IndexCatalog(), paths.RelationCatalog(), paths.QueryCatalog()})
+  for (const std::string& catalogue :
+       {paths.IndexCatalog(), paths.RelationCatalog(), paths.QueryCatalog()})
     ASSERT_EQ(chmod(catalogue.c_str(), 0444), 0) << catalogue;
 
   Actualiz window(paths, data);
@@ -51,7 +53,8 @@ TEST(WriteProtectedCatalogues, AreWritableForTheWholeSessionAfterStartUp) {
   start.Form_Activate();
   for (int run = 1; run <= 2; ++run) {
     ASSERT_FALSE(window.Press(13)) << "run " << run;
-    EXPECT_TRUE(window.Journal.Empty()) << "run " << run << ": " << FormatEntry(window.Journal.Entries().at(0));
+    EXPECT_TRUE(window.Journal.Empty())
+        << "run " << run << ": " << FormatEntry(window.Journal.Entries().at(0));
   }
 
   const std::string old = Paths::Join(data, "base.mdb");

@@ -31,7 +31,8 @@ inline void MakeDatabase(const std::string& path, const std::vector<TableSpec>& 
   auto db = DBEngine::Instance().CreateDatabase(path);
   for (const auto& spec : tables) {
     auto table = db->CreateTableDef(spec.name);
-    for (const auto& f : spec.fields) table->Fields().Append(table->CreateField(f.name, f.type, f.size));
+    for (const auto& f : spec.fields)
+      table->Fields().Append(table->CreateField(f.name, f.type, f.size));
     db->TableDefs().Append(table);
   }
   db->Close();
