@@ -102,11 +102,11 @@ void TransformPair(Actualiz& window) {
   RunSteps(window, kAfterSecondListing);
 }
 
-// The driver's own statements run in ignore-errors mode: one that
-// fails is journaled and the next runs, so a list that changes under the run
-// (an observer of a control may change it) never ends the run early. An entry
-// that can no longer be selected is passed over rather than run with the
-// selection another entry left.
+// The driver's own statements run in ignore-errors mode: one that fails is
+// journaled and the next runs, so a list that changes under the run (an
+// observer of a control may change it) never ends the run early. An entry that
+// can no longer be selected is passed over rather than run with the selection
+// another entry left.
 void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore) {
   short olds = window.List6.ListCount();
   if (olds == 0) return;
