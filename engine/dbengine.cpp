@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <filesystem>
@@ -16,6 +17,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string FolderOf(const std::string& path) {
+  std::string folder = fs::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+// SQLite keeps a file's log and shared memory (-wal, -shm, -journal) beside
+// it: a folder this process may not write or search refuses them, and the
+// file then fails to open for its folder's sake, not its own.
+bool FolderRefusesWorkFiles(const std::string& path) {
+  return ::access(FolderOf(path).c_str(), W_OK | X_OK) != 0;
+}
+
 unsigned long Big(const unsigned char* p, int n) {
   unsigned long v = 0;
   for (int i = 0; i < n; ++i) v = (v << 8) | p[i];
@@ -26,14 +39,20 @@ unsigned long Big(const unsigned char* p, int n) {
 // SQLite itself would take an empty file for a new database and write to it.
 void CheckFile(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0)
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == EACCES)
+      throw MakeError(err::kFileAccess, "'" + path + "': la carpeta '" + FolderOf(path) +
+                                            "' no da permiso para entrar en ella");
     throw MakeError(err::kFileNotFound, "'" + path + "'");
+  }
   if (S_ISDIR(st.st_mode))
     throw MakeError(err::kUnrecognisedFormat, "'" + path + "' es una carpeta, no una base de datos");
   if (st.st_size == 0)
     throw MakeError(err::kUnrecognisedFormat, "'" + path + "' está vacío");
   unsigned char header[100] = {};
   std::ifstream in(path, std::ios::binary);
+  if (!in && errno == EACCES)
+    throw MakeError(err::kFileAccess, "'" + path + "': no hay permiso para leer el archivo");
   if (!in) throw MakeError(err::kFileInUse, "'" + path + "': " + std::strerror(errno));
   in.read(reinterpret_cast<char*>(header), sizeof header);
   if (in.gcount() < static_cast<std::streamsize>(sizeof header) ||
@@ -76,6 +95,10 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
     if (e.Number() == err::kLocked)
       throw MakeError(err::kFileInUse, "'" + path + "' está bloqueado por otro proceso");
     if (e.Number() == err::kUnrecognisedFormat || e.Number() == err::kCannotOpen) throw;
+    if ((e.Number() == err::kReadOnly || e.Number() == err::kDiskError) && FolderRefusesWorkFiles(path))
+      throw MakeError(err::kFileAccess, "'" + path + "': la carpeta '" + FolderOf(path) +
+                                            "' no da permiso para crear los archivos de trabajo "
+                                            "de la base de datos (-wal, -shm)");
     throw MakeError(err::kCannotOpen, "'" + path + "': " + e.Text());
   }
   // The journal mode is left alone until the first change (see

@@ -57,6 +57,39 @@ bool ReadName(const std::string& s, size_t& i, std::string& name) {
   return !name.empty();
 }
 
+// True when the text after "Select * from T" orders, groups, limits or
+// combines the rows itself (or holds more than one statement); words inside
+// quotes and comments do not count.
+bool HasOwnShape(const std::string& tail) {
+  static const char* const kWords[] = {"order", "group", "limit", "union", "intersect", "except", "window"};
+  size_t i = 0;
+  while (i < tail.size()) {
+    char c = tail[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      char close = c == '[' ? ']' : c;
+      size_t end = tail.find(close, i + 1);
+      i = end == std::string::npos ? tail.size() : end + 1;
+    } else if (c == '-' && i + 1 < tail.size() && tail[i + 1] == '-') {
+      size_t end = tail.find('\n', i);
+      i = end == std::string::npos ? tail.size() : end + 1;
+    } else if (c == '/' && i + 1 < tail.size() && tail[i + 1] == '*') {
+      size_t end = tail.find("*/", i + 2);
+      i = end == std::string::npos ? tail.size() : end + 2;
+    } else if (c == ';') {
+      return true;
+    } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+      std::string word;
+      while (i < tail.size() && (std::isalnum(static_cast<unsigned char>(tail[i])) || tail[i] == '_'))
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(tail[i++])));
+      for (const char* w : kWords)
+        if (word == w) return true;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::string& source)
@@ -71,7 +104,9 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
   if (!is_select) {
     if (c.IsTable(text) && !c.Table(text)->without_rowid) {
       table_ = text;
-      sql_ = "SELECT rowid, * FROM " + QuoteId(text);
+      // Rows come in the order they were written: without the ORDER BY,
+      // SQLite may walk an index that covers the columns instead.
+      sql_ = "SELECT rowid, * FROM " + QuoteId(text) + " ORDER BY rowid";
       has_rowid_ = true;
     } else if (c.IsTable(text) || c.IsView(text)) {
       sql_ = "SELECT * FROM " + QuoteId(text);
@@ -87,7 +122,10 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
         c.IsTable(name) && !c.Table(name)->without_rowid) {
       table_ = name;
       has_rowid_ = true;
-      sql_ = "SELECT rowid, * FROM " + QuoteId(name) + text.substr(k);
+      std::string tail = text.substr(k);
+      // A "where" on an indexed column would otherwise give the rows in that
+      // index's order; a line break keeps the ORDER BY out of a closing comment.
+      sql_ = "SELECT rowid, * FROM " + QuoteId(name) + tail + (HasOwnShape(tail) ? "" : "\nORDER BY rowid");
     } else {
       sql_ = text;
     }

@@ -1,6 +1,20 @@
 #include "shell/inicial.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+
 namespace brenquil {
+
+namespace {
+
+bool Writable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) && ::access(path.c_str(), W_OK) == 0;
+}
+
+}  // namespace
 
 Inicial::Inicial(Actualiz& main) : main_(main) { List1.SetVisible(false); }
 
@@ -10,18 +24,26 @@ void Inicial::Form_Activate() {
   if (main_.Busy()) return;
   const Paths& paths = main_.Installation();
   for (const auto& name : SearchDatabases(paths.ModelsFolder())) List1.AddItem(name);
-  ResetAttributes(paths.QueryCatalog());
-  ResetAttributes(paths.IndexCatalog());
-  ResetAttributes(paths.RelationCatalog());
+  // A catalogue write-protected until now was opened read-only by its data
+  // control when the window was made; it is opened again once writable, or
+  // every step that writes it would meet the read-only connection.
+  std::set<std::string> reopen;
+  for (const std::string& catalogue : {paths.QueryCatalog(), paths.IndexCatalog(), paths.RelationCatalog()}) {
+    if (!Writable(catalogue)) reopen.insert(catalogue);
+    ResetAttributes(catalogue);
+  }
   int count = List1.ListCount();
   for (int i = 0; i < count; ++i) {
     List1.SetListIndex(i);
     ResetAttributes(paths.ModelPath(List1.Text()));
   }
-  // A catalogue left closed at creation (it was write-protected or missing
-  // until now) opens now that it is in place.
-  for (DataControl* data : {&main_.Data3, &main_.Data4, &main_.Data5})
-    if (!data->HasRecordset()) data->Refresh();
+  // A catalogue left closed at creation (it was missing until now) opens now
+  // that it is in place.
+  for (DataControl* data : {&main_.Data3, &main_.Data4, &main_.Data5}) {
+    if (data->HasRecordset() && !reopen.count(data->DatabaseName())) continue;
+    data->Close();
+    data->Refresh();
+  }
   if (ShowMain) ShowMain();
 }
 

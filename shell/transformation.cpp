@@ -133,24 +133,29 @@ void TransformPair(Actualiz& window) {
   RunStep(window, "CopyTriggers", [&] { CopyTriggers(window); });
 }
 
-void TransformOldDatabases(Actualiz& window) {
+// The driver's own statements run in ignore-errors mode: one that fails is
+// journaled and the next runs, so a list that changes under the run (an
+// observer of a control may change it) never ends the run early. An entry that
+// can no longer be selected is passed over rather than run with the selection
+// another entry left.
+void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore) {
   short olds = window.List6.ListCount();
   if (olds == 0) return;
-  window.Bar1.SetValue(0);
-  window.Bar1.SetMax(olds);
+  ignore([&] { window.Bar1.SetValue(0); });
+  ignore([&] { window.Bar1.SetMax(olds); });
   for (short i = 0; i < olds; ++i) {
-    window.Bar1.SetValue(i + 1);
-    window.Label4.SetCaption(window.List7.Text());
-    window.Frame13.Refresh();
-    window.List6.SetListIndex(i);
+    ignore([&] { window.Bar1.SetValue(i + 1); });
+    ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
+    ignore([&] { window.Frame13.Refresh(); });
+    if (!ignore([&] { window.List6.SetListIndex(i); })) continue;
     // Every model is compared, so a model listed twice pairs twice.
     short models = window.List7.ListCount();
     bool paired = false;
     for (short j = 0; j < models; ++j) {
-      window.List7.SetListIndex(j);
+      if (!ignore([&] { window.List7.SetListIndex(j); })) continue;
       if (window.List7.Text() == window.List6.Text()) {
         paired = true;
-        TransformPair(window);
+        ignore([&] { TransformPair(window); });
         JournalFailedCommits(window);
       }
     }
@@ -164,7 +169,7 @@ void TransformOldDatabases(Actualiz& window) {
 // database is journaled and not copied. A name that an entry of the data
 // folder holds in another letter case, or hidden, is not copied either: the
 // copy could replace or shadow a database of the installation.
-void CopyNewDatabases(Actualiz& window) {
+void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
   const std::string folder = window.Dir1.Path();
   // What a run ended midway left behind goes before anything is copied.
   try {
@@ -175,7 +180,7 @@ void CopyNewDatabases(Actualiz& window) {
   std::set<std::string> handled;
   short count = window.List8.ListCount();
   for (short k = 0; k < count; ++k) {
-    window.List8.SetListIndex(k);
+    if (!ignore([&] { window.List8.SetListIndex(k); })) continue;
     const std::string name = window.List8.Text();
     // A model listed twice is copied once.
     if (!handled.insert(name).second) continue;
@@ -203,11 +208,12 @@ void Transform(Actualiz& window) {
   Hourglass hourglass(window);
   // Every failure below is journaled by the step that meets it or here, and
   // the run always goes on to its closing status.
-  TransformOldDatabases(window);
-  window.Label4.SetCaption("Añadiendo bases de datos nuevas");
+  IgnoreErrors ignore(window, kOperation);
+  TransformOldDatabases(window, ignore);
+  ignore([&] { window.Label4.SetCaption("Añadiendo bases de datos nuevas"); });
   RunStep(window, "Command15_Click", [&] { window.Command15_Click(); });
-  CopyNewDatabases(window);
-  window.Label4.SetCaption("Proceso Terminado");
+  CopyNewDatabases(window, ignore);
+  ignore([&] { window.Label4.SetCaption("Proceso Terminado"); });
 }
 
 }  // namespace brenquil

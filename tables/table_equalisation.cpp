@@ -5,6 +5,7 @@
 #include "engine/dbengine.h"
 #include "engine/field.h"
 #include "shell/actualiz.h"
+#include "shell/ignore_errors.h"
 #include "tables/table_names.h"
 
 namespace brenquil {
@@ -80,15 +81,22 @@ void EqualiseTables(Actualiz& window) {
     model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
   } catch (const Error&) {
   }
+  // A table the engine refuses (or whose model fields cannot be listed) is
+  // journaled and the next missing table is still created, as the field step
+  // does with fields.
+  IgnoreErrors ignore(window, "Command8_Click");
   for (short k = 0; k < missing; ++k) {
     window.List4.SetListIndex(k);
-    window.Command2_Click();
-    // The definition is stored whole by the append below; a failure before it
-    // leaves no half-made table behind.
-    auto table = NewTableFromRows(window, *old, model.get());
-    old->TableDefs().Append(table);
-    window.Report.For(window.Text4.Text(), window.Text3.Text())
-        .tables_created.push_back(table->Name());
+    // Without this table's own rows, List1 would hold the previous table's.
+    if (!ignore([&] { window.Command2_Click(); })) continue;
+    ignore([&] {
+      // The definition is stored whole by the append below; a failure before
+      // it leaves no half-made table behind.
+      auto table = NewTableFromRows(window, *old, model.get());
+      old->TableDefs().Append(table);
+      window.Report.For(window.Text4.Text(), window.Text3.Text())
+          .tables_created.push_back(table->Name());
+    });
   }
   old->Close();
 }

@@ -1,8 +1,10 @@
 // Bad input: every file the engine refuses gets a clear error naming it, and
 // is left exactly as it was.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +146,82 @@ TEST(OpenErrors, CreateDatabaseRefusesAnExistingPath) {
     EXPECT_EQ(e.Number(), err::kDatabaseExists);
   }
   EXPECT_EQ(ReadBytes(path), "contenido");
+}
+
+// Opens `path` in a child process that has given up every capability, so
+// that folder permissions hold even when the tests run as root; returns the
+// error's number and text, or "" when the child could still ignore them.
+struct OpenResult {
+  bool permissions_hold = false;
+  int number = 0;
+  std::string text;
+};
+OpenResult OpenWithoutPrivileges(const std::string& path, const std::string& folder, int folder_access) {
+  int out[2];
+  if (pipe(out) != 0) return {};
+  pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[2] = {};
+    syscall(SYS_capset, &header, none);
+    std::string message = "-";  // permissions do not hold here
+    if (::access(folder.c_str(), folder_access) != 0) {
+      try {
+        DBEngine::Instance().OpenDatabase(path);
+        message = "0\t";
+      } catch (const Error& e) {
+        message = std::to_string(e.Number()) + "\t" + e.Text();
+      }
+    }
+    bool sent = write(out[1], message.data(), message.size()) == static_cast<ssize_t>(message.size());
+    _exit(sent ? 0 : 1);
+  }
+  close(out[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) message.append(buffer, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  OpenResult result;
+  auto tab = message.find('\t');
+  if (message == "-" || tab == std::string::npos) return result;
+  result.permissions_hold = true;
+  result.number = std::stoi(message.substr(0, tab));
+  result.text = message.substr(tab + 1);
+  return result;
+}
+
+TEST(OpenErrors, FolderPermissionsAreNamedAsSuchNotAsDamage) {
+  struct Case {
+    const char* what;
+    mode_t folder_mode;
+    int denied;  // the access the folder refuses
+    bool wal;
+  };
+  const Case cases[] = {
+      {"folder that cannot be entered", 0600, X_OK, false},
+      {"log-mode file in a folder that cannot be written", 0555, W_OK, true},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string folder = dir / "carpeta";
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/base.mdb";
+    MakeValid(path);
+    if (c.wal) test::RawExec(path, "PRAGMA journal_mode = WAL");
+    std::string before = ReadBytes(path);
+    ASSERT_EQ(chmod(folder.c_str(), c.folder_mode), 0);
+    OpenResult result = OpenWithoutPrivileges(path, folder, c.denied);
+    chmod(folder.c_str(), 0755);
+    if (!result.permissions_hold) GTEST_SKIP() << "this process ignores folder permissions";
+    EXPECT_EQ(result.number, err::kFileAccess) << c.what << ": " << result.text;
+    EXPECT_EQ(result.text.rfind(ErrorDescription(err::kFileAccess), 0), 0u) << c.what << ": " << result.text;
+    EXPECT_NE(result.text.find("la carpeta '" + folder + "'"), std::string::npos) << c.what << ": " << result.text;
+    EXPECT_EQ(result.text.find("dañado"), std::string::npos) << c.what << ": " << result.text;
+    EXPECT_TRUE(ReadBytes(path) == before) << c.what;
+  }
 }
 
 }  // namespace

@@ -119,5 +119,43 @@ TEST(Recordset, SourcesThatAreNotOneTableAreReadOnly) {
   }
 }
 
+TEST(Recordset, RowsComeInTheOrderTheyWereWrittenWhateverIndexesTheTableHas) {
+  TempDir dir;
+  const std::string path = dir / "c.mdb";
+  auto db = Catalogue(path);
+  db->Close();
+  db.reset();
+  DBEngine::Instance().CloseIdle();
+  // Indexes that cover the columns, in an order other than the rows'.
+  RawExec(path,
+          "CREATE INDEX por_nombre_campo ON indices (nombreind, campo);"
+          "CREATE INDEX todo ON indices (campo DESC, nombreind, tabla, unico, orden);"
+          "INSERT INTO indices (nombreind, campo) VALUES ('R', 'Zeta'), ('R', 'Alfa'), ('Q', 'Beta'),"
+          " ('R', 'Medio');"
+          "ANALYZE;");
+  struct Case {
+    const char* source;
+    std::vector<std::string> campos;
+  };
+  const Case cases[] = {
+      {"indices", {"Zeta", "Alfa", "Beta", "Medio"}},
+      {"Select * from indices", {"Zeta", "Alfa", "Beta", "Medio"}},
+      {"Select * from indices where nombreind = 'R'", {"Zeta", "Alfa", "Medio"}},
+      {"Select * from indices where nombreind = 'R' -- los de R", {"Zeta", "Alfa", "Medio"}},
+      {"Select * from indices where campo > 'B'", {"Zeta", "Beta", "Medio"}},
+      // A record source that orders its rows itself keeps its order.
+      {"Select * from indices where nombreind = 'R' order by campo", {"Alfa", "Medio", "Zeta"}},
+      {"Select * from indices where nombreind = 'R' ORDER BY campo DESC", {"Zeta", "Medio", "Alfa"}},
+  };
+  auto again = DBEngine::Instance().OpenDatabase(path);
+  for (const Case& c : cases) {
+    auto rs = again->OpenRecordset(c.source);
+    std::vector<std::string> campos;
+    for (; !rs->Eof(); rs->MoveNext()) campos.push_back(rs->Value("campo").value_or("NULL"));
+    EXPECT_EQ(campos, c.campos) << c.source;
+    EXPECT_TRUE(rs->Updatable()) << c.source;
+  }
+}
+
 }  // namespace
 }  // namespace brenquil

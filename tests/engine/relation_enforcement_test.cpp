@@ -1,6 +1,11 @@
-// Relations are enforced on the data for every SQLite writer, unless flagged
-// not enforced; queries are stored exactly and SELECTs are views.
+// Every engine-level relation test: relations are enforced on the data for
+// every SQLite writer unless flagged not enforced, cascades follow their
+// flags, a FOREIGN KEY clause is a relation; queries are stored exactly and
+// SELECTs are views.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
 
 #include "engine/dbengine.h"
 #include "tests/support/test_support.h"
@@ -62,16 +67,79 @@ TEST(RelationEnforcement, OrphansAndReferencedRowsAreRefusedForAnyWriter) {
   RawExec(path, "INSERT INTO Hijos VALUES (3, 'A', 9)");  // no longer enforced
 }
 
-TEST(RelationEnforcement, CascadesFollowTheFlags) {
+TEST(RelationEnforcement, CascadesFollowEachFlagOnItsOwn) {
+  using Rows = std::vector<std::vector<std::string>>;
+  struct Case {
+    const char* what;
+    long attributes;
+    const char* statement;
+    bool refused;
+    Rows children;  // Id, PSerie, PNum of Hijos afterwards
+  };
+  const char* update = "UPDATE Padres SET Num = 10 WHERE Num = 1";
+  const char* remove = "DELETE FROM Padres WHERE Num = 1";
+  const Rows kept = {{"1", "A", "1"}, {"2", "NULL", "7"}};
+  const Case cases[] = {
+      {"plain: key change refused", 0, update, true, kept},
+      {"plain: parent delete refused", 0, remove, true, kept},
+      {"update cascade: key followed", dbRelationUpdateCascade, update, false, {{"1", "A", "10"}, {"2", "NULL", "7"}}},
+      {"update cascade: parent delete still refused", dbRelationUpdateCascade, remove, true, kept},
+      {"delete cascade: children removed", dbRelationDeleteCascade, remove, false, {{"2", "NULL", "7"}}},
+      {"delete cascade: key change still refused", dbRelationDeleteCascade, update, true, kept},
+      {"both: key followed", dbRelationDeleteCascade | dbRelationUpdateCascade, update, false,
+       {{"1", "A", "10"}, {"2", "NULL", "7"}}},
+      {"both: children removed, the row without a key stays", dbRelationDeleteCascade | dbRelationUpdateCascade,
+       remove, false, {{"2", "NULL", "7"}}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string path = dir / "r.mdb";
+    auto db = ParentChild(path);
+    db->Relations().Append(TwoPairs(*db, "Cascada", c.attributes));
+    bool refused = false;
+    try {
+      RawExec(path, c.statement);
+    } catch (const std::runtime_error&) {
+      refused = true;
+    }
+    EXPECT_EQ(refused, c.refused) << c.what;
+    EXPECT_EQ(RawQuery(path, "SELECT Id, PSerie, PNum FROM Hijos ORDER BY Id"), c.children) << c.what;
+  }
+}
+
+TEST(RelationEnforcement, ForeignKeyClauseIsARelationAndDeletingItKeepsRowsAndIndexes) {
   TempDir dir;
-  std::string path = dir / "r.mdb";
-  auto db = ParentChild(path);
-  db->Relations().Append(TwoPairs(*db, "Cascada", dbRelationDeleteCascade | dbRelationUpdateCascade));
-  RawExec(path, "UPDATE Padres SET Num = 10 WHERE Num = 1");
-  EXPECT_EQ(RawQuery(path, "SELECT PNum FROM Hijos WHERE Id = 1")[0][0], "10");
-  RawExec(path, "DELETE FROM Padres WHERE Num = 10");
-  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM Hijos WHERE Id = 1")[0][0], "0");
-  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM Hijos")[0][0], "1") << "the row without a key stays";
+  const std::string path = dir / "plana.mdb";
+  RawExec(path,
+          "CREATE TABLE padre (id INTEGER PRIMARY KEY, nombre TEXT);"
+          "CREATE TABLE hijo (id INTEGER PRIMARY KEY,"
+          "  pid INTEGER REFERENCES padre(id) ON DELETE CASCADE, nota TEXT);"
+          "CREATE INDEX hijo_pid ON hijo(pid);"
+          "INSERT INTO padre VALUES (1, 'uno'), (2, 'dos');"
+          "INSERT INTO hijo VALUES (10, 1, 'a'), (11, 2, 'b');");
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  ASSERT_EQ(db->Relations().Count(), 1);
+  auto declared = db->Relations()[0];
+  EXPECT_EQ(declared->Table(), "padre");
+  EXPECT_EQ(declared->ForeignTable(), "hijo");
+  ASSERT_EQ(declared->Fields().Count(), 1);
+  EXPECT_EQ(declared->Fields()[0]->Name(), "id");
+  EXPECT_EQ(declared->Fields()[0]->ForeignName(), "pid");
+  EXPECT_TRUE(declared->Attributes() & dbRelationDeleteCascade);
+  EXPECT_THROW(RawExec(path, "PRAGMA foreign_keys = ON; INSERT INTO hijo VALUES (12, 99, 'c')"),
+               std::runtime_error);
+
+  db->Relations().Delete(declared->Name());
+  db->Close();
+  db.reset();
+  declared.reset();
+  EXPECT_EQ(DBEngine::Instance().OpenDatabase(path)->Relations().Count(), 0);
+  EXPECT_EQ(RawQuery(path, "SELECT id, pid, nota FROM hijo ORDER BY id"),
+            (std::vector<std::vector<std::string>>{{"10", "1", "a"}, {"11", "2", "b"}}));
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'hijo_pid'")[0][0],
+            "1");
+  // The clause is gone, so the data are no longer held to it.
+  RawExec(path, "PRAGMA foreign_keys = ON; INSERT INTO hijo VALUES (12, 99, 'c')");
 }
 
 TEST(RelationEnforcement, AppendIsRefusedWhenItCannotHold) {

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class FieldListing : public ::testing::Test, public PairFixture {
+class FieldListing : public ::testing::Test, public InstallationFixture {
  protected:
   Names Rows(ControlArray<ListBox>& lists, int element) { return lists[element].Items(); }
 };

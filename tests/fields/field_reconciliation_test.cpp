@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "tables/table_listing.h"
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class FieldReconciliation : public ::testing::Test, public PairFixture {
+class FieldReconciliation : public ::testing::Test, public InstallationFixture {
  protected:
   void ListAndReconcile() {
     ListTables(Window());

@@ -1,5 +1,5 @@
-// A home folder with its catalogues, a main window on it, and a model and an
-// old database that both hold the table Articulos with the same rows.
+// The query step's tests: the shared installation with a model and an old
+// database that both hold the table Articulos with the same rows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "engine/dbengine.h"
-#include "shell/actualiz.h"
-#include "shell/installation.h"
-#include "tests/support/test_support.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 
@@ -47,18 +45,15 @@ inline Queries QueriesOf(const std::string& path) {
   return out;
 }
 
-class QueryStepTest : public ::testing::Test {
+class QueryStepTest : public ::testing::Test, public InstallationFixture {
  protected:
   void SetUp() override {
-    SetupInstallation(home);
     MakeArticulos(model);
     MakeArticulos(old);
-    window = std::make_unique<Actualiz>(Paths(home));
-    window->Text3.SetText(model);
-    window->Text4.SetText(old);
+    PointAt(model, old);
   }
 
-  std::string CataloguePath() const { return dir / "home/consulta.mdb"; }
+  std::string CataloguePath() const { return Installation().QueryCatalog(); }
   // The catalogue's rows in stored order.
   Rows Catalogue() const {
     return RawQuery(CataloguePath(), "SELECT nombrecon, consulta FROM consulta ORDER BY rowid");
@@ -74,14 +69,11 @@ class QueryStepTest : public ::testing::Test {
       rs->SetValue("consulta", sql);
       rs->Update();
     }
-    window->Data5.Refresh();
+    Window().Data5.Refresh();
   }
 
-  TempDir dir;
-  std::string home = dir / "home";
-  std::string model = dir / "modelo.mdb";
-  std::string old = dir / "vieja.mdb";
-  std::unique_ptr<Actualiz> window;
+  std::string model = Dir() / "modelo.mdb";
+  std::string old = Dir() / "vieja.mdb";
 };
 
 }  // namespace brenquil::test

@@ -32,19 +32,19 @@ TEST_F(QueryStepTest, ModelWithoutUserQueriesEmptiesTheOld) {
     AddQueries(case_model, c.model_queries);
     AddQueries(case_old, {{"Baratos", "SELECT * FROM Articulos WHERE Precio < 2"},
                           {"Caros", "SELECT * FROM Articulos WHERE Precio > 10"}});
-    window->Text3.SetText(case_model);
-    window->Text4.SetText(case_old);
+    Window().Text3.SetText(case_model);
+    Window().Text4.SetText(case_old);
 
-    ASSERT_FALSE(window->Press(24));
+    ASSERT_FALSE(Window().Press(24));
 
     EXPECT_TRUE(Catalogue().empty());
-    EXPECT_EQ(window->List11[1].Items(), (std::vector<std::string>{"Baratos", "Caros"}));
+    EXPECT_EQ(Window().List11[1].Items(), (std::vector<std::string>{"Baratos", "Caros"}));
     EXPECT_TRUE(QueriesOf(case_old).empty());
-    EXPECT_EQ(window->Report.For(case_old, case_model).queries_deleted,
+    EXPECT_EQ(Window().Report.For(case_old, case_model).queries_deleted,
               (std::vector<std::string>{"Baratos", "Caros"}));
-    EXPECT_TRUE(window->Report.For(case_old, case_model).queries_created.empty());
+    EXPECT_TRUE(Window().Report.For(case_old, case_model).queries_created.empty());
   }
-  EXPECT_TRUE(window->Journal.Empty());
+  EXPECT_TRUE(Window().Journal.Empty());
 }
 
 TEST_F(QueryStepTest, LineBreaksKeepTheQueryMeaning) {
@@ -69,7 +69,7 @@ TEST_F(QueryStepTest, LineBreaksKeepTheQueryMeaning) {
   for (const Case& c : cases) queries.emplace_back(c.name, c.sql);
   AddQueries(model, queries);
 
-  ASSERT_FALSE(window->Press(24));
+  ASSERT_FALSE(Window().Press(24));
 
   EXPECT_EQ(Catalogue(), (Rows{{cases[0].name, cases[0].sql}, {cases[1].name, cases[1].sql},
                                {cases[2].name, cases[2].sql}, {cases[3].name, cases[3].sql}}));
@@ -84,7 +84,7 @@ TEST_F(QueryStepTest, LineBreaksKeepTheQueryMeaning) {
     rows->MoveLast();
     EXPECT_EQ(rows->RecordCount(), static_cast<long>(c.expected.size()));
   }
-  EXPECT_TRUE(window->Journal.Empty());
+  EXPECT_TRUE(Window().Journal.Empty());
 }
 
 TEST_F(QueryStepTest, RefusedTextIsJournaledByNameAndTheOthersAreCreated) {
@@ -92,10 +92,10 @@ TEST_F(QueryStepTest, RefusedTextIsJournaledByNameAndTheOthersAreCreated) {
                  {"Rota", "SELEC nada de nada"},
                  {"Tercera", "SELECT Nombre FROM Articulos"}});
 
-  ASSERT_FALSE(window->Press(23));
+  ASSERT_FALSE(Window().Press(23));
 
-  ASSERT_EQ(window->Journal.Entries().size(), 1u);
-  const JournalEntry& entry = window->Journal.Entries()[0];
+  ASSERT_EQ(Window().Journal.Entries().size(), 1u);
+  const JournalEntry& entry = Window().Journal.Entries()[0];
   EXPECT_EQ(entry.operation, "Command23_Click");
   EXPECT_EQ(entry.number, err::kInvalidSql);
   EXPECT_EQ(entry.text.rfind("Consulta 'Rota' no creada: " +
@@ -104,8 +104,8 @@ TEST_F(QueryStepTest, RefusedTextIsJournaledByNameAndTheOthersAreCreated) {
             0u)
       << entry.text;
   EXPECT_EQ(Names(QueriesOf(old)), (std::vector<std::string>{"Primera", "Tercera"}));
-  EXPECT_EQ(window->Bar6.Max(), 3.0f);
-  EXPECT_EQ(window->Bar6.Value(), 3.0f);
+  EXPECT_EQ(Window().Bar6.Max(), 3.0f);
+  EXPECT_EQ(Window().Bar6.Value(), 3.0f);
 }
 
 TEST_F(QueryStepTest, NameStillInTheOldIsJournaledOnceAndKeepsItsText) {
@@ -115,10 +115,10 @@ TEST_F(QueryStepTest, NameStillInTheOldIsJournaledOnceAndKeepsItsText) {
                  {"Segunda", "SELECT Nombre FROM Articulos"},
                  {"Tercera", "SELECT Id, Nombre FROM Articulos"}});
 
-  ASSERT_FALSE(window->Press(23));
+  ASSERT_FALSE(Window().Press(23));
 
-  ASSERT_EQ(window->Journal.Entries().size(), 1u);
-  const JournalEntry& entry = window->Journal.Entries()[0];
+  ASSERT_EQ(Window().Journal.Entries().size(), 1u);
+  const JournalEntry& entry = Window().Journal.Entries()[0];
   EXPECT_EQ(entry.number, err::kObjectExists);
   EXPECT_EQ(entry.text.rfind("Consulta 'Segunda' no creada: " +
                                  std::string(ErrorDescription(err::kObjectExists)),
@@ -128,7 +128,7 @@ TEST_F(QueryStepTest, NameStillInTheOldIsJournaledOnceAndKeepsItsText) {
   EXPECT_EQ(QueriesOf(old), (Queries{{"Segunda", "SELECT Precio FROM Articulos"},
                                      {"Primera", "SELECT Id FROM Articulos"},
                                      {"Tercera", "SELECT Id, Nombre FROM Articulos"}}));
-  EXPECT_EQ(window->Report.For(old, model).queries_created,
+  EXPECT_EQ(Window().Report.For(old, model).queries_created,
             (std::vector<std::string>{"Primera", "Tercera"}));
 }
 
@@ -137,37 +137,37 @@ TEST_F(QueryStepTest, FourRowsEndBar6AtFourOfFour) {
                      {"B", "SELECT Nombre FROM Articulos"},
                      {"C", "SELECT Precio FROM Articulos"},
                      {"D", "SELECT Id, Precio FROM Articulos"}});
-  window->Bar6.SetValue(50);
-  const long refreshes = window->Frame13.Refreshes();
+  Window().Bar6.SetValue(50);
+  const long refreshes = Window().Frame13.Refreshes();
 
-  ASSERT_FALSE(window->Press(24));
+  ASSERT_FALSE(Window().Press(24));
 
-  EXPECT_EQ(window->Bar6.Max(), 4.0f);
-  EXPECT_EQ(window->Bar6.Value(), 4.0f);
+  EXPECT_EQ(Window().Bar6.Max(), 4.0f);
+  EXPECT_EQ(Window().Bar6.Value(), 4.0f);
   // Once after the reset and once per row.
-  EXPECT_EQ(window->Frame13.Refreshes() - refreshes, 5);
+  EXPECT_EQ(Window().Frame13.Refreshes() - refreshes, 5);
   EXPECT_EQ(Names(QueriesOf(old)), (std::vector<std::string>{"A", "B", "C", "D"}));
-  EXPECT_TRUE(window->Data5.Recordset().Eof());
+  EXPECT_TRUE(Window().Data5.Recordset().Eof());
 }
 
 TEST_F(QueryStepTest, ModelThatDoesNotOpenLeavesCatalogueEmptyAndListsUntouched) {
   FillCatalogue({{"Vieja", "SELECT Id FROM Articulos"}});
-  for (int element : {0, 1, 3}) window->List11[element].AddItem("antes " + std::to_string(element));
-  const std::string missing = dir / "no-existe.mdb";
-  window->Text3.SetText(missing);
+  for (int element : {0, 1, 3}) Window().List11[element].AddItem("antes " + std::to_string(element));
+  const std::string missing = Dir() / "no-existe.mdb";
+  Window().Text3.SetText(missing);
 
-  std::optional<Error> error = window->Press(24);
+  std::optional<Error> error = Window().Press(24);
 
   ASSERT_TRUE(error);
   EXPECT_EQ(error->Number(), err::kFileNotFound);
   EXPECT_EQ(error->Text().rfind(ErrorDescription(err::kFileNotFound), 0), 0u) << error->Text();
   EXPECT_NE(error->Text().find(missing), std::string::npos) << error->Text();
-  ASSERT_EQ(window->Journal.Entries().size(), 1u);
-  EXPECT_EQ(window->Journal.Entries()[0].operation, "Command24_Click");
-  EXPECT_EQ(window->Journal.Entries()[0].number, err::kFileNotFound);
+  ASSERT_EQ(Window().Journal.Entries().size(), 1u);
+  EXPECT_EQ(Window().Journal.Entries()[0].operation, "Command24_Click");
+  EXPECT_EQ(Window().Journal.Entries()[0].number, err::kFileNotFound);
   EXPECT_TRUE(Catalogue().empty());
   for (int element : {0, 1, 3})
-    EXPECT_EQ(window->List11[element].Items(),
+    EXPECT_EQ(Window().List11[element].Items(),
               std::vector<std::string>{"antes " + std::to_string(element)});
 }
 
@@ -176,37 +176,37 @@ TEST_F(QueryStepTest, SecondRunChangesNothing) {
                            {"Nombres", "SELECT Nombre FROM Articulos"}};
   AddQueries(model, queries);
   AddQueries(old, {{"Sobra", "SELECT Id FROM Articulos"}});
-  ASSERT_FALSE(window->Press(24));
+  ASSERT_FALSE(Window().Press(24));
   const Rows catalogue = Catalogue();
   ASSERT_EQ(QueriesOf(old), queries);
 
-  ASSERT_FALSE(window->Press(24));
+  ASSERT_FALSE(Window().Press(24));
 
   EXPECT_EQ(Catalogue(), catalogue);
   EXPECT_EQ(QueriesOf(old), queries);
-  EXPECT_EQ(window->List11[1].Items(), (std::vector<std::string>{"Baratos", "Nombres"}));
-  EXPECT_TRUE(window->Journal.Empty());
+  EXPECT_EQ(Window().List11[1].Items(), (std::vector<std::string>{"Baratos", "Nombres"}));
+  EXPECT_TRUE(Window().Journal.Empty());
 }
 
 TEST_F(QueryStepTest, EmptyQueryTextIsRecordedEmptyAndArrivesEmpty) {
   AddQueries(model, {{"Vacia", ""}, {"Llena", "SELECT Id FROM Articulos"}});
 
-  ASSERT_FALSE(window->Press(24));
+  ASSERT_FALSE(Window().Press(24));
 
   EXPECT_EQ(Catalogue(), (Rows{{"Vacia", ""}, {"Llena", "SELECT Id FROM Articulos"}}));
   EXPECT_EQ(QueriesOf(old), (Queries{{"Vacia", ""}, {"Llena", "SELECT Id FROM Articulos"}}));
-  EXPECT_TRUE(window->Journal.Empty());
+  EXPECT_TRUE(Window().Journal.Empty());
 }
 
 TEST_F(QueryStepTest, OldDatabaseThatDoesNotOpenJournalsEveryStatementAndRunsTheBar) {
-  const std::string missing = dir / "no-existe.mdb";
-  window->Text4.SetText(missing);
-  window->List11[1].AddItem("Listada");
+  const std::string missing = Dir() / "no-existe.mdb";
+  Window().Text4.SetText(missing);
+  Window().List11[1].AddItem("Listada");
   FillCatalogue({{"A", "SELECT Id FROM Articulos"}, {"B", "SELECT Nombre FROM Articulos"}});
 
-  ASSERT_FALSE(window->Press(23));
+  ASSERT_FALSE(Window().Press(23));
 
-  const auto& entries = window->Journal.Entries();
+  const auto& entries = Window().Journal.Entries();
   std::vector<int> numbers;
   for (auto& e : entries) numbers.push_back(e.number);
   EXPECT_EQ(numbers, (std::vector<int>{err::kFileNotFound, err::kObjectNotSet,
@@ -216,25 +216,25 @@ TEST_F(QueryStepTest, OldDatabaseThatDoesNotOpenJournalsEveryStatementAndRunsThe
   EXPECT_EQ(entries[1].text.rfind("Consulta 'Listada' no borrada: ", 0), 0u) << entries[1].text;
   EXPECT_EQ(entries[3].text.rfind("Consulta 'A' no creada: ", 0), 0u) << entries[3].text;
   EXPECT_EQ(entries[4].text.rfind("Consulta 'B' no creada: ", 0), 0u) << entries[4].text;
-  EXPECT_EQ(window->Bar6.Max(), 2.0f);
-  EXPECT_EQ(window->Bar6.Value(), 2.0f);
+  EXPECT_EQ(Window().Bar6.Max(), 2.0f);
+  EXPECT_EQ(Window().Bar6.Value(), 2.0f);
 }
 
 TEST_F(QueryStepTest, UnreadableCatalogueEndsEqualisationAfterTheDeletions) {
   AddQueries(old, {{"Sobra", "SELECT Id FROM Articulos"}});
-  window->List11[1].AddItem("Sobra");
-  window->Data5.Close();
-  window->Bar6.SetMax(9);
+  Window().List11[1].AddItem("Sobra");
+  Window().Data5.Close();
+  Window().Bar6.SetMax(9);
 
-  ASSERT_FALSE(window->Press(23));
+  ASSERT_FALSE(Window().Press(23));
 
-  ASSERT_EQ(window->Journal.Entries().size(), 1u);
-  EXPECT_EQ(window->Journal.Entries()[0].number, err::kObjectNotSet);
-  EXPECT_EQ(window->Journal.Entries()[0].text,
+  ASSERT_EQ(Window().Journal.Entries().size(), 1u);
+  EXPECT_EQ(Window().Journal.Entries()[0].number, err::kObjectNotSet);
+  EXPECT_EQ(Window().Journal.Entries()[0].text,
             std::string(ErrorDescription(err::kObjectNotSet)) +
                 " Data1 no tiene conjunto de registros");
   EXPECT_TRUE(QueriesOf(old).empty());
-  EXPECT_EQ(window->Bar6.Max(), 9.0f);
+  EXPECT_EQ(Window().Bar6.Max(), 9.0f);
 }
 
 }  // namespace

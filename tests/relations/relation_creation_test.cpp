@@ -17,28 +17,28 @@ RelationShape ThreePairs() {
 
 TEST_F(RelationStepTest, ThreePairsEndBar5AtThreeOfThreeInRowOrder) {
   AddRelation(model, ThreePairs());
-  const long refreshes = window->Frame13.Refreshes();
+  const long refreshes = Window().Frame13.Refreshes();
 
-  ASSERT_FALSE(window->Press(22));
+  ASSERT_FALSE(Window().Press(22));
 
-  EXPECT_EQ(window->Bar5.Max(), 3.0f);
-  EXPECT_EQ(window->Bar5.Value(), 3.0f);
-  EXPECT_EQ(window->Frame13.Refreshes() - refreshes, 3);
+  EXPECT_EQ(Window().Bar5.Max(), 3.0f);
+  EXPECT_EQ(Window().Bar5.Value(), 3.0f);
+  EXPECT_EQ(Window().Frame13.Refreshes() - refreshes, 3);
   EXPECT_EQ(RelationsOf(old), std::vector<RelationShape>{ThreePairs()});
 }
 
 TEST_F(RelationStepTest, NameWithoutCatalogueRowsIsSkippedWithoutTouchingBar5) {
-  window->List9[0].AddItem("Fantasma");
-  window->Bar5.SetMax(7);
-  window->Bar5.SetValue(5);
+  Window().List9[0].AddItem("Fantasma");
+  Window().Bar5.SetMax(7);
+  Window().Bar5.SetValue(5);
 
-  ASSERT_FALSE(window->Press(21));
+  ASSERT_FALSE(Window().Press(21));
 
-  EXPECT_EQ(window->Bar5.Max(), 7.0f);
-  EXPECT_EQ(window->Bar5.Value(), 5.0f);
+  EXPECT_EQ(Window().Bar5.Max(), 7.0f);
+  EXPECT_EQ(Window().Bar5.Value(), 5.0f);
   EXPECT_TRUE(RelationsOf(old).empty());
-  EXPECT_TRUE(window->Journal.Empty());
-  EXPECT_EQ(window->Data4.RecordSource(), "Select * from relacion where nombrerel = 'Fantasma'");
+  EXPECT_TRUE(Window().Journal.Empty());
+  EXPECT_EQ(Window().Data4.RecordSource(), "Select * from relacion where nombrerel = 'Fantasma'");
 }
 
 // Each way the engine refuses the first of two relations: the refusal is
@@ -85,20 +85,20 @@ TEST_F(RelationStepTest, RefusedRelationIsJournaledAndTheNextIsCreated) {
     AddRelation(case_model, c.refused);
     AddRelation(case_model, PedidoLineas());
     c.prepare(case_old);
-    window->Journal.Clear();
-    window->Text3.SetText(case_model);
-    window->Text4.SetText(case_old);
+    Window().Journal.Clear();
+    Window().Text3.SetText(case_model);
+    Window().Text4.SetText(case_old);
 
-    ASSERT_FALSE(window->Press(22));
+    ASSERT_FALSE(Window().Press(22));
 
-    ASSERT_EQ(window->Journal.Entries().size(), 1u);
-    const JournalEntry& entry = window->Journal.Entries()[0];
+    ASSERT_EQ(Window().Journal.Entries().size(), 1u);
+    const JournalEntry& entry = Window().Journal.Entries()[0];
     EXPECT_EQ(entry.operation, "Command21_Click");
     EXPECT_EQ(entry.number, c.number) << entry.text;
     const std::string prefix = "Relación '" + c.refused.name + "' no creada: ";
     EXPECT_EQ(entry.text.rfind(prefix + ErrorDescription(c.number), 0), 0u) << entry.text;
     EXPECT_EQ(RelationsOf(case_old), std::vector<RelationShape>{PedidoLineas()});
-    EXPECT_EQ(window->Report.For(case_old, case_model).relations_created,
+    EXPECT_EQ(Window().Report.For(case_old, case_model).relations_created,
               std::vector<std::string>{"PedidoLineas"});
   }
 }
@@ -106,24 +106,24 @@ TEST_F(RelationStepTest, RefusedRelationIsJournaledAndTheNextIsCreated) {
 TEST_F(RelationStepTest, DeletionPressedTwiceFailsAtTheFirstNameTheSecondTime) {
   AddRelation(old, ClientePedidos());
   AddRelation(old, PedidoLineas());
-  window->List9[1].AddItem("ClientePedidos");
-  window->List9[1].AddItem("PedidoLineas");
+  Window().List9[1].AddItem("ClientePedidos");
+  Window().List9[1].AddItem("PedidoLineas");
 
-  ASSERT_FALSE(window->Press(20));
+  ASSERT_FALSE(Window().Press(20));
   EXPECT_TRUE(RelationsOf(old).empty());
-  EXPECT_EQ(window->List9[1].ListCount(), 2);
-  EXPECT_EQ(window->List9[1].ListIndex(), 1);
+  EXPECT_EQ(Window().List9[1].ListCount(), 2);
+  EXPECT_EQ(Window().List9[1].ListIndex(), 1);
 
-  std::optional<Error> error = window->Press(20);
+  std::optional<Error> error = Window().Press(20);
 
   ASSERT_TRUE(error);
   EXPECT_EQ(error->Number(), err::kItemNotFound);
   EXPECT_NE(error->Text().find("ClientePedidos"), std::string::npos) << error->Text();
-  ASSERT_EQ(window->Journal.Entries().size(), 1u);
-  EXPECT_EQ(window->Journal.Entries()[0].operation, "Command20_Click");
-  EXPECT_EQ(window->Journal.Entries()[0].number, err::kItemNotFound);
-  EXPECT_EQ(window->List9[1].ListIndex(), 0);
-  EXPECT_EQ(window->Report.For(old, model).relations_deleted,
+  ASSERT_EQ(Window().Journal.Entries().size(), 1u);
+  EXPECT_EQ(Window().Journal.Entries()[0].operation, "Command20_Click");
+  EXPECT_EQ(Window().Journal.Entries()[0].number, err::kItemNotFound);
+  EXPECT_EQ(Window().List9[1].ListIndex(), 0);
+  EXPECT_EQ(Window().Report.For(old, model).relations_deleted,
             (std::vector<std::string>{"ClientePedidos", "PedidoLineas"}));
 }
 

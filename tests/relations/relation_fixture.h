@@ -1,5 +1,6 @@
-// A home folder with its catalogues, a main window on it, and a model and an
-// old database with the same three tables, for the relation step's tests.
+// The relation step's tests: the shared installation with a model and an old
+// database that hold the same three tables, and helpers to declare and read
+// relations.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,9 +11,7 @@
 #include <vector>
 
 #include "engine/dbengine.h"
-#include "shell/actualiz.h"
-#include "shell/installation.h"
-#include "tests/support/test_support.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 
@@ -97,29 +96,23 @@ inline RelationShape PedidoLineas(long attributes = 0) {
   return {"PedidoLineas", "Pedidos", "Lineas", attributes, {{"Num", "PedidoNum"}}};
 }
 
-class RelationStepTest : public ::testing::Test {
+class RelationStepTest : public ::testing::Test, public InstallationFixture {
  protected:
   void SetUp() override {
-    SetupInstallation(home);
     MakeSchema(model);
     MakeSchema(old);
-    window = std::make_unique<Actualiz>(Paths(home));
-    window->Text3.SetText(model);
-    window->Text4.SetText(old);
+    PointAt(model, old);
   }
 
   // The catalogue's rows in stored order, every column as text.
   std::vector<std::vector<std::string>> Catalogue() const {
-    return RawQuery(dir / "home/relacion.mdb",
+    return RawQuery(Installation().RelationCatalog(),
                     "SELECT nombrerel, tabla, tablafor, atributos, campo, campofor "
                     "FROM relacion ORDER BY rowid");
   }
 
-  TempDir dir;
-  std::string home = dir / "home";
-  std::string model = dir / "modelo.mdb";
-  std::string old = dir / "vieja.mdb";
-  std::unique_ptr<Actualiz> window;
+  std::string model = Dir() / "modelo.mdb";
+  std::string old = Dir() / "vieja.mdb";
 };
 
 }  // namespace brenquil::test

@@ -14,7 +14,7 @@
 #include <set>
 
 #include "engine/error.h"
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
@@ -66,7 +66,7 @@ std::set<std::string> Entries(const std::string& folder) {
   return names;
 }
 
-class NewDatabaseCopy : public ::testing::Test, public PairFixture {
+class NewDatabaseCopy : public ::testing::Test, public InstallationFixture {
  protected:
   void Run() {
     Window().Form_Activate();

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
@@ -24,7 +24,7 @@ TEST(NewDatabases, ListsTheModelsNoOldNameMatchesExactly) {
       {"blank differs", {"a.mdb "}, {"a.mdb"}, {"a.mdb"}},
       {"model listed twice", {"a.mdb"}, {"n.mdb", "a.mdb", "n.mdb"}, {"n.mdb", "n.mdb"}},
   };
-  PairFixture fixture;
+  InstallationFixture fixture;
   auto& w = fixture.Window();
   for (const auto& c : cases) {
     w.List6.Clear();

@@ -11,14 +11,14 @@
 #include <optional>
 
 #include "engine/error.h"
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RunLockTest : public ::testing::Test, public PairFixture {
+class RunLockTest : public ::testing::Test, public InstallationFixture {
  protected:
   std::string Refusal() const {
     return MakeError(err::kFileInUse, "la instalación '" + Home() +

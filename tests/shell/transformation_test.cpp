@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class Transformation : public ::testing::Test, public PairFixture {
+class Transformation : public ::testing::Test, public InstallationFixture {
  protected:
   // Lists the models and the data folder as the window's activation does.
   void Activate() { Window().Form_Activate(); }
@@ -177,6 +177,36 @@ TEST_F(Transformation, EmptyOldListLeavesBar1AndDataFolderAtARootJoinsOnce) {
   EXPECT_EQ(w.Journal.Entries()[0].number, err::kFileNotFound);
   EXPECT_EQ(w.Journal.Entries()[0].text,
             MakeError(err::kFileNotFound, "'/brenquil-sin-base.mdb'").Text());
+}
+
+TEST_F(Transformation, OldListThatShrinksDuringTheRunStillEndsWithTheClosingStatus) {
+  for (const char* name : {"a.mdb", "b.mdb"}) {
+    Model(name, {{"T", {{"x", dbLong}, {"y", dbLong}}}});
+    Old(name, {{"T", {{"x", dbLong}}}});
+  }
+  Activate();
+  auto& w = Window();
+  // A front end re-reads the folder while the run repaints, and b.mdb is gone
+  // from the list before the driver selects it.
+  bool changed = false;
+  w.Frame13.Subscribe([&] {
+    if (changed || w.List6.ListCount() < 2) return;
+    changed = true;
+    w.List6.RemoveItem(1);
+  });
+
+  w.Command13_Click();
+
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(w.Label4.Caption(), "Proceso Terminado");
+  EXPECT_EQ(w.MousePointer(), kPointerDefault);
+  EXPECT_EQ(w.Bar1.Value(), 2) << "the loop still walks the count it read";
+  EXPECT_EQ(RawColumns(OldPath("a.mdb"), "T"), (Names{"x", "y"}));
+  EXPECT_EQ(RawColumns(OldPath("b.mdb"), "T"), (Names{"x"})) << "an entry no longer listed is passed over";
+  ASSERT_FALSE(w.Journal.Empty());
+  const auto& skipped = w.Journal.Entries()[0];
+  EXPECT_EQ(skipped.operation, "Command13_Click");
+  EXPECT_EQ(skipped.number, err::kInvalidPropertyIndex);
 }
 
 }  // namespace

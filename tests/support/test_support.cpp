@@ -14,8 +14,10 @@ namespace brenquil::test {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "brenquil-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(fs::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& parent) {
+  std::string pattern = (fs::path(parent) / "brenquil-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -8,11 +8,12 @@
 
 namespace brenquil::test {
 
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes.
+// A fresh folder under the system's temporary folder (or under `parent`),
+// removed with its contents when the object goes.
 class TempDir {
  public:
   TempDir();
+  explicit TempDir(const std::string& parent);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "tables/table_listing.h"
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class TableEqualisation : public ::testing::Test, public PairFixture {
+class TableEqualisation : public ::testing::Test, public InstallationFixture {
  protected:
   void ListAndEqualise() {
     ListTables(Window());
@@ -70,39 +70,51 @@ TEST_F(TableEqualisation, SecondRunAfterListingAgainChangesNothing) {
   EXPECT_EQ(Window().Report.Databases()[0].tables_created, (Names{"B"}));
 }
 
-TEST_F(TableEqualisation, RefusedTableEndsTheRunKeepingEarlierTables) {
+TEST_F(TableEqualisation, RefusedTablesAreJournaledAndTheNextMissingOnesAreStillCreated) {
   // A stored query of the old database holds the name of a missing table.
-  Pair({{"Primera", {{"x", dbLong}}}, {"Consulta", {{"y", dbLong}}}, {"Última", {{"z", dbLong}}}},
+  Pair({{"Primera", {{"x", dbLong}}}, {"Consulta", {{"y", dbLong}}}, {"Última", {{"z", dbText, 10}}}},
        {{"Otra", {{"x", dbLong}}}});
   {
     auto old = DBEngine::Instance().OpenDatabase(OldPath("base.mdb"));
     old->QueryDefs().Append(old->CreateQueryDef("Consulta", "SELECT x FROM Otra"));
   }
   ListTables(Window());
-  try {
-    EqualiseTables(Window());
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), err::kTableExists);
-    EXPECT_EQ(e.Text(), "La tabla ya existe: 'Consulta' es una consulta en '" +
-                            OldPath("base.mdb") + "'");
-  }
+  EqualiseTables(Window());
+
+  const auto& journal = Window().Journal.Entries();
+  ASSERT_EQ(journal.size(), 1u);
+  EXPECT_EQ(journal[0].operation, "Command8_Click");
+  EXPECT_EQ(journal[0].number, err::kTableExists);
+  EXPECT_EQ(journal[0].text, "La tabla ya existe: 'Consulta' es una consulta en '" + OldPath("base.mdb") + "'");
+  EXPECT_EQ(journal[0].old, OldPath("base.mdb"));
   EXPECT_EQ(Window().List4.Items(), (Names{"Primera", "Consulta", "Última"}));
-  EXPECT_EQ(RawTables(OldPath("base.mdb")), (Names{"Otra", "Primera"}));
-  EXPECT_EQ(Window().Report.Databases()[0].tables_created, (Names{"Primera"}));
+  EXPECT_EQ(RawTables(OldPath("base.mdb")), (Names{"Otra", "Primera", "Última"}));
+  EXPECT_EQ(RawColumns(OldPath("base.mdb"), "Última"), (Names{"z"}))
+      << "the table after a refused one gets its own fields";
+  EXPECT_EQ(Window().Report.Databases()[0].tables_created, (Names{"Primera", "Última"}));
 }
 
-TEST_F(TableEqualisation, RunWithoutListingAgainFailsOnTheTableItMade) {
+TEST_F(TableEqualisation, RunWithoutListingAgainJournalsTheTableItMadeAndChangesNothing) {
   Pair({{"A", {{"x", dbLong}}}, {"B", {{"y", dbLong}}}}, {{"A", {{"x", dbLong}}}});
   ListAndEqualise();
-  try {
-    EqualiseTables(Window());
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), err::kTableExists);
-    EXPECT_NE(e.Text().find("'B'"), std::string::npos) << e.Text();
+  auto schema = RawQuery(OldPath("base.mdb"), "SELECT sql FROM sqlite_master ORDER BY name");
+  EqualiseTables(Window());
+  // List4 names B twice now, and each is refused.
+  ASSERT_EQ(Window().Journal.Entries().size(), 2u);
+  for (const auto& entry : Window().Journal.Entries()) {
+    EXPECT_EQ(entry.number, err::kTableExists);
+    EXPECT_NE(entry.text.find("'B'"), std::string::npos) << entry.text;
   }
   EXPECT_EQ(Window().List4.Items(), (Names{"B", "B"}));
+  EXPECT_EQ(RawQuery(OldPath("base.mdb"), "SELECT sql FROM sqlite_master ORDER BY name"), schema);
+}
+
+TEST_F(TableEqualisation, OldDatabaseThatDoesNotOpenEndsTheRunWithItsError) {
+  Model("base.mdb", {{"A", {{"x", dbLong}}}});
+  PointAt(ModelPath("base.mdb"), OldPath("no-existe.mdb"));
+  Window().List2.AddItem("A");
+  EXPECT_EQ(NumberOf([&] { EqualiseTables(Window()); }), err::kFileNotFound);
+  EXPECT_TRUE(Window().Journal.Empty()) << "the caller journals it";
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tables/pair_fixture.h"
+#include "tests/support/installation_fixture.h"
 
 namespace brenquil::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-class TableListing : public ::testing::Test, public PairFixture {};
+class TableListing : public ::testing::Test, public InstallationFixture {};
 
 TEST_F(TableListing, ListsUserTablesOfBothAndCountsEveryModelTable) {
   Pair({{"Clientes", {{"Id", dbLong}}}, {"msysPropia", {{"A", dbLong}}}, {"MSy", {{"A", dbLong}}}},

@@ -1,6 +1,7 @@
-// A model and an old database made through the engine in a temporary
-// installation, with the main window on them: what the table, field and
-// transformation tests share. Header only, so every room's tests can use it.
+// An installation in a temporary folder (a home folder with its catalogues and
+// sample database, a data folder) and a main window on it; databases made
+// through the engine. The fixture every room's step and driver tests share.
+// Header only: only rooms that link the core include it.
 #pragma once
 
 #include <filesystem>
@@ -30,7 +31,8 @@ inline void MakeDatabase(const std::string& path, const std::vector<TableSpec>& 
   auto db = DBEngine::Instance().CreateDatabase(path);
   for (const auto& spec : tables) {
     auto table = db->CreateTableDef(spec.name);
-    for (const auto& f : spec.fields) table->Fields().Append(table->CreateField(f.name, f.type, f.size));
+    for (const auto& f : spec.fields)
+      table->Fields().Append(table->CreateField(f.name, f.type, f.size));
     db->TableDefs().Append(table);
   }
   db->Close();
@@ -46,17 +48,21 @@ inline std::vector<std::string> RawTables(const std::string& path) {
   return names;
 }
 
-class PairFixture {
+class InstallationFixture {
  public:
-  PairFixture() : home_(dir_ / "home"), data_(dir_ / "datos") {
+  InstallationFixture() : home_(dir_ / "home"), data_(dir_ / "datos") {
     SetupInstallation(home_);
     std::filesystem::create_directories(data_);
     window_ = std::make_unique<Actualiz>(Paths(home_), data_);
   }
 
   Actualiz& Window() { return *window_; }
+  // The temporary folder that holds the installation; files a step's own
+  // button is pointed at may live here, outside the home and data folders.
+  const TempDir& Dir() const { return dir_; }
   const std::string& Home() const { return home_; }
   const std::string& Data() const { return data_; }
+  Paths Installation() const { return Paths(home_); }
   std::string ModelPath(const std::string& name) const { return Paths(home_).ModelPath(name); }
   std::string OldPath(const std::string& name) const { return Paths::Join(data_, name); }
 
@@ -70,8 +76,13 @@ class PairFixture {
   void Pair(const std::vector<TableSpec>& model, const std::vector<TableSpec>& old) {
     Model("base.mdb", model);
     Old("base.mdb", old);
-    window_->Text3.SetText(ModelPath("base.mdb"));
-    window_->Text4.SetText(OldPath("base.mdb"));
+    PointAt(ModelPath("base.mdb"), OldPath("base.mdb"));
+  }
+  // Points Text3 (model) and Text4 (old) at two files, as an operator does
+  // before pressing a step's own button.
+  void PointAt(const std::string& model, const std::string& old) {
+    window_->Text3.SetText(model);
+    window_->Text4.SetText(old);
   }
 
  private:

@@ -1,0 +1,29 @@
+// The fuzz test's generator: a small valid installation (models, old
+// databases, catalogues), and damage done to its files from a seed — bit
+// flips, truncations, swapped pages and random schema text. The same seed
+// always gives the same files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brenquil::fuzz {
+
+// The files of the valid installation, as bytes, relative to the case folder:
+// "home/indices.mdb", "home/modelos/base.mdb", "datos/base.mdb", ...
+struct FileImage {
+  std::string path;
+  std::string bytes;
+};
+
+// Made once per process (through the engine and through SQLite alone).
+const std::vector<FileImage>& ValidInstallation();
+
+// Writes the installation into `folder` (home/ and datos/ under it), damages
+// it as `seed` says (the models and old databases mostly, now and then a
+// catalogue), and returns what was done, one line per change, so a failure
+// can be read and replayed.
+std::string MakeCase(std::uint64_t seed, const std::string& folder);
+
+}  // namespace brenquil::fuzz
