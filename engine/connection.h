@@ -103,7 +103,7 @@ class Connection {
   void Atomically(const std::function<void()>& change, const std::string& only_table = {});
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
-  // Error 3049 when SQLite's quick_check finds the file damaged. Checked once
+  // Error 3049 when SQLite's integrity check finds the file damaged. Checked once
   // per open, before the first change at the latest; a damaged file is never
   // written to.
   void CheckIntact();

@@ -36,7 +36,7 @@ class Database {
   const std::string& Name() const { return name_; }
   // False when the file could only be opened for reading.
   bool Updatable() const;
-  // Error 3049 when SQLite's quick check finds the file damaged; a damaged
+  // Error 3049 when SQLite's integrity check finds the file damaged; a damaged
   // file is never changed. Checked once while the file stays open.
   void CheckIntact();
 

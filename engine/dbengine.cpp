@@ -63,7 +63,10 @@ void CheckFile(const std::string& path) {
   unsigned long pages = Big(header + 28, 4);
   bool pages_valid = Big(header + 24, 4) == Big(header + 92, 4) && pages > 0;
   unsigned long long size = static_cast<unsigned long long>(st.st_size);
-  if (page < 512 || (page & (page - 1)) != 0 || size % page != 0 ||
+  // Incremental vacuum without auto-vacuum is a header SQLite cannot have
+  // written; the first change would make the damage show.
+  bool vacuum_mismatch = Big(header + 64, 4) != 0 && Big(header + 52, 4) == 0;
+  if (page < 512 || (page & (page - 1)) != 0 || size % page != 0 || vacuum_mismatch ||
       (pages_valid && static_cast<unsigned long long>(pages) * page > size))
     throw MakeError(err::kCannotOpen, "'" + path + "' está incompleto o dañado");
 }

@@ -38,53 +38,6 @@ const std::uint64_t kFixedCases[] = {
     655, 671, 674, 684, 690, 709, 721, 724, 736, 740, 776, 792, 793, 794, 804, 817, 825, 835, 853,
     863, 874, 880, 882, 884, 901, 904, 906, 925, 933, 937, 941, 956, 962, 967, 979, 984, 992};
 
-// Faults of the engine and the driver that these seeds show; being mended
-// elsewhere. A seed listed here is skipped, naming its faults; remove it once
-// they are mended.
-enum Fault {
-  kCopiesDamagedModel,
-  kDamagedOldUnreported,
-  kDamagedCatalogueUnreported,
-  kIncrementalVacuumHeader,
-};
-const char* Describe(Fault fault) {
-  switch (fault) {
-    case kCopiesDamagedModel:
-      return "a damaged model (even one that is no database at all) is copied into the data "
-             "folder as a new database, and the run reports no error";
-    case kDamagedOldUnreported:
-      return "an old database that fails the integrity check before the run is transformed, "
-             "and the run reports no error";
-    case kDamagedCatalogueUnreported:
-      return "a damaged catalogue is rewritten and read back, and the run reports no error";
-    case kIncrementalVacuumHeader:
-      return "an old database whose header sets incremental vacuum (bytes 64-67) without "
-             "auto-vacuum (bytes 52-55) passes the integrity check and opens; once the run has "
-             "changed it, the check fails with \"incremental_vacuum enabled with a max rootpage "
-             "of zero\"";
-  }
-  return "";
-}
-const std::map<Fault, std::vector<std::uint64_t>> kSeedsByFault = {
-    {kCopiesDamagedModel,
-     {20,  23,  33,  38,  68,  76,  85,  89,  91,  99,  109, 120, 127, 137, 147, 148, 149, 152, 165,
-      188, 197, 205, 223, 230, 237, 252, 255, 280, 288, 294, 298, 325, 328, 330, 334, 338, 345, 352,
-      378, 398, 401, 406, 413, 432, 438, 457, 458, 461, 471, 492, 495, 507, 522, 538, 540, 563, 564,
-      566, 570, 577, 595, 615, 622, 623, 643, 648, 655, 674, 684, 690, 721, 724, 793, 804, 835, 853,
-      863, 874, 880, 882, 884, 901, 904, 906, 925, 937, 941, 967, 979, 984, 992}},
-    {kDamagedOldUnreported, {9,   85,  191, 218, 293, 298, 371, 480, 563, 655, 671,
-                             690, 709, 740, 776, 792, 794, 817, 825, 933, 956}},
-    {kDamagedCatalogueUnreported, {85, 191, 431, 475, 527, 736}},
-    {kIncrementalVacuumHeader, {133, 882, 962}},
-};
-
-std::vector<Fault> KnownFaults(std::uint64_t seed) {
-  std::vector<Fault> faults;
-  for (const auto& [fault, seeds] : kSeedsByFault)
-    if (std::find(seeds.begin(), seeds.end(), seed) != seeds.end()) faults.push_back(fault);
-  return faults;
-}
-
 struct Outcome {
   bool exited = false;
   int code = 0;
@@ -178,11 +131,6 @@ TEST(TransformationFuzzBase, UndamagedInstallationTransformsCleanly) {
 
 TEST_P(TransformationFuzz, RunEndsWithAKnownCodeAndReportsEveryDamagedFile) {
   const std::uint64_t seed = GetParam();
-  if (auto known = KnownFaults(seed); !known.empty()) {
-    std::string faults;
-    for (Fault fault : known) faults += std::string(faults.empty() ? "" : "; ") + Describe(fault);
-    GTEST_SKIP() << "seed " << seed << ", known fault: " << faults;
-  }
   test::TempDir dir(CaseParent());
   const std::string changes = MakeCase(seed, dir.Path());
   SCOPED_TRACE("seed " + std::to_string(seed) + ", damage done:\n" + changes);
