@@ -4,6 +4,7 @@
 
 #include "engine/dbengine.h"
 #include "engine/field.h"
+#include "engine/row_checks.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "tables/table_names.h"
@@ -72,6 +73,23 @@ void WorkOutMissingFields(Actualiz& window) {
   }
 }
 
+// A field that the model requires (NOT NULL) is added without the
+// requirement, so a table with rows keeps them: each row would be left without
+// a value, which the requirement refuses. The journal says so, with the rows.
+void JournalRequiredOnRows(Actualiz& window, Database& old, const std::string& table,
+                           const std::string& field) {
+  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  auto model_table = model->TableDefs().Find(window.List2.Text());
+  auto model_field = model_table ? model_table->Fields().Find(field) : nullptr;
+  if (!model_field || !model_field->Required()) return;
+  BlockingRows rows = RowsLeftEmpty(old, table);
+  if (rows.count == 0) return;
+  JournalError(window, kOperation,
+               MakeError(err::kRequired, "el campo '" + field + "' es obligatorio en el modelo y la tabla '" +
+                                             table + "' de '" + window.Text4.Text() + "' ya tiene filas: " +
+                                             DescribeBlockingRows(rows) + "; se añade sin exigir valor"));
+}
+
 // Creates the to-add rows in the old table selected in List3. A field the
 // engine refuses is journaled and the next one is tried.
 void AddMissingFields(Actualiz& window) {
@@ -95,6 +113,7 @@ void AddMissingFields(Actualiz& window) {
       table->Fields().Append(field);
       window.Report.FieldAdded(window.Text4.Text(), window.Text3.Text(), table_name,
                                field->Name());
+      JournalRequiredOnRows(window, *old, table_name, field->Name());
     });
   }
   old->Close();
