@@ -188,24 +188,47 @@ std::optional<Error> Actualiz::EndBatch(const std::string& operation) {
   }
 }
 
-std::optional<Error> Actualiz::Press(int number) {
-  for (const auto& b : kButtons) {
-    if (b.number != number) continue;
-    // Files the operation left open are closed when it ends, so every
-    // change is in the database files themselves between operations.
-    // The operation's changes reach each file in one transaction.
-    DBEngine::Instance().BeginBatch();
-    try {
-      (this->*b.operation)();
-    } catch (const Error& error) {
-      EndBatch(Command[number].Operation());
-      JournalError(*this, Command[number].Operation(), error);
-      return error;
-    }
-    if (auto failed = EndBatch(Command[number].Operation())) return failed;
-    return std::nullopt;
+std::optional<Error> Actualiz::RunBatch(const std::string& name, bool plan, void (Actualiz::*operation)()) {
+  // Files the operation left open are closed when it ends, so every
+  // change is in the database files themselves between operations.
+  // The operation's changes reach each file in one transaction.
+  DBEngine::Instance().BeginBatch(plan);
+  try {
+    (this->*operation)();
+  } catch (const Error& error) {
+    EndBatch(name);
+    JournalError(*this, name, error);
+    return error;
   }
+  return EndBatch(name);
+}
+
+std::optional<Error> Actualiz::Press(int number) {
+  for (const auto& b : kButtons)
+    if (b.number == number) return RunBatch(Command[number].Operation(), false, b.operation);
   return MakeError(err::kNoSuchControl, "Command" + std::to_string(number));
+}
+
+std::optional<Error> Actualiz::Preview() {
+  struct Planning {
+    bool& flag;
+    explicit Planning(bool& f) : flag(f) { flag = true; }
+    ~Planning() { flag = false; }
+  };
+  std::optional<Error> error;
+  {
+    Planning planning(planning_);
+    error = RunBatch(Command[13].Operation(), true, &Actualiz::Command13_Click);
+  }
+  // The rows the plan wrote into the catalogues were taken back with it.
+  for (DataControl* data : {&Data3, &Data4, &Data5}) {
+    if (!data->HasRecordset()) continue;
+    try {
+      data->Refresh();
+    } catch (const Error&) {
+    }
+  }
+  return error;
 }
 
 }  // namespace brenquil

@@ -105,6 +105,9 @@ class Actualiz {
   // ---- What the front ends show besides the controls
   ErrorJournal Journal;
   RunReport Report;
+  // "Copia de seguridad": the folder that receives a copy of each old
+  // database before "Transformar" changes it (see RunBackups); empty, none.
+  std::string BackupFolder;
   // Shows a message with an OK button and a title; set by the front end.
   std::function<void(const std::string& text, const std::string& title)> MsgBox;
   // Ends the program ("Salir"); set by the front end.
@@ -145,13 +148,23 @@ class Actualiz {
   // Runs the operation of button `number` as the operator's press does: an
   // error that reaches it is journaled and returned, and the window goes on.
   std::optional<Error> Press(int number);
+  // "Previsualizar": runs "Transformar" as a plan. Every step runs on the
+  // real files and the report and journal fill as after a run, but every
+  // change is rolled back (DBEngine::BeginBatch), no database is copied and
+  // no file is written; the data controls show the files again afterwards.
+  std::optional<Error> Preview();
+  // True while a plan runs: the driver copies nothing.
+  bool Planning() const { return planning_; }
 
  private:
   // Ends the engine's batch; a commit that failed is journaled and returned.
   std::optional<Error> EndBatch(const std::string& operation);
+  // Runs `operation` in one batch (a plan when `plan`), as a press does.
+  std::optional<Error> RunBatch(const std::string& name, bool plan, void (Actualiz::*operation)());
   Paths paths_;
   std::optional<std::string> data_folder_;
   int mouse_pointer_ = kPointerDefault;
+  bool planning_ = false;
   std::function<void(int)> pointer_observer_;
 };
 

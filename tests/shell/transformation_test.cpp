@@ -84,10 +84,11 @@ TEST_F(Transformation, BringsEveryPairUpToItsModelAndCopiesTheNewModels) {
   EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
   EXPECT_EQ(Schema(OldPath("Clientes.mdb")), schema);
   EXPECT_EQ(Schema(OldPath("Nueva.mdb")), copied);
+  // The report is the second run's own: both pairs, neither changed.
   EXPECT_EQ(w.Report.Databases().size(), 2u);  // Nueva.mdb is a pair now, with no changes
-  EXPECT_EQ(w.Report.Databases()[0].tables_created, (Names{"Pedidos"}));
+  EXPECT_TRUE(w.Report.Databases()[0].tables_created.empty());
   EXPECT_TRUE(w.Report.Databases()[1].tables_created.empty());
-  EXPECT_EQ(w.Report.NewDatabases().size(), 1u);
+  EXPECT_TRUE(w.Report.NewDatabases().empty());
 }
 
 TEST_F(Transformation, PairThatCannotBeListedIsSkippedAndTheRunGoesOn) {
