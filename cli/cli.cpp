@@ -34,6 +34,8 @@ struct Options {
   std::string target;  // setup's HOME, demo's DIR, schema's FILE
   std::string json_file;
   bool json = false;
+  bool plan = false;   // transform --plan
+  std::string backup;  // transform --backup
 };
 
 struct Io {
@@ -112,6 +114,15 @@ void TransformOptions(CLI::App& app, Options& o) {
       ->type_name("CARPETA");
   app.add_option("--json", o.json_file, "escribe además el informe en JSON en ARCHIVO")
       ->type_name("ARCHIVO");
+  app.add_flag("--plan", o.plan,
+               "Previsualizar: hace la transformación entera y la deshace, sin cambiar ni crear "
+               "ningún archivo; informa de lo que haría y de lo que se rechazaría, con las filas que "
+               "lo impiden");
+  app.add_option("--backup", o.backup,
+                 "antes de cambiar cada base vieja, guarda una copia en CARPETA/AAAAMMDD-HHMMSS/, con "
+                 "su mismo nombre; para volver atrás, copie ese archivo sobre la base de la carpeta de "
+                 "datos (sin --plan)")
+      ->type_name("CARPETA");
 }
 
 // Start-up as the desktop window does it: Inicial's activation, which shows
@@ -123,6 +134,8 @@ std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& 
     std::error_code ec;
     if (o.data && !fs::is_directory(*o.data, ec))
       throw MakeError(err::kPathNotFound, "'" + *o.data + "'");
+    if (!o.backup.empty() && !fs::is_directory(o.backup, ec))
+      throw MakeError(err::kPathNotFound, "la carpeta de las copias '" + o.backup + "' no existe");
     inicial.ShowMain = [&window] { window.Form_Activate(); };
     inicial.Form_Activate();
     return std::nullopt;
@@ -145,7 +158,8 @@ int TransformCommand(const Options& o, Io& io) {
                       io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
                       io.terminal ? TerminalWidth() : 80);
     // Pressed like the button: an error that reaches it is journaled.
-    failure = window.Press(13);
+    window.BackupFolder = o.backup;
+    failure = o.plan ? window.Preview() : window.Press(13);
     view.Finish();
   }
   // Another run holds the installation: this one did nothing.
@@ -190,7 +204,8 @@ const Subcommand kSubcommands[] = {
     {"transform",
      "Pulsa \"Transformar\": pone cada base vieja de la carpeta de datos al día con su "
      "modelo, copia los modelos sin base vieja del mismo nombre y muestra el estado, los "
-     "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío.",
+     "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío. "
+     "Con --plan no cambia nada y muestra lo que haría.",
      TransformOptions, TransformCommand},
 };
 

@@ -39,7 +39,7 @@ std::vector<DatabaseSection> Sections(const Actualiz& window) {
 bool NothingChanged(const DatabaseChanges& c) {
   return c.tables_created.empty() && c.fields_added.empty() && c.indexes_deleted.empty() &&
          c.indexes_created.empty() && c.relations_deleted.empty() && c.relations_created.empty() &&
-         c.queries_deleted.empty() && c.queries_created.empty();
+         c.queries_deleted.empty() && c.queries_created.empty() && c.triggers_created.empty();
 }
 
 void PrintList(std::ostream& out, const char* heading, const std::vector<std::string>& names) {
@@ -76,6 +76,8 @@ nlohmann::ordered_json TransformReportJson(const Actualiz& window) {
                          {"relationsCreated", c.relations_created},
                          {"queriesDeleted", c.queries_deleted},
                          {"queriesCreated", c.queries_created},
+                         {"triggersCreated", c.triggers_created},
+                         {"backup", c.backup},
                          {"errors", std::move(errors)}});
   }
   Json journal = Json::array();
@@ -86,13 +88,19 @@ nlohmann::ordered_json TransformReportJson(const Actualiz& window) {
                        {"number", e.number},
                        {"text", e.text}});
   return Json{{"status", window.Label4.Caption()},
+              {"plan", window.Report.Plan()},
               {"databases", std::move(databases)},
               {"newDatabases", window.Report.NewDatabases()},
+              {"skippedDatabases", window.Report.SkippedDatabases()},
               {"errors", std::move(journal)}};
 }
 
 void PrintTransformReport(const Actualiz& window, std::ostream& out) {
   out << "\nEstado: " << window.Label4.Caption() << "\n";
+  const bool plan = window.Report.Plan();
+  if (plan)
+    out << "Plan: no se ha cambiado ningún archivo; esto es lo que haría \"Transformar\" y lo que se "
+           "rechazaría (en el diario)\n";
   for (const auto& section : Sections(window)) {
     const DatabaseChanges& c = section.changes;
     out << "\n" << c.old;
@@ -118,13 +126,20 @@ void PrintTransformReport(const Actualiz& window, std::ostream& out) {
     PrintList(out, "relaciones creadas", c.relations_created);
     PrintList(out, "consultas borradas", c.queries_deleted);
     PrintList(out, "consultas creadas", c.queries_created);
+    PrintList(out, "disparadores creados", c.triggers_created);
+    if (!c.backup.empty()) out << "  copia de seguridad: " << c.backup << "\n";
     if (!section.errors.empty())
       out << "  errores: " << section.errors.size() << " (en el diario, abajo)\n";
   }
   const auto& copied = window.Report.NewDatabases();
   if (!copied.empty()) {
-    out << "\nBases nuevas copiadas:\n";
+    out << (plan ? "\nBases nuevas que se copiarían:\n" : "\nBases nuevas copiadas:\n");
     for (const auto& path : copied) out << "  " << path << "\n";
+  }
+  const auto& skipped = window.Report.SkippedDatabases();
+  if (!skipped.empty()) {
+    out << "\nBases sin modelo (no se tocan):\n";
+    for (const auto& path : skipped) out << "  " << path << "\n";
   }
   const auto& journal = window.Journal.Entries();
   if (journal.empty()) {

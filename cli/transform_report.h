@@ -10,12 +10,15 @@ namespace brenquil {
 
 class Actualiz;
 
-// {"status", "databases":[{"old","model","tablesCreated","fieldsAdded":
+// {"status", "plan", "databases":[{"old","model","tablesCreated","fieldsAdded":
 // [{"table","fields"}],"indexesDeleted","indexesCreated","relationsDeleted",
-// "relationsCreated","queriesDeleted","queriesCreated","errors":[{"operation",
-// "number","text"}]}], "newDatabases", "errors":[{"operation","model","old",
-// "number","text"}]}. A database appears when something changed in it or an
-// error was journaled on it; the top-level errors are the whole journal.
+// "relationsCreated","queriesDeleted","queriesCreated","triggersCreated",
+// "backup","errors":[{"operation","number","text"}]}], "newDatabases",
+// "skippedDatabases", "errors":[{"operation","model","old","number","text"}]}.
+// A database appears when something changed in it or an error was journaled
+// on it; the top-level errors are the whole journal. After a plan ("plan":
+// true) the same shape says what a run would do, and its errors what a run
+// would be refused.
 nlohmann::ordered_json TransformReportJson(const Actualiz& window);
 
 void PrintTransformReport(const Actualiz& window, std::ostream& out);

@@ -395,7 +395,8 @@ TEST_F(CliTransform, BringsEveryOldDatabaseUpToItsModelKeepingEveryRow) {
 
   Json report = ReadJson(dir / "report.json");
   EXPECT_EQ(Keys(report),
-            (std::vector<std::string>{"status", "databases", "newDatabases", "errors"}));
+            (std::vector<std::string>{"status", "plan", "databases", "newDatabases", "skippedDatabases",
+                                      "errors"}));
   EXPECT_EQ(report["status"], "Proceso Terminado");
   EXPECT_EQ(report["errors"], Json::array());
   EXPECT_EQ(report["newDatabases"], Json::array({Old("Inventario.mdb")}));
