@@ -4,10 +4,12 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -490,6 +492,7 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
   status->setFont(bold);
   BindLabel(state_.Label4, status);
   line->addWidget(status, 1);
+  AddPlanAndBackup(line, box);
   for (int n : {13, 14}) {
     auto* button = MakeButton(n, box);
     button->setFont(bold);
@@ -498,6 +501,42 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
   }
   column->addLayout(line);
   return box;
+}
+
+void ActualizWindow::AddPlanAndBackup(QHBoxLayout* line, QWidget* parent) {
+  backup_ = new QCheckBox(Q("Copia de seguridad"), parent);
+  backup_->setObjectName(QStringLiteral("CopiaSeguridad"));
+  backup_folder_ = new QLineEdit(parent);
+  backup_folder_->setObjectName(QStringLiteral("CarpetaCopias"));
+  backup_folder_->setPlaceholderText(Q("Carpeta de las copias"));
+  auto* choose = new QPushButton(QStringLiteral("…"), parent);
+  choose->setObjectName(QStringLiteral("ElegirCarpetaCopias"));
+  auto update = [this] {
+    state_.BackupFolder = backup_->isChecked() ? FromQt(backup_folder_->text()) : std::string();
+  };
+  connect(backup_, &QCheckBox::toggled, this, update);
+  connect(backup_folder_, &QLineEdit::textChanged, this, update);
+  connect(choose, &QPushButton::clicked, this, [this] {
+    QString folder = QFileDialog::getExistingDirectory(this, Q("Copia de seguridad"), backup_folder_->text());
+    if (folder.isEmpty()) return;
+    backup_folder_->setText(folder);
+    backup_->setChecked(true);
+  });
+  line->addWidget(backup_);
+  line->addWidget(backup_folder_);
+  line->addWidget(choose);
+
+  auto* preview = new QPushButton(Q("Previsualizar"), parent);
+  preview->setObjectName(QStringLiteral("Previsualizar"));
+  preview->setMinimumSize(120, 30);
+  connect(preview, &QPushButton::clicked, this, [this] { PressPreview(); });
+  line->addWidget(preview);
+}
+
+void ActualizWindow::PressPreview() {
+  auto error = state_.Preview();
+  SyncJournal();
+  if (error) ShowError(*error);
 }
 
 QWidget* ActualizWindow::BuildJournal(QWidget* parent) {

@@ -12,8 +12,11 @@
 #include <QString>
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -39,6 +42,9 @@ class ActualizWindow : public QWidget {
   // What a click on button `number` does: runs its operation; an error that
   // reaches it is shown with its number and text, and the window goes on.
   void PressButton(int number);
+  // What a click on "Previsualizar" does: the transformation as a plan (see
+  // Actualiz::Preview), its report and journal filled, no file changed.
+  void PressPreview();
   // Opens an entry of the folder list: a sub-folder of Dir1's path, or ".."
   // for its parent. Setting the path lists the old databases.
   void OpenFolder(const QString& name);
@@ -59,6 +65,9 @@ class ActualizWindow : public QWidget {
   QWidget* BuildRelations(QWidget* parent);
   QWidget* BuildQueries(QWidget* parent);
   QWidget* BuildStatus(QWidget* parent);
+  // "Previsualizar" and "Copia de seguridad" (a check box and its folder),
+  // beside "Transformar"; the box and folder set the state's BackupFolder.
+  void AddPlanAndBackup(QHBoxLayout* line, QWidget* parent);
   QWidget* BuildJournal(QWidget* parent);
 
   // Runs an operator's action that is not a button (a drive or folder pick):
@@ -76,6 +85,8 @@ class ActualizWindow : public QWidget {
   PathLabel* folder_path_ = nullptr;
   QListWidget* folders_ = nullptr;
   QListWidget* journal_ = nullptr;
+  QCheckBox* backup_ = nullptr;
+  QLineEdit* backup_folder_ = nullptr;
   DataGrid* grid_ = nullptr;
   bool waiting_ = false;
   bool reloading_grid_ = false;
