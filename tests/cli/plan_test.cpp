@@ -55,6 +55,12 @@ class PlanRun : public ::testing::Test {
     RawExec(home_ + "/modelos/tienda.mdb", kModel);
     RawExec(home_ + "/modelos/nueva.mdb", "CREATE TABLE t (a INTEGER);");
     RawExec(data_ + "/suelta.mdb", "CREATE TABLE s (a INTEGER); INSERT INTO s VALUES (1);");
+    // A relation the old rows allow: the engine makes triggers to enforce it.
+    const std::string both = "CREATE TABLE p (id INTEGER PRIMARY KEY); INSERT INTO p VALUES (1);";
+    RawExec(data_ + "/otra.mdb", both + "CREATE TABLE h (id INTEGER PRIMARY KEY, p INTEGER);"
+                                        "INSERT INTO h VALUES (5, 1), (6, NULL);");
+    RawExec(home_ + "/modelos/otra.mdb",
+            both + "CREATE TABLE h (id INTEGER PRIMARY KEY, p INTEGER REFERENCES p (id));");
   }
   // Runs transform with `extra` options; returns its JSON report.
   Json Transform(std::vector<std::string> extra, int expected_code = kExitJournal) {
@@ -106,8 +112,17 @@ TEST_F(PlanRun, LeavesEveryFileAsItWasAndSaysWhatTheRunThenDoes) {
   run.erase("plan");
   EXPECT_EQ(plan.dump(2), run.dump(2));
 
-  // What both said is what the file holds now.
-  const auto& tienda = run["databases"][0];
+  // What both said is what the files hold now.
+  const auto& otra = run["databases"][0];
+  ASSERT_EQ(otra["old"], data_ + "/otra.mdb");
+  EXPECT_EQ(otra["relationsCreated"].size(), 1u);
+  ASSERT_FALSE(otra["triggersCreated"].empty());
+  for (const auto& trigger : otra["triggersCreated"])
+    EXPECT_EQ(RawQuery(data_ + "/otra.mdb", "SELECT type FROM sqlite_master WHERE name = '" +
+                                                trigger.get<std::string>() + "'"),
+              (Rows{{"trigger"}}));
+  const auto& tienda = run["databases"][1];
+  ASSERT_EQ(tienda["old"], data_ + "/tienda.mdb");
   EXPECT_EQ(tienda["tablesCreated"], Json::array({"linea"}));
   EXPECT_EQ(tienda["fieldsAdded"], Json::parse(R"([{"table":"pedido","fields":["fecha"]}])"));
   EXPECT_EQ(tienda["queriesCreated"], Json::array({"grandes"}));
@@ -123,8 +138,9 @@ TEST_F(PlanRun, LeavesEveryFileAsItWasAndSaysWhatTheRunThenDoes) {
   const auto settled = Files();
   Json again = Transform({"--plan"});
   EXPECT_EQ(Files(), settled);
-  EXPECT_EQ(again["databases"][0]["tablesCreated"], Json::array());
-  EXPECT_EQ(again["databases"][0]["fieldsAdded"], Json::array());
+  EXPECT_EQ(again["databases"][1]["tablesCreated"], Json::array());
+  EXPECT_EQ(again["databases"][1]["fieldsAdded"], Json::array());
+  EXPECT_EQ(again["databases"][0]["triggersCreated"], Json::array());
   EXPECT_EQ(again["newDatabases"], Json::array());
 }
 
@@ -143,7 +159,7 @@ TEST_F(PlanRun, CountsTheRowsThatRefuseEachConstraintWithTheirKeys) {
   // Orphans: the orders of customers 7 and 8; an order of no customer is none.
   EXPECT_TRUE(said("3201", "2 filas lo impiden (claves: 7; 8)")) << plan.dump(2);
   EXPECT_EQ(texts.size(), 3u) << plan.dump(2);
-  EXPECT_EQ(plan["databases"][0]["errors"].size(), 3u) << "shown with their database";
+  EXPECT_EQ(plan["databases"][1]["errors"].size(), 3u) << "shown with their database";
 
   // The run meets the same rows and keeps the old index.
   Json run = Transform({});
@@ -158,7 +174,7 @@ TEST_F(PlanRun, ABackupTakenBeforeTheRunRestoresTheOldDatabase) {
   const std::string backups = dir_ / "copias";
   fs::create_directories(backups);
   Json run = Transform({"--backup", backups});
-  const std::string copy = run["databases"][0]["backup"];
+  const std::string copy = run["databases"][1]["backup"];
   EXPECT_EQ(fs::path(copy).filename(), "tienda.mdb");
   EXPECT_EQ(fs::path(copy).parent_path().parent_path(), fs::path(backups));
   EXPECT_NE(last_out_.find("copia de seguridad: " + copy), std::string::npos) << last_out_;
