@@ -5,9 +5,11 @@
 # whose tables and fields already match. Prints times, ratios and peak memory.
 # A plan (`transform --plan`) is timed before the first run, on the same files,
 # and again on the installation once up to date, against reading every schema
-# once (the floor's dry run).
+# once (the floor's dry run). With --window, times instead "Transformar" in the
+# desktop window (offscreen) against the same run on the command line, on two
+# copies of the installation.
 #
-#   bench/run.sh [--build DIR] [--cache DIR] [--work DIR] [--regen]
+#   bench/run.sh [--build DIR] [--cache DIR] [--work DIR] [--regen] [--window]
 #                [--no-index-run] [generator options: --pairs N --tables N
 #                --fields N --rows N --big-rows N --big-tables N --new-tables N
 #                --new-fields N --new-databases N --no-indexes]
@@ -15,7 +17,8 @@
 # Goals: transform/floor at most 2, peak memory under 64 MiB, and a second run
 # that rebuilds no index and costs about what reading the schema costs; a plan
 # that changes no file, costs no more than the run and lists what it does, and
-# on an up-to-date installation costs at most twice reading every schema.
+# on an up-to-date installation costs at most twice reading every schema; a
+# window run at most 1.3 times the command line's.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +27,7 @@ cache=
 work=
 regen=0
 index_run=1
+window=0
 gen_args=()
 
 while (($#)); do
@@ -33,12 +37,14 @@ while (($#)); do
     --work) work=$2; shift 2 ;;
     --regen) regen=1; shift ;;
     --no-index-run) index_run=0; shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --window) window=1; shift ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     --no-indexes|--same-structure) gen_args+=("$1"); shift ;;
     --*) gen_args+=("$1" "$2"); shift 2 ;;
     *) echo "run.sh: unexpected argument '$1'" >&2; exit 2 ;;
   esac
 done
+((window)) && [ "$build" = "$repo/build/bench" ] && build=$repo/build/bench-gui
 build=$(mkdir -p "$build" && cd "$build" && pwd)
 cache=${cache:-$build/bench-cache}
 work=${work:-$build/bench-work}
@@ -51,10 +57,15 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 # ---- build (Release), incremental
+targets=(brenquil-cli brenquil-bench-gen brenquil-bench-floor)
+((window)) && targets+=(brenquil-bench-window)
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENQUIL_TESTS=OFF -DBRENQUIL_GUI=OFF >/dev/null
+  gui=OFF
+  ((window)) && gui=ON
+  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENQUIL_TESTS=OFF -DBRENQUIL_GUI=$gui \
+    >/dev/null
 fi
-cmake --build "$build" -j"$(nproc)" --target brenquil-cli brenquil-bench-gen brenquil-bench-floor >/dev/null
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 cli=$build/cli/brenquil-cli
 gen=$build/bench/brenquil-bench-gen
 floor=$build/bench/brenquil-bench-floor
@@ -131,6 +142,27 @@ key=${key:-defaults}
 mkdir -p "$work"
 logs=$work/logs
 mkdir -p "$logs"
+
+# ---- the window against the command line
+if ((window)); then
+  base=$(installation "$key" "${gen_args[@]}")
+  bench_window=$build/bench/brenquil-bench-window
+  fresh_copy "$base" "$work/window"
+  fresh_copy "$base" "$work/cli"
+  sync
+  timed cli "$logs/cli.txt" "$bench_window" --mode cli --home "$work/cli/home" --data "$work/cli/datos"
+  QT_QPA_PLATFORM=offscreen timed window "$logs/window.txt" "$bench_window" --mode window \
+    --home "$work/window/home" --data "$work/window/datos"
+  echo
+  echo "installation: $base (${gen_args[*]:-defaults})"
+  echo "command line                      $(grep '^línea de órdenes:' "$logs/cli.txt")   process $elapsed_cli s"
+  echo "window (offscreen)                $(grep '^ventana:' "$logs/window.txt")   process $elapsed_window s"
+  run_cli=$(sed -n 's/^línea de órdenes: \([0-9.]*\) s.*/\1/p' "$logs/cli.txt")
+  run_window=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/window.txt")
+  echo "ratio window/command line         $(calc "$run_window / $run_cli")   (goal <= 1.3)"
+  echo "logs: $logs"
+  exit 0
+fi
 
 # ---- the transformation against the floor
 base=$(installation "$key" "${gen_args[@]}")

@@ -4,14 +4,18 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "cli/json_text.h"
 #include "cli/progress.h"
 #include "cli/schema_dump.h"
+#include "cli/spanish_parser.h"
 #include "cli/transform_report.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
@@ -31,11 +35,13 @@ namespace fs = std::filesystem;
 struct Options {
   std::string home;  // empty: the program's folder
   std::optional<std::string> data;
-  std::string target;  // setup's HOME, demo's DIR, schema's FILE
-  std::string json_file;
+  std::string target;  // setup's HOME, demo's CARPETA, schema's ARCHIVO
+  std::string json_file;  // "-": the standard output
   bool json = false;
   bool plan = false;   // transform --plan
   std::string backup;  // transform --backup
+  bool system = false;
+  bool quiet = false;
 };
 
 struct Io {
@@ -52,7 +58,7 @@ void ReportError(Io& io, const Error& error) {
 
 int TerminalWidth() {
   winsize size{};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
 }
 
@@ -73,7 +79,8 @@ int SetupCommand(const Options& o, Io& io) {
 // ---- demo
 
 void DemoOptions(CLI::App& app, Options& o) {
-  app.add_option("DIR", o.target, "carpeta de la demostración (se crea si no existe)")->required();
+  app.add_option("CARPETA", o.target, "carpeta de la demostración (se crea si no existe)")
+      ->required();
 }
 
 int DemoCommand(const Options& o, Io& io) {
@@ -88,16 +95,17 @@ int DemoCommand(const Options& o, Io& io) {
 // ---- schema
 
 void SchemaOptions(CLI::App& app, Options& o) {
-  app.add_option("FILE", o.target, "archivo de base de datos")->required();
+  app.add_option("ARCHIVO", o.target, "archivo de base de datos")->required();
   app.add_flag("--json", o.json, "en JSON en lugar de un listado");
+  app.add_flag("--system", o.system, "muestra también las tablas del sistema (MSys...)");
 }
 
 int SchemaCommand(const Options& o, Io& io) {
   auto db = DBEngine::Instance().OpenDatabase(o.target);
   if (o.json)
-    io.out << SchemaJson(*db).dump(2) << "\n";
+    io.out << JsonText(SchemaJson(*db, o.system));
   else
-    PrintSchema(*db, io.out);
+    PrintSchema(*db, io.out, o.system);
   db->Close();
   return kExitOk;
 }
@@ -112,7 +120,9 @@ void TransformOptions(CLI::App& app, Options& o) {
          "carpeta de las bases viejas (por omisión, \"" + Paths::DefaultDataFolder() +
              "\" y, si no existe, \"" + Paths::FallbackDataFolder() + "\")")
       ->type_name("CARPETA");
-  app.add_option("--json", o.json_file, "escribe además el informe en JSON en ARCHIVO")
+  app.add_option("--json", o.json_file,
+                 "escribe además el informe en JSON en ARCHIVO; con \"-\", en la salida "
+                 "estándar en lugar del informe de texto")
       ->type_name("ARCHIVO");
   app.add_flag("--plan", o.plan,
                "Previsualizar: hace la transformación entera y la deshace, sin cambiar ni crear "
@@ -123,6 +133,17 @@ void TransformOptions(CLI::App& app, Options& o) {
                  "su mismo nombre; para volver atrás, copie ese archivo sobre la base de la carpeta de "
                  "datos (sin --plan)")
       ->type_name("CARPETA");
+  app.add_flag("-q,--quiet", o.quiet, "no muestra el avance ni el informe: solo los errores");
+}
+
+// The catalogues that `home` lacks, by file name.
+std::vector<std::string> MissingCatalogues(const std::string& home) {
+  Paths paths(home);
+  std::vector<std::string> missing;
+  std::error_code ec;
+  for (const auto& path : {paths.IndexCatalog(), paths.RelationCatalog(), paths.QueryCatalog()})
+    if (!fs::exists(path, ec)) missing.push_back(fs::path(path).filename().string());
+  return missing;
 }
 
 // Start-up as the desktop window does it: Inicial's activation, which shows
@@ -145,32 +166,49 @@ std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& 
 }
 
 int TransformCommand(const Options& o, Io& io) {
-  Actualiz window(Paths(HomeOf(o.home)), o.data);
+  const std::string home = HomeOf(o.home);
+  Actualiz window{Paths(home), o.data};
   Inicial inicial(window);
   if (auto failure = StartUp(window, inicial, o)) {
-    io.err << "brenquil-cli: la ventana no pudo arrancar\n";
     ReportError(io, *failure);
+    auto missing = MissingCatalogues(home);
+    if (!missing.empty()) {
+      io.err << "brenquil-cli: " << home << " no es una instalación: le falta";
+      const char* separator = " ";
+      for (const auto& name : missing) {
+        io.err << separator << name;
+        separator = ", ";
+      }
+      io.err << ".\nPara crearla: brenquil-cli setup '" << home << "'\n";
+    }
     return kExitFailure;
   }
   std::optional<Error> failure;
+  const bool json_out = o.json_file == "-";
   {
-    ProgressView view(window, io.out,
-                      io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
-                      io.terminal ? TerminalWidth() : 80);
+    std::optional<ProgressView> view;
+    if (!o.quiet)
+      view.emplace(window, io.err,
+                   io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
+                   io.terminal ? TerminalWidth() : 80);
     // Pressed like the button: an error that reaches it is journaled.
     window.BackupFolder = o.backup;
     failure = o.plan ? window.Preview() : window.Press(13);
-    view.Finish();
+    if (view) view->Finish();
   }
   // Another run holds the installation: this one did nothing.
   if (failure && failure->Number() == err::kFileInUse) {
     ReportError(io, *failure);
     return kExitFailure;
   }
-  PrintTransformReport(window, io.out);
-  if (!o.json_file.empty()) {
+  PrintJournal(window, io.err);
+  if (json_out)
+    io.out << JsonText(TransformReportJson(window));
+  else if (!o.quiet)
+    PrintTransformReport(window, io.out);
+  if (!o.json_file.empty() && !json_out) {
     std::ofstream file(o.json_file, std::ios::binary | std::ios::trunc);
-    file << TransformReportJson(window).dump(2) << "\n";
+    file << JsonText(TransformReportJson(window));
     file.close();
     if (!file)
       throw MakeError(err::kFileAccess, "no se pudo escribir el informe '" + o.json_file + "'");
@@ -194,12 +232,14 @@ const Subcommand kSubcommands[] = {
      "archivo.",
      SetupOptions, SetupCommand},
     {"demo",
-     "Crea una demostración en DIR: DIR/home, una instalación con modelos, y DIR/datos, "
+     "Crea una demostración en CARPETA: CARPETA/home, una instalación con modelos, y "
+     "CARPETA/datos, "
      "bases viejas a las que faltan tablas, campos, índices, relaciones y consultas de sus "
      "modelos.",
      DemoOptions, DemoCommand},
     {"schema",
-     "Muestra las tablas, campos, índices, relaciones y consultas que el motor ve en FILE.",
+     "Muestra las tablas, campos, índices, relaciones y consultas que el motor ve en ARCHIVO; "
+     "las tablas del sistema, solo con --system.",
      SchemaOptions, SchemaCommand},
     {"transform",
      "Pulsa \"Transformar\": pone cada base vieja de la carpeta de datos al día con su "
@@ -208,20 +248,6 @@ const Subcommand kSubcommands[] = {
      "Con --plan no cambia nada y muestra lo que haría.",
      TransformOptions, TransformCommand},
 };
-
-// CLI11 writes its help in English; the program's texts are Spanish.
-void SpanishHelp(CLI::App& app) {
-  auto formatter = app.get_formatter();
-  for (auto [key, text] : {std::pair{"Usage", "Uso"},
-                           {"OPTIONS", "OPCIONES"},
-                           {"SUBCOMMAND", "ORDEN"},
-                           {"Positionals", "Argumentos"},
-                           {"REQUIRED", "OBLIGATORIO"},
-                           {"TEXT", "TEXTO"}})
-    formatter->label(key, text);
-  app.option_defaults()->group("Opciones");
-  app.set_help_flag("-h,--help", "muestra esta ayuda y termina");
-}
 
 }  // namespace
 
@@ -248,17 +274,29 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     cmd->callback([&chosen, &sub] { chosen = &sub; });
   }
 
+  auto usage = [&err](const std::string& problem) {
+    err << "brenquil-cli: " << problem << "\nAyuda: brenquil-cli --help\n";
+    return kExitUsage;
+  };
+  // The first word that is not an option names the subcommand; the parser
+  // itself would only call it an unexpected argument.
+  auto first = std::find_if(args.begin(), args.end(),
+                            [](const std::string& a) { return a.empty() || a[0] != '-'; });
+  if (first != args.end() &&
+      std::none_of(std::begin(kSubcommands), std::end(kSubcommands),
+                   [&](const Subcommand& sub) { return *first == sub.name; }))
+    return usage("orden desconocida: '" + *first + "'");
+
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
-    err << "brenquil-cli: " << e.what() << "\nAyuda: brenquil-cli --help\n";
-    return kExitUsage;
+    return usage(SpanishParseError(e));
   }
   if (!chosen) return kExitUsage;
 
-  Io io{out, err, &out == &std::cout && isatty(STDOUT_FILENO) == 1};
+  Io io{out, err, &err == &std::cerr && isatty(STDERR_FILENO) == 1};
   int code = kExitFailure;
   try {
     code = chosen->run(options, io);

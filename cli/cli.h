@@ -17,8 +17,9 @@ inline constexpr int kExitJournal = 1;
 inline constexpr int kExitFailure = 2;
 inline constexpr int kExitUsage = 64;
 
-// `args` without the program's name. Progress is drawn as bars only when
-// `out` is the process's standard output and that is a terminal.
+// `args` without the program's name. Results go to `out`; errors, the
+// journal and the progress to `err`. Progress is drawn as bars only when `err`
+// is the process's standard error and that is a terminal.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace brenquil

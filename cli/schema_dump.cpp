@@ -1,8 +1,11 @@
 #include "cli/schema_dump.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/database.h"
+#include "shell/type_names.h"
 
 namespace brenquil {
 
@@ -14,6 +17,7 @@ std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 std::string TypeWithSize(const Field& field) {
   std::string text = TypeName(field.Type());
+  if (text.empty()) text = "tipo " + std::to_string(field.Type());
   if (field.Type() == dbText || field.Type() == dbChar || field.Type() == dbBinary ||
       field.Type() == dbVarBinary) {
     // Not "(" + ...: GCC 12's -Wrestrict misfires on it in optimised builds.
@@ -24,39 +28,21 @@ std::string TypeWithSize(const Field& field) {
   return text;
 }
 
-}  // namespace
-
-std::string TypeName(int type) {
-  switch (type) {
-    case dbBoolean: return "Boolean";
-    case dbByte: return "Byte";
-    case dbInteger: return "Integer";
-    case dbLong: return "Long";
-    case dbCurrency: return "Currency";
-    case dbSingle: return "Single";
-    case dbDouble: return "Double";
-    case dbDate: return "Date";
-    case dbBinary: return "Binary";
-    case dbText: return "Text";
-    case dbLongBinary: return "LongBinary";
-    case dbMemo: return "Memo";
-    case dbGUID: return "GUID";
-    case dbBigInt: return "BigInt";
-    case dbVarBinary: return "VarBinary";
-    case dbChar: return "Char";
-    case dbNumeric: return "Numeric";
-    case dbDecimal: return "Decimal";
-    case dbFloat: return "Float";
-    case dbTime: return "Time";
-    case dbTimeStamp: return "TimeStamp";
-    default: return std::to_string(type);
-  }
+// The tables to show: the user's first, then the system tables when asked.
+std::vector<std::shared_ptr<TableDef>> TablesToShow(Database& db, bool system) {
+  std::vector<std::shared_ptr<TableDef>> user, internal;
+  for (const auto& table : db.TableDefs())
+    (IsSystemName(table->Name()) ? internal : user).push_back(table);
+  if (system) user.insert(user.end(), internal.begin(), internal.end());
+  return user;
 }
 
-nlohmann::ordered_json SchemaJson(Database& db) {
+}  // namespace
+
+nlohmann::ordered_json SchemaJson(Database& db, bool system) {
   using Json = nlohmann::ordered_json;
   Json tables = Json::array();
-  for (const auto& table : db.TableDefs()) {
+  for (const auto& table : TablesToShow(db, system)) {
     Json fields = Json::array();
     for (const auto& f : table->Fields())
       fields.push_back({{"name", f->Name()},
@@ -99,38 +85,39 @@ nlohmann::ordered_json SchemaJson(Database& db) {
               {"queries", std::move(queries)}};
 }
 
-void PrintSchema(Database& db, std::ostream& out) {
-  out << "Database " << db.Name() << "\n";
-  for (const auto& table : db.TableDefs()) {
-    out << "Table " << Quoted(table->Name());
-    if (IsSystemName(table->Name())) out << " (system)";
+void PrintSchema(Database& db, std::ostream& out, bool system) {
+  out << "Base de datos " << db.Name() << "\n";
+  for (const auto& table : TablesToShow(db, system)) {
+    out << "Tabla " << Quoted(table->Name());
+    if (IsSystemName(table->Name())) out << " (del sistema)";
     out << "\n";
     for (const auto& f : table->Fields()) {
-      out << "  field " << Quoted(f->Name()) << " " << TypeWithSize(*f);
-      if (f->Attributes()) out << " attributes=" << f->Attributes();
-      if (f->Attributes() & dbAutoIncrField) out << " (auto-increment)";
-      if (f->AllowZeroLength()) out << " allowZeroLength";
-      if (f->Required()) out << " required";
+      out << "  campo " << Quoted(f->Name()) << " " << TypeWithSize(*f);
+      if (f->Attributes() & dbAutoIncrField) out << " autonumérico";
+      if (f->Attributes() & ~dbAutoIncrField) out << " atributos=" << f->Attributes();
+      if (f->AllowZeroLength()) out << " admite cadena vacía";
+      if (f->Required()) out << " obligatorio";
       out << "\n";
     }
     for (const auto& index : table->Indexes()) {
-      out << "  index " << Quoted(index->Name());
+      out << "  índice " << Quoted(index->Name());
       if (index->Primary())
-        out << " primary";
+        out << " principal";
       else if (index->Unique())
-        out << " unique";
+        out << " único";
       out << " (";
       const char* separator = "";
       for (const auto& key : index->Fields()) {
-        out << separator << Quoted(key->Name()) << (key->Descending() ? " desc" : "");
+        out << separator << Quoted(key->Name()) << (key->Descending() ? " descendente" : "");
         separator = ", ";
       }
       out << ")\n";
     }
   }
   for (const auto& relation : db.Relations()) {
-    out << "Relation " << Quoted(relation->Name()) << " " << Quoted(relation->Table()) << " -> "
-        << Quoted(relation->ForeignTable()) << " attributes=" << relation->Attributes() << " (";
+    out << "Relación " << Quoted(relation->Name()) << " " << Quoted(relation->Table()) << " -> "
+        << Quoted(relation->ForeignTable()) << " ("
+        << RelationAttributeNames(relation->Attributes()) << ") (";
     const char* separator = "";
     for (const auto& f : relation->Fields()) {
       out << separator << Quoted(f->Name()) << " = " << Quoted(f->ForeignName());
@@ -139,7 +126,7 @@ void PrintSchema(Database& db, std::ostream& out) {
     out << ")\n";
   }
   for (const auto& query : db.QueryDefs()) {
-    out << "Query " << Quoted(query->Name()) << "\n";
+    out << "Consulta " << Quoted(query->Name()) << "\n";
     // Line by line, so a query of several lines stays readable; a carriage
     // return before the line feed is not shown.
     std::string sql = query->SQL();

@@ -1,5 +1,6 @@
 // What the engine sees in one database file, for `brenquil-cli schema`: as
-// JSON (a fixed shape that checks rely on) or as a listing for people.
+// JSON (a fixed shape that checks rely on) or as a listing for people. The
+// user's tables come first; the system tables ("MSys...") only when asked for.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -13,13 +14,12 @@ class Database;
 // "allowZeroLength","required"}],"indexes":[{"name","primary","unique",
 // "fields":[{"name","descending"}]}]}],"relations":[{"name","table",
 // "foreignTable","attributes","fields":[{"name","foreignName"}]}],
-// "queries":[{"name","sql"}]}, every member in collection order.
-nlohmann::ordered_json SchemaJson(Database& db);
+// "queries":[{"name","sql"}]}: the user's tables in collection order, then,
+// with `system`, the system tables; the rest in collection order.
+nlohmann::ordered_json SchemaJson(Database& db, bool system = false);
 
-// The same content, one line per object, indented by owner.
-void PrintSchema(Database& db, std::ostream& out);
-
-// The name of a DAO type code ("Text", "Long"), or its number as text.
-std::string TypeName(int type);
+// The same content in Spanish, one line per object, indented by owner; types
+// and relation attributes by name ("Texto(40)", "cascada al borrar").
+void PrintSchema(Database& db, std::ostream& out, bool system = false);
 
 }  // namespace brenquil

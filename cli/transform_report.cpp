@@ -1,45 +1,46 @@
 #include "cli/transform_report.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "engine/dbengine.h"
+#include "engine/error.h"
 #include "shell/actualiz.h"
+#include "shell/run_summary.h"
+#include "shell/step_names.h"
 
 namespace brenquil {
 
 namespace {
 
-// One old database as the report shows it: its changes and the journal
-// entries made while it was the current pair's old database.
-struct DatabaseSection {
-  DatabaseChanges changes;
-  std::vector<const JournalEntry*> errors;
-};
+using Json = nlohmann::ordered_json;
 
-std::vector<DatabaseSection> Sections(const Actualiz& window) {
-  std::vector<DatabaseSection> sections;
-  for (const auto& changes : window.Report.Databases()) sections.push_back({changes, {}});
-  for (const auto& entry : window.Journal.Entries()) {
-    if (entry.old.empty()) continue;
-    DatabaseSection* section = nullptr;
-    for (auto& s : sections)
-      if (s.changes.old == entry.old) section = &s;
-    if (!section) {
-      DatabaseChanges changes;
-      changes.old = entry.old;
-      changes.model = entry.model;
-      sections.push_back({std::move(changes), {}});
-      section = &sections.back();
-    }
-    section->errors.push_back(&entry);
-  }
-  return sections;
+const DatabaseChanges* ChangesFor(const Actualiz& window, const std::string& old) {
+  for (const auto& c : window.Report.Databases())
+    if (c.old == old) return &c;
+  return nullptr;
 }
 
-bool NothingChanged(const DatabaseChanges& c) {
-  return c.tables_created.empty() && c.fields_added.empty() && c.indexes_deleted.empty() &&
-         c.indexes_created.empty() && c.relations_deleted.empty() && c.relations_created.empty() &&
-         c.queries_deleted.empty() && c.queries_created.empty() && c.triggers_created.empty();
+// The table names of the file at `path`, or none when it does not open.
+std::vector<std::string> TableNames(const std::string& path) {
+  std::vector<std::string> names;
+  try {
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    for (const auto& table : db->TableDefs()) names.push_back(table->Name());
+    db->Close();
+  } catch (const Error&) {
+  }
+  return names;
+}
+
+Json IndexList(const std::vector<std::string>& qualified, const std::vector<std::string>& tables) {
+  Json list = Json::array();
+  for (const auto& name : qualified) {
+    auto [table, index] = SplitIndexName(name, tables);
+    list.push_back({{"table", table}, {"name", index}});
+  }
+  return list;
 }
 
 void PrintList(std::ostream& out, const char* heading, const std::vector<std::string>& names) {
@@ -55,62 +56,97 @@ void PrintList(std::ostream& out, const char* heading, const std::vector<std::st
 
 }  // namespace
 
-nlohmann::ordered_json TransformReportJson(const Actualiz& window) {
-  using Json = nlohmann::ordered_json;
+std::pair<std::string, std::string> SplitIndexName(const std::string& qualified,
+                                                   const std::vector<std::string>& tables) {
+  size_t best = std::string::npos;
+  for (const auto& table : tables) {
+    if (qualified.size() > table.size() && qualified.compare(0, table.size(), table) == 0 &&
+        qualified[table.size()] == '.' && (best == std::string::npos || table.size() > best))
+      best = table.size();
+  }
+  if (best == std::string::npos) best = qualified.find('.');
+  if (best == std::string::npos) return {std::string(), qualified};
+  return {qualified.substr(0, best), qualified.substr(best + 1)};
+}
+
+Json TransformReportJson(const Actualiz& window) {
+  const auto results = Results(window.Report, window.Journal);
   Json databases = Json::array();
-  for (const auto& section : Sections(window)) {
-    const DatabaseChanges& c = section.changes;
+  for (const auto& c : window.Report.Databases()) {
     Json fields = Json::array();
     for (const auto& [table, names] : c.fields_added)
       fields.push_back({{"table", table}, {"fields", names}});
     Json errors = Json::array();
-    for (const JournalEntry* e : section.errors)
-      errors.push_back({{"operation", e->operation}, {"number", e->number}, {"text", e->text}});
+    for (const auto& e : window.Journal.Entries())
+      if (e.old == c.old)
+        errors.push_back({{"operation", e.operation},
+                          {"step", StepName(e.operation)},
+                          {"number", e.number},
+                          {"text", e.text}});
+    std::string outcome;
+    for (const auto& r : results)
+      if (r.path == c.old) outcome = OutcomeText(r);
+    // Index names are split with the tables both files have now.
+    std::vector<std::string> tables;
+    if (!c.indexes_deleted.empty() || !c.indexes_created.empty() || !c.indexes_kept.empty()) {
+      tables = TableNames(c.old);
+      for (auto& name : TableNames(c.model)) tables.push_back(std::move(name));
+    }
     databases.push_back({{"old", c.old},
                          {"model", c.model},
+                         {"outcome", outcome},
                          {"tablesCreated", c.tables_created},
                          {"fieldsAdded", std::move(fields)},
-                         {"indexesDeleted", c.indexes_deleted},
-                         {"indexesCreated", c.indexes_created},
+                         {"indexesDeleted", IndexList(c.indexes_deleted, tables)},
+                         {"indexesCreated", IndexList(c.indexes_created, tables)},
+                         {"indexesKept", IndexList(c.indexes_kept, tables)},
                          {"relationsDeleted", c.relations_deleted},
                          {"relationsCreated", c.relations_created},
+                         {"relationsKept", c.relations_kept},
                          {"queriesDeleted", c.queries_deleted},
                          {"queriesCreated", c.queries_created},
+                         {"queriesKept", c.queries_kept},
                          {"triggersCreated", c.triggers_created},
                          {"backup", c.backup},
+                         {"rolledBack", c.rolled_back},
                          {"errors", std::move(errors)}});
   }
   Json journal = Json::array();
   for (const auto& e : window.Journal.Entries())
     journal.push_back({{"operation", e.operation},
+                       {"step", StepName(e.operation)},
                        {"model", e.model},
                        {"old", e.old},
                        {"number", e.number},
                        {"text", e.text}});
-  return Json{{"status", window.Label4.Caption()},
+  return Json{{"version", 1},
+              {"status", window.Label4.Caption()},
               {"plan", window.Report.Plan()},
+              {"summary", SummaryLine(results, window.Journal.Entries().size())},
               {"databases", std::move(databases)},
+              {"skipped", window.Report.SkippedDatabases()},
               {"newDatabases", window.Report.NewDatabases()},
-              {"skippedDatabases", window.Report.SkippedDatabases()},
               {"errors", std::move(journal)}};
 }
 
 void PrintTransformReport(const Actualiz& window, std::ostream& out) {
-  out << "\nEstado: " << window.Label4.Caption() << "\n";
+  const auto results = Results(window.Report, window.Journal);
   const bool plan = window.Report.Plan();
   if (plan)
-    out << "Plan: no se ha cambiado ningún archivo; esto es lo que haría \"Transformar\" y lo que se "
-           "rechazaría (en el diario)\n";
-  for (const auto& section : Sections(window)) {
-    const DatabaseChanges& c = section.changes;
-    out << "\n" << c.old;
-    if (!c.model.empty()) out << "  (modelo " << c.model << ")";
-    out << "\n";
-    if (NothingChanged(c)) out << "  sin cambios\n";
-    PrintList(out, "tablas creadas", c.tables_created);
-    if (!c.fields_added.empty()) {
+    out << "\nPlan: no se ha cambiado ningún archivo; esto es lo que haría \"Transformar\" y "
+           "lo que se rechazaría (en el diario)\n";
+  for (const auto& r : results) {
+    // A plan copies no model: it names the ones a run would copy.
+    const std::string outcome =
+        plan && r.outcome == Outcome::kCopied ? "se copiaría" : OutcomeText(r);
+    out << "\n" << FileNameOf(r.path) << ": " << outcome << "\n";
+    out << "  " << r.path << "\n";
+    const DatabaseChanges* c = ChangesFor(window, r.path);
+    if (!c) continue;
+    PrintList(out, "tablas creadas", c->tables_created);
+    if (!c->fields_added.empty()) {
       out << "  campos añadidos:\n";
-      for (const auto& [table, names] : c.fields_added) {
+      for (const auto& [table, names] : c->fields_added) {
         out << "    " << table << ":";
         const char* separator = " ";
         for (const auto& name : names) {
@@ -120,33 +156,30 @@ void PrintTransformReport(const Actualiz& window, std::ostream& out) {
         out << "\n";
       }
     }
-    PrintList(out, "índices borrados", c.indexes_deleted);
-    PrintList(out, "índices creados", c.indexes_created);
-    PrintList(out, "relaciones borradas", c.relations_deleted);
-    PrintList(out, "relaciones creadas", c.relations_created);
-    PrintList(out, "consultas borradas", c.queries_deleted);
-    PrintList(out, "consultas creadas", c.queries_created);
-    PrintList(out, "disparadores creados", c.triggers_created);
-    if (!c.backup.empty()) out << "  copia de seguridad: " << c.backup << "\n";
-    if (!section.errors.empty())
-      out << "  errores: " << section.errors.size() << " (en el diario, abajo)\n";
+    PrintList(out, "índices borrados", c->indexes_deleted);
+    PrintList(out, "índices creados", c->indexes_created);
+    PrintList(out, "índices sin cambios", c->indexes_kept);
+    PrintList(out, "relaciones borradas", c->relations_deleted);
+    PrintList(out, "relaciones creadas", c->relations_created);
+    PrintList(out, "relaciones sin cambios", c->relations_kept);
+    PrintList(out, "consultas borradas", c->queries_deleted);
+    PrintList(out, "consultas creadas", c->queries_created);
+    PrintList(out, "consultas sin cambios", c->queries_kept);
+    PrintList(out, "desencadenadores creados", c->triggers_created);
+    if (!c->backup.empty()) out << "  copia de seguridad: " << c->backup << "\n";
   }
-  const auto& copied = window.Report.NewDatabases();
-  if (!copied.empty()) {
-    out << (plan ? "\nBases nuevas que se copiarían:\n" : "\nBases nuevas copiadas:\n");
-    for (const auto& path : copied) out << "  " << path << "\n";
-  }
-  const auto& skipped = window.Report.SkippedDatabases();
-  if (!skipped.empty()) {
-    out << "\nBases sin modelo (no se tocan):\n";
-    for (const auto& path : skipped) out << "  " << path << "\n";
-  }
+  out << "\nEstado: " << window.Label4.Caption() << "\n"
+      << SummaryLine(results, window.Journal.Entries().size()) << "\n";
+}
+
+void PrintJournal(const Actualiz& window, std::ostream& out) {
   const auto& journal = window.Journal.Entries();
-  if (journal.empty()) {
-    out << "\nErrores: ninguno\n";
-  } else {
-    out << "\nErrores (" << journal.size() << "):\n";
-    for (const auto& entry : journal) out << "  " << FormatEntry(entry) << "\n";
+  if (journal.empty()) return;
+  out << "Errores (" << journal.size() << "):\n";
+  for (const auto& e : journal) {
+    out << "  ";
+    if (!e.old.empty()) out << FileNameOf(e.old) << " ";
+    out << "[" << StepName(e.operation) << "] error " << e.number << ": " << e.text << "\n";
   }
 }
 

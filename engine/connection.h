@@ -15,6 +15,8 @@
 //                       the rebuild that keeps rows, rowids, sequence,
 //                       triggers, indexes and the table's place
 //   relation_triggers.cpp  the triggers that enforce relations
+//   declared_changes.cpp   creating tables, fields, indexes and views as a
+//                       model declares them
 #pragma once
 
 #include <sqlite3.h>
@@ -155,6 +157,13 @@ class Connection {
   void RemoveForeignKey(const std::string& table, int foreign_key_id);
   TableDeclaration ParsedDeclaration(const std::string& table);
   std::string UniqueSqlName(const std::string& base);
+  // declared_changes.cpp: creating as a declaration says; false (nothing
+  // done) when the object carries no declaration the engine can use.
+  bool CreateDeclaredTable(TableDef& table);
+  void AddDeclaredField(const std::string& table, const Field& field);
+  bool CreateDeclaredIndex(const std::string& table, Index& index);
+  std::string DeclaredView(QueryDef& query);
+  void RecordDeclaredField(const std::string& table, const Field& field, bool number_rows, bool refuses_empty);
   void RestoreJournalMode();
   // A plan's transaction: the pager keeps every changed page in memory (no
   // spill into the file) and a file in rollback-journal mode keeps its journal

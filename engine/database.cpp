@@ -33,6 +33,7 @@ class FieldsBackend : public StoredBackend<Field> {
     for (auto& f : table->fields) {
       auto field = std::make_shared<Field>(f.name);
       field->Load(f.type, f.size, f.attributes, f.allow_zero_length, f.required, "");
+      field->LoadDeclaration(f.definition, f.default_text, f.check_text);
       field->MarkStored();
       out.push_back(field);
     }
@@ -58,7 +59,7 @@ class IndexesBackend : public StoredBackend<Index> {
     auto table = connection_->Table(table_);
     for (auto& i : table->indexes) {
       auto index = std::make_shared<Index>(i.name);
-      index->Load(i.unique, i.primary);
+      index->Load(i.unique, i.primary, i.origin == 'c' ? i.declaration : std::string());
       for (auto& [name, descending] : i.fields) {
         auto field = index->CreateField(name);
         field->SetDescending(descending);
@@ -84,6 +85,12 @@ void Attach(TableDef& table, const std::shared_ptr<Connection>& connection) {
   table.Fields().SetBackend(std::make_unique<FieldsBackend>(connection, table.Name()));
   table.Indexes().SetBackend(std::make_unique<IndexesBackend>(connection, table.Name()));
   table.MarkStored(!connection->ReadOnly());
+  std::weak_ptr<Connection> weak = connection;
+  std::string name = table.Name();
+  table.SetDeclarationSource([weak, name] {
+    auto c = weak.lock();
+    return c ? c->Declaration(name) : std::string();
+  });
 }
 
 class TableDefsBackend : public StoredBackend<TableDef> {
@@ -142,6 +149,7 @@ class QueryDefsBackend : public StoredBackend<QueryDef> {
     auto queries = connection_->Queries();
     for (auto& q : *queries) {
       auto query = std::make_shared<QueryDef>(q.name, q.sql);
+      query->SetDeclaration(q.declaration);
       query->MarkStored();
       out.push_back(query);
     }

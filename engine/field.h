@@ -43,6 +43,14 @@ class Field {
   bool Required() const { return required_; }
   const std::string& ForeignName() const { return foreign_name_; }
   bool Descending() const { return descending_; }
+  // What the table's declaration says of the column: its whole definition as
+  // written ("qty INT NOT NULL DEFAULT 0"), the DEFAULT value and the CHECK
+  // rule. Empty for a field not read from a file. A field appended with a
+  // definition is declared by it.
+  const std::string& Definition() const { return definition_; }
+  const std::string& DefaultValue() const { return default_value_; }
+  const std::string& ValidationRule() const { return validation_rule_; }
+  void SetDefinition(std::string value);
 
   // Setters raise Error 3219 once the field is stored.
   void SetAllowZeroLength(bool value);
@@ -57,6 +65,7 @@ class Field {
   // Engine side: sets what storage says, whether stored or not.
   void Load(int type, long size, long attributes, bool allow_zero_length,
             bool required, std::string foreign_name, bool descending = false);
+  void LoadDeclaration(std::string definition, std::string default_value, std::string validation_rule);
 
  private:
   void CheckChangeable() const;
@@ -68,6 +77,9 @@ class Field {
   bool allow_zero_length_ = false;
   bool required_ = false;
   bool descending_ = false;
+  std::string definition_;
+  std::string default_value_;
+  std::string validation_rule_;
   std::string foreign_name_;
   bool stored_ = false;
 };

@@ -11,6 +11,10 @@
 
 namespace brenquil {
 
+// True when two CREATE INDEX statements build the same index, whatever the
+// indexes' own names, their table's spelling, blanks and the quoting of names.
+bool SameIndexDeclaration(const std::string& a, const std::string& b);
+
 class Index {
  public:
   explicit Index(std::string name);
@@ -21,6 +25,11 @@ class Index {
   // Setters raise Error 3219 once the index is stored.
   void SetUnique(bool value);
   void SetPrimary(bool value);
+  // The CREATE INDEX statement as the file stores it (DESC, COLLATE, WHERE and
+  // expressions included); empty for a table's own key and for an index not
+  // read from a file. An index appended with a declaration is built from it.
+  const std::string& Declaration() const { return declaration_; }
+  void SetDeclaration(std::string value);
 
   Collection<Field>& Fields() { return fields_; }
   // A key field not yet appended to Fields.
@@ -29,12 +38,13 @@ class Index {
   // Engine side.
   void MarkStored();
   bool Stored() const { return stored_; }
-  void Load(bool unique, bool primary);
+  void Load(bool unique, bool primary, std::string declaration = {});
 
  private:
   std::string name_;
   bool unique_ = false;
   bool primary_ = false;
+  std::string declaration_;
   bool stored_ = false;
   Collection<Field> fields_;
 };

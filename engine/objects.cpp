@@ -1,6 +1,7 @@
 // The object model's plain members: fields, indexes, table definitions,
 // relations and query definitions before and after they are stored.
 #include "engine/field.h"
+#include "engine/sql_text.h"
 #include "engine/index.h"
 #include "engine/querydef.h"
 #include "engine/relation.h"
@@ -36,6 +37,8 @@ void Freeze(Collection<T>& collection) {
 }
 }  // namespace
 
+bool SameIndexDeclaration(const std::string& a, const std::string& b) { return detail::SameDeclaration(a, b); }
+
 bool IsKnownType(int type) {
   return (type >= dbBoolean && type <= dbMemo) || (type >= dbGUID && type <= dbTimeStamp);
 }
@@ -69,6 +72,12 @@ void Field::SetAttributes(long value) { CheckChangeable(); attributes_ = value; 
 void Field::SetRequired(bool value) { CheckChangeable(); required_ = value; }
 void Field::SetForeignName(std::string value) { CheckChangeable(); foreign_name_ = std::move(value); }
 void Field::SetDescending(bool value) { CheckChangeable(); descending_ = value; }
+void Field::SetDefinition(std::string value) { CheckChangeable(); definition_ = std::move(value); }
+void Field::LoadDeclaration(std::string definition, std::string default_value, std::string validation_rule) {
+  definition_ = std::move(definition);
+  default_value_ = std::move(default_value);
+  validation_rule_ = std::move(validation_rule);
+}
 
 void Field::Load(int type, long size, long attributes, bool allow_zero_length, bool required,
                  std::string foreign_name, bool descending) {
@@ -87,6 +96,10 @@ void Index::SetUnique(bool value) {
   if (stored_) throw MakeError(err::kInvalidOperation, "el índice '" + name_ + "' ya está guardado");
   unique_ = value;
 }
+void Index::SetDeclaration(std::string value) {
+  if (stored_) throw MakeError(err::kInvalidOperation, "el índice '" + name_ + "' ya está guardado");
+  declaration_ = std::move(value);
+}
 void Index::SetPrimary(bool value) {
   if (stored_) throw MakeError(err::kInvalidOperation, "el índice '" + name_ + "' ya está guardado");
   primary_ = value;
@@ -99,9 +112,10 @@ void Index::MarkStored() {
   stored_ = true;
   Freeze(fields_);
 }
-void Index::Load(bool unique, bool primary) {
+void Index::Load(bool unique, bool primary, std::string declaration) {
   unique_ = unique;
   primary_ = primary;
+  declaration_ = std::move(declaration);
 }
 
 TableDef::TableDef(std::string name)
@@ -114,6 +128,10 @@ std::shared_ptr<Field> TableDef::CreateField(const std::string& name, Number typ
 }
 std::shared_ptr<Index> TableDef::CreateIndex(const std::string& name) {
   return std::make_shared<Index>(name);
+}
+void TableDef::SetDeclaration(std::string value) {
+  if (stored_) throw MakeError(err::kInvalidOperation, "la tabla '" + name_ + "' ya está guardada");
+  declaration_ = std::move(value);
 }
 void TableDef::MarkStored(bool updatable) {
   stored_ = true;
@@ -138,6 +156,10 @@ void Relation::MarkStored() {
 }
 
 QueryDef::QueryDef(std::string name, std::string sql) : name_(std::move(name)), sql_(std::move(sql)) {}
+void QueryDef::SetDeclaration(std::string value) {
+  if (stored_) throw MakeError(err::kInvalidOperation, "la consulta '" + name_ + "' ya está guardada");
+  declaration_ = std::move(value);
+}
 void QueryDef::SetSQL(std::string sql) {
   if (stored_) throw MakeError(err::kInvalidOperation, "la consulta '" + name_ + "' ya está guardada");
   sql_ = std::move(sql);

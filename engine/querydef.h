@@ -14,6 +14,11 @@ class QueryDef {
   const std::string& SQL() const { return sql_; }
   // Raises Error 3219 once the query is stored.
   void SetSQL(std::string sql);
+  // For a query that is a view: its CREATE VIEW statement as the file stores
+  // it (a column-name list included). A query appended with one is created by
+  // it, when its SELECT is the query's SQL.
+  const std::string& Declaration() const { return declaration_; }
+  void SetDeclaration(std::string value);
 
   void MarkStored() { stored_ = true; }
   bool Stored() const { return stored_; }
@@ -21,6 +26,7 @@ class QueryDef {
  private:
   std::string name_;
   std::string sql_;
+  std::string declaration_;
   bool stored_ = false;
 };
 

@@ -55,6 +55,10 @@ void Connection::CreateTable(TableDef& table) {
     if (IEquals(t, name)) throw MakeError(err::kTableExists, "'" + name + "' en '" + path_ + "'");
   if (IsView(name)) throw MakeError(err::kTableExists, "'" + name + "' es una consulta en '" + path_ + "'");
   auto indexes = table.Indexes().Snapshot();
+  if (CreateDeclaredTable(table)) {
+    for (auto& index : indexes) CreateIndex(name, *index);
+    return;
+  }
   Atomically([&] {
     EnsureSystemTables();
     std::string sql = "CREATE TABLE " + QuoteId(name) + " (";
@@ -107,6 +111,10 @@ void Connection::AddField(const std::string& given, const Field& field) {
   bool counter = (field.Attributes() & dbAutoIncrField) != 0;
   if (counter && info.without_rowid)
     throw MakeError(err::kInvalidOperation, "autonumérico en la tabla sin rowid '" + table + "'");
+  if (!field.Definition().empty() && IEquals(Unquote(NextTokenAt(field.Definition())), field.Name())) {
+    AddDeclaredField(table, field);
+    return;
+  }
   Atomically([&] {
     EnsureSystemTables();
     Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + ColumnDefinition(field, false));
@@ -173,12 +181,21 @@ void Connection::CreateIndex(const std::string& given, Index& index) {
   if (name.empty()) throw MakeError(err::kInvalidName, "nombre de índice vacío" + where);
   if (info.FindIndex(name)) throw MakeError(err::kIndexExists, "'" + name + "'" + where);
   if (index.Fields().Count() == 0) throw MakeError(err::kNoFields, "el índice '" + name + "'" + where);
+  // An expression of a declared index names no field.
   for (auto& f : index.Fields())
-    if (!info.FindField(f->Name()))
+    if (!info.FindField(f->Name()) && (index.Declaration().empty() || !f->Name().empty()))
       throw MakeError(err::kItemNotFound, "el campo '" + f->Name() + "' del índice '" + name + "'" + where);
   if (index.Primary())
     for (auto& i : info.indexes)
       if (i.primary) throw MakeError(err::kPrimaryKeyExists, "'" + i.name + "'" + where);
+  try {
+    if (CreateDeclaredIndex(table, index)) return;
+  } catch (const Error& e) {
+    if (e.Number() == err::kDuplicateValue)
+      throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table + "' repiten valores del índice único '" +
+                                                name + "' en '" + path_ + "'");
+    throw;
+  }
   std::string sql_name = UniqueSqlName(table + "_" + name);
   std::string sql = std::string("CREATE ") + (index.Unique() ? "UNIQUE " : "") + "INDEX " + QuoteId(sql_name) +
                     " ON " + QuoteId(table) + " (";
@@ -340,7 +357,8 @@ void Connection::CreateQuery(QueryDef& query) {
     // A line comment at the end of the text must not swallow anything, so
     // nothing follows the text but a line break.
     if (view) {
-      Exec("CREATE VIEW " + QuoteId(name) + " AS " + sql + "\n");
+      std::string declared = DeclaredView(query);
+      Exec(declared.empty() ? "CREATE VIEW " + QuoteId(name) + " AS " + sql + "\n" : declared);
       // The INSTEAD OF triggers of the view this one replaces come back with it.
       auto kept = view_triggers_.find(Upper(name));
       if (kept != view_triggers_.end()) {

@@ -19,6 +19,9 @@ struct FieldInfo {
   bool required = false;
   std::string declared;  // SQLite's declared type
   int pk = 0;            // position in the table's PRIMARY KEY, 0 if none
+  std::string definition;  // the column's definition as its table declares it
+  std::string default_text;  // the DEFAULT clause's value as written, if any
+  std::string check_text;    // the CHECK clauses of the column as written, if any
 };
 
 struct IndexInfo {
@@ -28,6 +31,7 @@ struct IndexInfo {
   bool unique = false;
   char origin = 'c';     // 'c' CREATE INDEX, 'u' UNIQUE clause, 'p' PRIMARY KEY
   bool partial = false;  // has a WHERE clause
+  std::string declaration;  // the CREATE INDEX statement, for an index of its own
   std::vector<std::pair<std::string, bool>> fields;  // name, descending
 };
 
@@ -36,6 +40,7 @@ struct TableInfo {
   std::vector<FieldInfo> fields;
   std::vector<IndexInfo> indexes;
   bool without_rowid = false;
+  std::string declaration;  // the CREATE TABLE statement as stored
   const FieldInfo* FindField(std::string_view name) const;
   const IndexInfo* FindIndex(std::string_view name) const;
 };
@@ -53,6 +58,7 @@ struct QueryInfo {
   std::string name;
   std::string sql;
   bool stored = true;  // false: a view the engine did not make
+  std::string declaration;  // the CREATE VIEW statement, for a view
 };
 
 }  // namespace brenquil::detail

@@ -6,10 +6,27 @@
 #include <set>
 
 #include "engine/connection.h"
+#include "engine/table_declaration.h"
 #include "engine/field.h"
 #include "engine/relation.h"
 
 namespace brenquil::detail {
+
+namespace {
+// What follows `keyword` in a clause's text ("DEFAULT 0" gives "0", "CHECK
+// (a > 0)" gives "(a > 0)"), a leading "CONSTRAINT name" passed over.
+std::string ClauseValue(const std::string& clause, const char* keyword) {
+  size_t i = 0;
+  while (i < clause.size()) {
+    size_t start = SkipBlanks(clause, i);
+    i = start;
+    std::string token = NextToken(clause, i);
+    if (token.empty()) break;
+    if (IEquals(token, keyword)) return std::string(clause.substr(SkipBlanks(clause, i)));
+  }
+  return clause;
+}
+}  // namespace
 
 void Connection::LoadTableNames() {
   auto names = std::make_shared<std::vector<std::string>>();
@@ -110,8 +127,10 @@ TableInfo Connection::LoadTable(const std::string& name) {
   {
     Statement st(*this, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
     st.Bind(1, name);
-    if (st.Step()) info.without_rowid = Contains(Upper(st.Text(0).value_or("")), "WITHOUT ROWID");
+    if (st.Step()) info.declaration = st.Text(0).value_or("");
+    info.without_rowid = Contains(Upper(info.declaration), "WITHOUT ROWID");
   }
+  auto parsed = ParseTableDeclaration(info.declaration);
   struct Meta { int type; long size; long attributes; bool azl; bool required; };
   std::map<std::string, Meta> meta;
   if (system_tables_) {
@@ -134,6 +153,17 @@ TableInfo Connection::LoadTable(const std::string& name) {
       f.declared = st.Text(1).value_or("");
       f.required = st.Int(2) != 0;
       f.pk = static_cast<int>(st.Int(4));
+      if (parsed) {
+        for (const auto& column : parsed->columns) {
+          if (!IEquals(column.name, f.name)) continue;
+          f.definition = parsed->text.substr(column.span.begin, column.span.end - column.span.begin);
+          for (const auto& clause : column.clauses) {
+            std::string text = parsed->text.substr(clause.span.begin, clause.span.end - clause.span.begin);
+            if (clause.kind == ClauseKind::kDefault) f.default_text = ClauseValue(text, "DEFAULT");
+            if (clause.kind == ClauseKind::kCheck) f.check_text += (f.check_text.empty() ? "" : " AND ") + ClauseValue(text, "CHECK");
+          }
+        }
+      }
       if (f.pk) ++pk_count;
       if (auto m = meta.find(f.name); m != meta.end()) {
         f.type = m->second.type;
@@ -182,11 +212,12 @@ TableInfo Connection::LoadTable(const std::string& name) {
     }
   }
   Statement st(*this,
-               "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE ORDER BY rowid");
+               "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE ORDER BY rowid");
   st.Bind(1, name);
   while (st.Step()) {
     IndexInfo index;
     index.sql_name = st.Text(0).value_or("");
+    index.declaration = st.Text(1).value_or("");
     auto l = list.find(index.sql_name);
     if (l != list.end()) {
       index.unique = l->second.unique;
@@ -311,16 +342,21 @@ std::vector<QueryInfo> Connection::LoadQueries() {
   if (system_tables_) {
     Statement st(*this, "SELECT Name, SqlText FROM MSysQueries ORDER BY Position, rowid");
     while (st.Step()) {
-      queries.push_back(QueryInfo{st.Text(0).value_or(""), st.Text(1).value_or(""), true});
+      queries.push_back(QueryInfo{st.Text(0).value_or(""), st.Text(1).value_or(""), true, {}});
       stored.insert(Upper(queries.back().name));
     }
   }
+  std::map<std::string, std::string> views;  // upper-case name -> CREATE VIEW
   Statement st(*this, "SELECT name, sql FROM sqlite_master WHERE type = 'view' ORDER BY rowid");
   while (st.Step()) {
     std::string name = st.Text(0).value_or("");
+    std::string create = st.Text(1).value_or("");
+    views[Upper(name)] = create;
     if (stored.count(Upper(name))) continue;
-    queries.push_back(QueryInfo{name, ViewSelect(st.Text(1).value_or("")), false});
+    queries.push_back(QueryInfo{name, ViewSelect(create), false, create});
   }
+  for (auto& q : queries)
+    if (q.stored) q.declaration = views.count(Upper(q.name)) ? views[Upper(q.name)] : "";
   return queries;
 }
 

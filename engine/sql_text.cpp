@@ -128,6 +128,76 @@ bool IsSystemName(std::string_view name) { return name.substr(0, 4) == "MSys"; }
 
 namespace brenquil::detail {
 
+std::string NextTokenAt(std::string_view sql) {
+  size_t i = 0;
+  return NextToken(sql, i);
+}
+
+std::string WithObjectName(std::string_view create, const std::string& quoted_name, const std::string& quoted_table) {
+  size_t i = 0;
+  auto next = [&](size_t& begin) {
+    begin = SkipBlanks(create, i);
+    i = begin;
+    return NextToken(create, i);
+  };
+  size_t at = 0;
+  if (!IEquals(next(at), "CREATE")) return {};
+  std::string word = next(at);
+  if (IEquals(word, "TEMP") || IEquals(word, "TEMPORARY") || IEquals(word, "UNIQUE")) word = next(at);
+  bool index = IEquals(word, "INDEX");
+  if (!index && !IEquals(word, "VIEW") && !IEquals(word, "TRIGGER")) return {};
+  size_t name_at = 0;
+  std::string name = next(name_at);
+  if (IEquals(name, "IF")) {
+    next(at);  // NOT
+    next(at);  // EXISTS
+    name = next(name_at);
+  }
+  size_t name_end = i;
+  size_t peek = i;
+  size_t dot_at = 0;
+  std::string dot = (i = peek, next(dot_at));
+  if (dot == ".") {
+    next(name_at);
+    name_end = i;
+  } else {
+    i = peek;
+  }
+  std::string out(create.substr(0, name_at));
+  out += quoted_name;
+  size_t rest = name_end;
+  if (index && !quoted_table.empty()) {
+    i = name_end;
+    size_t on_at = 0;
+    if (IEquals(next(on_at), "ON")) {
+      size_t table_at = 0;
+      next(table_at);
+      size_t table_end = i;
+      out += std::string(create.substr(name_end, table_at - name_end)) + quoted_table;
+      rest = table_end;
+    }
+  }
+  out += std::string(create.substr(rest));
+  return out;
+}
+
+bool SameDeclaration(std::string_view a, std::string_view b) {
+  std::string x = WithObjectName(a, "x", "t");
+  std::string y = WithObjectName(b, "x", "t");
+  if (x.empty() || y.empty()) return false;
+  size_t i = 0, j = 0;
+  while (true) {
+    std::string s = NextToken(x, i);
+    std::string t = NextToken(y, j);
+    if (s.empty() || t.empty()) return s.empty() && t.empty();
+    if (s[0] == '\'' || t[0] == '\'') {
+      if (s != t) return false;
+    } else if (!IEquals(Unquote(s), Unquote(t))) {
+      return false;
+    }
+  }
+}
+
 std::string Unquote(std::string_view token) {
   if (token.size() < 2) return std::string(token);
   char open = token.front();

@@ -26,8 +26,21 @@ size_t SkipBlanks(std::string_view sql, size_t i);
 // The token at `i` (a word, a quoted name or string, or one character); `i`
 // moves past it. Empty at the end of the text.
 std::string NextToken(std::string_view sql, size_t& i);
+// The first token of `sql`.
+std::string NextTokenAt(std::string_view sql);
 // A quoted name without its quotes ("a""b" gives a"b); other tokens as they are.
 std::string Unquote(std::string_view token);
+
+// A CREATE VIEW, INDEX or TRIGGER statement with its object's name replaced
+// by `quoted_name` (and, for an index, its table's by `quoted_table` when
+// given); empty when the text is not such a statement.
+std::string WithObjectName(std::string_view create, const std::string& quoted_name,
+                           const std::string& quoted_table = {});
+
+// True when two CREATE statements say the same up to blanks, comments, the
+// quoting and letter case of names, and the object's own name (and an
+// index's table name): string literals must match exactly.
+bool SameDeclaration(std::string_view a, std::string_view b);
 
 // The SELECT of "CREATE VIEW name [(columns)] AS select".
 std::string ViewSelect(std::string_view create);

@@ -4,6 +4,7 @@
 // TableDefs, or by the caller until appended.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,12 @@ class TableDef {
   // read-only (the file is write-protected), or the object is a view.
   bool Updatable() const { return updatable_; }
 
+  // The CREATE TABLE statement: as the file stores it for a stored table; for
+  // a new one, the declaration it is to be created by (a model's), used when
+  // its columns are the fields appended to it. Empty: built from the fields.
+  std::string Declaration() const { return declaration_source_ ? declaration_source_() : declaration_; }
+  void SetDeclaration(std::string value);
+
   Collection<Field>& Fields() { return fields_; }
   Collection<Index>& Indexes() { return indexes_; }
 
@@ -33,12 +40,15 @@ class TableDef {
 
   // Engine side.
   void MarkStored(bool updatable);
+  void SetDeclarationSource(std::function<std::string()> source) { declaration_source_ = std::move(source); }
   bool Stored() const { return stored_; }
 
  private:
   std::string name_;
   bool updatable_ = true;
   bool stored_ = false;
+  std::string declaration_;
+  std::function<std::string()> declaration_source_;
   Collection<Field> fields_;
   Collection<Index> indexes_;
 };

@@ -1,5 +1,6 @@
 #include "fields/field_reconciliation.h"
 
+#include <cctype>
 #include <string>
 
 #include "engine/dbengine.h"
@@ -73,21 +74,33 @@ void WorkOutMissingFields(Actualiz& window) {
   }
 }
 
-// A field that the model requires (NOT NULL) is added without the
-// requirement, so a table with rows keeps them: each row would be left without
-// a value, which the requirement refuses. The journal says so, with the rows.
-void JournalRequiredOnRows(Actualiz& window, Database& old, const std::string& table,
-                           const std::string& field) {
-  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
-  auto model_table = model->TableDefs().Find(window.List2.Text());
-  auto model_field = model_table ? model_table->Fields().Find(field) : nullptr;
-  if (!model_field || !model_field->Required()) return;
-  BlockingRows rows = RowsLeftEmpty(old, table);
-  if (rows.count == 0) return;
+// The journal entry for a field whose model definition the engine refused
+// (the field is then added with its type alone). A field the model requires
+// (NOT NULL) with no DEFAULT cannot arrive whole in a table with rows: each
+// row would be left without a value. That entry counts the rows, with their
+// keys; any other refusal is journaled as the engine gave it.
+void JournalRefusedDefinition(Actualiz& window, Database& old, const std::string& table,
+                              const Field* model_field, const Error& refused) {
+  // DEFAULT NULL gives the rows no value either.
+  auto no_default = [](const std::string& value) {
+    std::string upper;
+    for (char ch : value) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return upper.empty() || upper == "NULL";
+  };
+  if (model_field && model_field->Required() && no_default(model_field->DefaultValue())) {
+    BlockingRows rows = RowsLeftEmpty(old, table);
+    if (rows.count > 0) {
+      JournalError(window, kOperation,
+                   MakeError(err::kRequired, "el campo '" + model_field->Name() +
+                                                 "' es obligatorio en el modelo y la tabla '" +
+                                                 table + "' de '" + window.Text4.Text() +
+                                                 "' ya tiene filas: " + DescribeBlockingRows(rows) +
+                                                 "; se añade sin exigir valor"));
+      return;
+    }
+  }
   JournalError(window, kOperation,
-               MakeError(err::kRequired, "el campo '" + field + "' es obligatorio en el modelo y la tabla '" +
-                                             table + "' de '" + window.Text4.Text() + "' ya tiene filas: " +
-                                             DescribeBlockingRows(rows) + "; se añade sin exigir valor"));
+               Error(refused.Number(), refused.Text() + "; se añade solo con su tipo"));
 }
 
 // Creates the to-add rows in the old table selected in List3. A field the
@@ -96,6 +109,12 @@ void AddMissingFields(Actualiz& window) {
   auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
   const std::string table_name = window.List3.Text();
   auto table = old->TableDefs().Item(table_name);
+  // The model's table, for each field's definition as the model declares it.
+  std::shared_ptr<TableDef> model_table;
+  try {
+    model_table = DBEngine::Instance().OpenDatabase(window.Text3.Text())->TableDefs().Find(window.List2.Text());
+  } catch (const Error&) {
+  }
   ListBox& names = window.List1[3];
   ListBox& types = window.List1[4];
   ListBox& sizes = window.List1[5];
@@ -104,16 +123,31 @@ void AddMissingFields(Actualiz& window) {
   for (short f = 0; f < count; ++f) {
     SelectRow(window.List1, 3, f);
     ignore([&] {
-      auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
-      long type = Number(types.Text()).Value();
-      if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
-      // The jobs table numbers its rows itself.
-      if (table_name == "trabajos" && names.Text() == "clave")
-        field->SetAttributes(dbAutoIncrField);
-      table->Fields().Append(field);
+      auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
+      auto make = [&](bool declared) {
+        auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
+        long type = Number(types.Text()).Value();
+        if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
+        // The jobs table numbers its rows itself.
+        if (table_name == "trabajos" && names.Text() == "clave")
+          field->SetAttributes(dbAutoIncrField);
+        if (model_field && (model_field->Attributes() & dbAutoIncrField)) field->SetAttributes(dbAutoIncrField);
+        if (declared && model_field) field->SetDefinition(model_field->Definition());
+        return field;
+      };
+      auto field = make(true);
+      try {
+        table->Fields().Append(field);
+      } catch (const Error& error) {
+        if (field->Definition().empty()) throw;
+        // The model's definition cannot be carried whole: the field is added
+        // with its type alone, and the journal says what did not arrive.
+        JournalRefusedDefinition(window, *old, table_name, model_field.get(), error);
+        field = make(false);
+        table->Fields().Append(field);
+      }
       window.Report.FieldAdded(window.Text4.Text(), window.Text3.Text(), table_name,
                                field->Name());
-      JournalRequiredOnRows(window, *old, table_name, field->Name());
     });
   }
   old->Close();

@@ -5,10 +5,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -23,14 +26,21 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "engine/error.h"
 #include "gui/bindings.h"
 #include "gui/data_widgets.h"
+#include "gui/field_table.h"
+#include "gui/path_edit.h"
+#include "gui/reflow_row.h"
+#include "gui/run_views.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
+#include "shell/run_summary.h"
+#include "shell/step_names.h"
 
 namespace brenquil::gui {
 
@@ -38,9 +48,35 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Bars are repainted at most this often during a run: a transformation
-// refreshes its frame thousands of times, and painting each would dominate it.
-constexpr int kRepaintMillis = 40;
+// The window is repainted at most this often during a run: a transformation
+// changes its controls thousands of times, and showing each would dominate it.
+constexpr int kRepaintMillis = 50;
+
+// Drops the operator's clicks and keys while an operation runs, so none waits
+// in the queue to start something when the run ends. A dialog the operation
+// opens (a message box) still takes them.
+class InputDrop : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* target, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Shortcut:
+      case QEvent::ShortcutOverride: {
+        auto* widget = qobject_cast<QWidget*>(target);
+        return widget && !qobject_cast<QDialog*>(widget->window());
+      }
+      default:
+        return false;
+    }
+  }
+};
 
 // Lists ask for little room, so the layout shares the window by stretch
 // factors rather than by Qt's generous default list size.
@@ -69,41 +105,42 @@ QGroupBox* FrameBox(const std::string& caption, const QString& name, QWidget* pa
   return box;
 }
 
-QListWidget* ListWidget(ListBox& list, const QString& name, QWidget* parent) {
+QListWidget* ListWidget(ListBox& list, const QString& name, QWidget* parent, const Gate& gate) {
   auto* widget = new CompactList(parent);
   widget->setObjectName(name);
-  BindList(list, widget);
+  BindList(list, widget, gate);
   return widget;
 }
 
-QLineEdit* TextWidget(TextBox& box, const QString& name, const QString& hint, QWidget* parent) {
+QLineEdit* TextWidget(TextBox& box, const QString& name, const QString& hint, QWidget* parent,
+                      const Gate& gate) {
   auto* widget = new QLineEdit(parent);
   widget->setObjectName(name);
   widget->setPlaceholderText(hint);
-  BindText(box, widget);
+  BindText(box, widget, gate);
   return widget;
 }
 
 // A frame holding one list.
 QGroupBox* ListFrame(Frame& frame, const QString& frame_name, ListBox& list,
-                     const QString& list_name, QWidget* parent) {
+                     const QString& list_name, QWidget* parent, const Gate& gate) {
   auto* box = FrameBox(frame.Caption(), frame_name, parent);
   auto* layout = new QVBoxLayout(box);
   Tight(layout);
-  layout->addWidget(ListWidget(list, list_name, box));
+  layout->addWidget(ListWidget(list, list_name, box, gate));
   return box;
 }
 
-// A frame holding a field row's three lists: names wide, type codes and sizes narrow.
+// A frame holding a field row's three lists as one table, named after the
+// row's first list ("List1[3]").
 QGroupBox* FieldRowFrame(Frame& frame, const QString& frame_name, ControlArray<ListBox>& lists,
-                         const char* list_name, int first, QWidget* parent) {
+                         const char* list_name, int first, QWidget* parent, const Gate& gate) {
   auto* box = FrameBox(frame.Caption(), frame_name, parent);
   auto* layout = new QHBoxLayout(box);
   Tight(layout, 1);
-  for (int k = 0; k < 3; ++k) {
-    auto* list = ListWidget(lists[first + k], Indexed(list_name, first + k), box);
-    layout->addWidget(list, k == 0 ? 4 : 1);
-  }
+  auto* table = new FieldTable(lists[first], lists[first + 1], lists[first + 2], gate, box);
+  table->setObjectName(Indexed(list_name, first));
+  layout->addWidget(table);
   return box;
 }
 
@@ -144,23 +181,26 @@ class PathLabel : public QLabel {
 };
 
 ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
-    : QWidget(parent), state_(state) {
+    : QWidget(parent), state_(state), gate_(std::make_shared<UpdateGate>()) {
   setObjectName(QStringLiteral("Actualiz"));
   setWindowTitle(Q(Actualiz::kCaption));
 
-  // Everything sits in a scroll area: on a screen smaller than the window's
-  // layout needs, the operator scrolls instead of losing controls.
+  // The selection and the steps sit in a scroll area: on a small screen the
+  // operator scrolls them, while the status, "Transformar", the results and
+  // the journal below stay in view.
   auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setContentsMargins(0, 0, 0, 4);
+  outer->setSpacing(2);
   auto* scroll = new QScrollArea(this);
+  scroll->setObjectName(QStringLiteral("Steps"));
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
-  outer->addWidget(scroll);
+  outer->addWidget(scroll, 1);
   auto* content = new QWidget(scroll);
   scroll->setWidget(content);
 
   auto* rows = new QVBoxLayout(content);
-  rows->setContentsMargins(6, 4, 6, 4);
+  rows->setContentsMargins(6, 4, 6, 0);
   rows->setSpacing(4);
 
   auto* top = new QHBoxLayout;
@@ -169,20 +209,23 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
   top->addWidget(BuildSample(content), 4);
   rows->addLayout(top, 5);
 
-  auto* middle = new QHBoxLayout;
-  middle->setSpacing(4);
-  middle->addWidget(BuildTables(content), 5);
-  middle->addWidget(BuildFields(content), 5);
-  middle->addWidget(BuildIndexes(content), 4);
-  middle->addWidget(BuildRelations(content), 4);
-  middle->addWidget(BuildQueries(content), 5);
-  rows->addLayout(middle, 11);
+  // The step columns wrap onto a second row on a narrow screen.
+  auto* middle = new ReflowRow(content);
+  middle->setObjectName(QStringLiteral("StepColumns"));
+  middle->AddColumn(BuildTables(middle), 5);
+  middle->AddColumn(BuildFields(middle), 6);
+  middle->AddColumn(BuildIndexes(middle), 4);
+  middle->AddColumn(BuildRelations(middle), 4);
+  middle->AddColumn(BuildQueries(middle), 5);
+  rows->addWidget(middle, 11);
 
   auto* bottom = new QHBoxLayout;
+  bottom->setContentsMargins(6, 0, 6, 0);
   bottom->setSpacing(4);
-  bottom->addWidget(BuildStatus(content), 3);
-  bottom->addWidget(BuildJournal(content), 2);
-  rows->addLayout(bottom, 4);
+  bottom->addWidget(BuildStatus(this), 4);
+  bottom->addWidget(BuildResults(this), 4);
+  bottom->addWidget(BuildJournal(this), 5);
+  outer->addLayout(bottom, 0);
 
   // Hooks the operations call.
   QPointer<ActualizWindow> self(this);
@@ -191,7 +234,9 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
                     self.data());
     box.exec();
   };
-  state_.EndProgram = [] {
+  state_.EndProgram = [self] {
+    // "Salir" runs as an operation, yet its own closing must go through.
+    if (self) self->ending_ = true;
     QApplication::closeAllWindows();
     QCoreApplication::quit();
   };
@@ -199,10 +244,20 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
     if (self) self->SetWaiting(pointer == kPointerHourglass);
   });
   state_.Frame13.Subscribe([self] {
-    if (self) self->RepaintBars();
+    if (self) self->Tick();
+  });
+  state_.OnOperation([self] {
+    if (self) self->Tick();
+  });
+  state_.OnBusy([self](bool busy) {
+    if (!self) return;
+    if (busy)
+      self->OperationStarted();
+    else
+      self->OperationEnded();
   });
   state_.Journal.Subscribe([self](const JournalEntry&) {
-    if (self) self->SyncJournal();
+    if (self && !self->state_.Busy()) self->SyncJournal();
   });
   state_.Data2.Subscribe([self] {
     if (self) self->ReloadGrid();
@@ -268,14 +323,17 @@ QWidget* ActualizWindow::BuildSelection(QWidget* parent) {
   connect(folders_, &QListWidget::itemActivated, this,
           [this](QListWidgetItem* item) { OpenFolder(item->text()); });
 
-  row->addWidget(ListFrame(state_.Frame7, "Frame7", state_.List6, "List6", area), 3);
-  row->addWidget(ListFrame(state_.Frame8, "Frame8", state_.List7, "List7", area), 3);
-  auto* added = ListFrame(state_.Frame10, "Frame10", state_.List8, "List8", area);
-  auto* add_button = new QPushButton(added);
-  add_button->setObjectName(QStringLiteral("Command15"));
-  BindButton(state_.Command[15], add_button, [this] { PressButton(15); });
-  added->layout()->addWidget(add_button);
+  row->addWidget(ListFrame(state_.Frame7, "Frame7", state_.List6, "List6", area, gate_), 3);
+  row->addWidget(ListFrame(state_.Frame8, "Frame8", state_.List7, "List7", area, gate_), 3);
+  auto* added = ListFrame(state_.Frame10, "Frame10", state_.List8, "List8", area, gate_);
+  added->layout()->addWidget(MakeButton(15, added));
   row->addWidget(added, 3);
+  // Picking an old database by hand names its pair in the path boxes.
+  if (auto* old = area->findChild<QListWidget*>(QStringLiteral("List6"))) {
+    connect(old, &QListWidget::currentRowChanged, this, [this](int) {
+      if (!state_.Busy()) state_.List6_Click();
+    });
+  }
 
   // The pair of databases being worked on, each with its button.
   auto* pair = new QWidget(area);
@@ -292,7 +350,10 @@ QWidget* ActualizWindow::BuildSelection(QWidget* parent) {
     auto* box = FrameBox(state_.Frame1[p.frame].Caption(), Indexed("Frame1", p.frame), pair);
     auto* line = new QHBoxLayout(box);
     Tight(line);
-    line->addWidget(TextWidget(*p.text, QLatin1String(p.text_name), QString(), box), 1);
+    auto* path = new PathEdit(box);
+    path->setObjectName(QLatin1String(p.text_name));
+    BindText(*p.text, path, gate_);
+    line->addWidget(path, 1);
     auto* button = MakeButton(p.button, box);
     line->addWidget(button);
     pair_column->addWidget(box);
@@ -327,9 +388,9 @@ QWidget* ActualizWindow::BuildTables(QWidget* parent) {
   auto* grid = new QGridLayout(area);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(3);
-  grid->addWidget(ListFrame(state_.Frame4, "Frame4", state_.List2, "List2", area), 0, 0);
-  grid->addWidget(ListFrame(state_.Frame5, "Frame5", state_.List3, "List3", area), 0, 1);
-  grid->addWidget(ListFrame(state_.Frame6, "Frame6", state_.List4, "List4", area), 1, 0);
+  grid->addWidget(ListFrame(state_.Frame4, "Frame4", state_.List2, "List2", area, gate_), 0, 0);
+  grid->addWidget(ListFrame(state_.Frame5, "Frame5", state_.List3, "List3", area, gate_), 0, 1);
+  grid->addWidget(ListFrame(state_.Frame6, "Frame6", state_.List4, "List4", area, gate_), 1, 0);
   auto* buttons = new QVBoxLayout;
   buttons->setSpacing(3);
   for (int n : {6, 8, 9, 2}) {
@@ -338,8 +399,8 @@ QWidget* ActualizWindow::BuildTables(QWidget* parent) {
   }
   buttons->addStretch(1);
   grid->addLayout(buttons, 1, 1);
-  grid->addWidget(TextWidget(state_.Text2, "Text2", Q("Tablas del modelo"), area), 2, 0, 1, 2);
-  grid->addWidget(TextWidget(state_.Text5, "Text5", Q("Ruta del modelo"), area), 3, 0, 1, 2);
+  grid->addWidget(TextWidget(state_.Text2, "Text2", Q("Tablas del modelo"), area, gate_), 2, 0, 1, 2);
+  grid->addWidget(TextWidget(state_.Text5, "Text5", Q("Ruta del modelo"), area, gate_), 3, 0, 1, 2);
   grid->setRowStretch(0, 1);
   grid->setRowStretch(1, 1);
   return area;
@@ -350,9 +411,9 @@ QWidget* ActualizWindow::BuildFields(QWidget* parent) {
   auto* column = new QVBoxLayout(area);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(3);
-  column->addWidget(FieldRowFrame(state_.Frame2[0], "Frame2[0]", state_.List1, "List1", 0, area), 1);
-  column->addWidget(FieldRowFrame(state_.Frame2[1], "Frame2[1]", state_.List1, "List1", 3, area), 1);
-  column->addWidget(FieldRowFrame(state_.Frame3, "Frame3", state_.List5, "List5", 0, area), 1);
+  column->addWidget(FieldRowFrame(state_.Frame2[0], "Frame2[0]", state_.List1, "List1", 0, area, gate_), 1);
+  column->addWidget(FieldRowFrame(state_.Frame2[1], "Frame2[1]", state_.List1, "List1", 3, area, gate_), 1);
+  column->addWidget(FieldRowFrame(state_.Frame3, "Frame3", state_.List5, "List5", 0, area, gate_), 1);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(3);
   for (int n : {10, 11, 12}) {
@@ -368,13 +429,13 @@ QWidget* ActualizWindow::BuildIndexes(QWidget* parent) {
   auto* column = new QVBoxLayout(area);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(3);
-  column->addWidget(ListFrame(state_.Frame12, "Frame12", state_.List10, "List10", area), 1);
+  column->addWidget(ListFrame(state_.Frame12, "Frame12", state_.List10, "List10", area, gate_), 1);
   auto* catalogue = FrameBox(state_.Frame2[2].Caption(), "Frame2[2]", area);
   auto* boxes = new QVBoxLayout(catalogue);
   Tight(boxes, 2);
   const char* columns[] = {"nombreind", "tabla", "campo", "unico"};
   for (int i = 0; i < 4; ++i)
-    boxes->addWidget(TextWidget(state_.Text1[i], Indexed("Text1", i), Q(columns[i]), catalogue));
+    boxes->addWidget(TextWidget(state_.Text1[i], Indexed("Text1", i), Q(columns[i]), catalogue, gate_));
   column->addWidget(catalogue);
   for (int n : {19, 17, 18, 16}) {
     auto* button = MakeButton(n, area);
@@ -392,14 +453,14 @@ QWidget* ActualizWindow::BuildRelations(QWidget* parent) {
   lists->setSpacing(3);
   for (int i : {0, 1})
     lists->addWidget(ListFrame(state_.Frame11[i], Indexed("Frame11", i), state_.List9[i],
-                               Indexed("List9", i), area));
+                               Indexed("List9", i), area, gate_));
   column->addLayout(lists, 1);
   auto* catalogue = FrameBox(state_.Frame2[3].Caption(), "Frame2[3]", area);
   auto* boxes = new QGridLayout(catalogue);
   Tight(boxes, 2);
   const char* columns[] = {"nombrerel", "tabla", "tablafor", "atributos", "campo", "campofor"};
   for (int i = 0; i < 6; ++i)
-    boxes->addWidget(TextWidget(state_.Text6[i], Indexed("Text6", i), Q(columns[i]), catalogue),
+    boxes->addWidget(TextWidget(state_.Text6[i], Indexed("Text6", i), Q(columns[i]), catalogue, gate_),
                      i / 2, i % 2);
   column->addWidget(catalogue);
   for (int n : {22, 20, 21}) {
@@ -416,11 +477,11 @@ QWidget* ActualizWindow::BuildQueries(QWidget* parent) {
   column->setSpacing(3);
   auto* lists = new QHBoxLayout;
   lists->setSpacing(3);
-  lists->addWidget(ListFrame(state_.Frame11[4], "Frame11[4]", state_.List11[0], "List11[0]", area));
-  lists->addWidget(ListFrame(state_.Frame11[2], "Frame11[2]", state_.List11[1], "List11[1]", area));
+  lists->addWidget(ListFrame(state_.Frame11[4], "Frame11[4]", state_.List11[0], "List11[0]", area, gate_));
+  lists->addWidget(ListFrame(state_.Frame11[2], "Frame11[2]", state_.List11[1], "List11[1]", area, gate_));
   column->addLayout(lists, 1);
   column->addWidget(
-      ListFrame(state_.Frame11[3], "Frame11[3]", state_.List11[3], "List11[3]", area), 1);
+      ListFrame(state_.Frame11[3], "Frame11[3]", state_.List11[3], "List11[3]", area, gate_), 1);
 
   QPointer<ActualizWindow> self(this);
   auto* navigator = new DataNavigator(
@@ -433,8 +494,8 @@ QWidget* ActualizWindow::BuildQueries(QWidget* parent) {
       area);
   BindVisible(state_.Data5, navigator);
   column->addWidget(navigator);
-  column->addWidget(TextWidget(state_.campocon[0], "campocon[0]", Q("nombrecon"), area));
-  column->addWidget(TextWidget(state_.campocon[1], "campocon[1]", Q("consulta"), area));
+  column->addWidget(TextWidget(state_.campocon[0], "campocon[0]", Q("nombrecon"), area, gate_));
+  column->addWidget(TextWidget(state_.campocon[1], "campocon[1]", Q("consulta"), area, gate_));
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(3);
   for (int n : {24, 23}) {
@@ -454,7 +515,7 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
   bars->setObjectName(QStringLiteral("Frame13"));
   bars->setFrameShape(QFrame::StyledPanel);
   auto* grid = new QGridLayout(bars);
-  Tight(grid);
+  Tight(grid, 2);
   grid->setHorizontalSpacing(6);
   struct Row {
     Label* label;
@@ -470,40 +531,54 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
       {&state_.Label7, "Label7", &state_.Bar5, "Bar5"},
       {&state_.Label8, "Label8", &state_.Bar6, "Bar6"},
   };
+  // Two columns of three: bases, tables, fields; indexes, relations, queries.
   for (int i = 0; i < 6; ++i) {
     auto* label = new QLabel(bars);
     label->setObjectName(QLatin1String(rows[i].label_name));
-    BindLabel(*rows[i].label, label);
+    BindLabel(*rows[i].label, label, gate_);
     auto* bar = new QProgressBar(bars);
     bar->setObjectName(QLatin1String(rows[i].bar_name));
-    BindBar(*rows[i].bar, bar);
-    grid->addWidget(label, i / 3, (i % 3) * 2);
-    grid->addWidget(bar, i / 3, (i % 3) * 2 + 1);
-    grid->setColumnStretch((i % 3) * 2 + 1, 1);
+    bar->setMaximumHeight(label->sizeHint().height() + 4);
+    BindBar(*rows[i].bar, bar, gate_);
+    grid->addWidget(label, i % 3, (i / 3) * 2);
+    grid->addWidget(bar, i % 3, (i / 3) * 2 + 1);
+    grid->setColumnStretch((i / 3) * 2 + 1, 1);
   }
   BindVisible(state_.Frame13, bars);
   column->addWidget(bars);
 
-  auto* line = new QHBoxLayout;
   auto* status = new QLabel(box);
   status->setObjectName(QStringLiteral("Label4"));
   QFont bold = status->font();
   bold.setBold(true);
   status->setFont(bold);
-  BindLabel(state_.Label4, status);
-  line->addWidget(status, 1);
-  AddPlanAndBackup(line, box);
+  BindLabel(state_.Label4, status, gate_);
+  column->addWidget(status);
+  summary_ = new QLabel(box);
+  summary_->setObjectName(QStringLiteral("Resumen"));
+  summary_->setWordWrap(true);
+  summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  column->addWidget(summary_);
+  column->addStretch(1);
+  column->addLayout(BuildBackup(box));
+
+  // Room stays between the two for another operation's button.
+  auto* line = new QHBoxLayout;
+  line->addWidget(BuildPreview(box));
   for (int n : {13, 14}) {
     auto* button = MakeButton(n, box);
     button->setFont(bold);
-    button->setMinimumSize(120, 30);
+    button->setMinimumSize(110, 28);
     line->addWidget(button);
+    if (n == 13) line->addStretch(1);
   }
   column->addLayout(line);
   return box;
 }
 
-void ActualizWindow::AddPlanAndBackup(QHBoxLayout* line, QWidget* parent) {
+QHBoxLayout* ActualizWindow::BuildBackup(QWidget* parent) {
+  auto* line = new QHBoxLayout;
+  line->setSpacing(3);
   backup_ = new QCheckBox(Q("Copia de seguridad"), parent);
   backup_->setObjectName(QStringLiteral("CopiaSeguridad"));
   backup_folder_ = new QLineEdit(parent);
@@ -523,45 +598,103 @@ void ActualizWindow::AddPlanAndBackup(QHBoxLayout* line, QWidget* parent) {
     backup_->setChecked(true);
   });
   line->addWidget(backup_);
-  line->addWidget(backup_folder_);
+  line->addWidget(backup_folder_, 1);
   line->addWidget(choose);
+  return line;
+}
 
+QPushButton* ActualizWindow::BuildPreview(QWidget* parent) {
   auto* preview = new QPushButton(Q("Previsualizar"), parent);
   preview->setObjectName(QStringLiteral("Previsualizar"));
-  preview->setMinimumSize(120, 30);
+  QFont bold = preview->font();
+  bold.setBold(true);
+  preview->setFont(bold);
+  preview->setMinimumSize(110, 28);
   connect(preview, &QPushButton::clicked, this, [this] { PressPreview(); });
-  line->addWidget(preview);
+  return preview;
 }
 
 void ActualizWindow::PressPreview() {
+  if (state_.Busy()) return;
+  // The plan starts its own journal and results (Actualiz::Preview).
+  transforming_ = true;
   auto error = state_.Preview();
-  SyncJournal();
+  transforming_ = false;
   if (error) ShowError(*error);
 }
 
-QWidget* ActualizWindow::BuildJournal(QWidget* parent) {
-  auto* box = new QGroupBox(Q("Errores"), parent);
-  box->setObjectName(QStringLiteral("ErroresFrame"));
+QWidget* ActualizWindow::BuildResults(QWidget* parent) {
+  auto* box = new QGroupBox(Q("Resultados"), parent);
+  box->setObjectName(QStringLiteral("ResultadosFrame"));
   auto* column = new QVBoxLayout(box);
   Tight(column);
-  journal_ = new CompactList(box);
-  journal_->setObjectName(QStringLiteral("Errores"));
-  column->addWidget(journal_);
-  SyncJournal();
+  results_ = new ResultsTable(state_.Report, state_.Journal, box);
+  results_->setObjectName(QStringLiteral("Resultados"));
+  column->addWidget(results_);
   return box;
+}
+
+QWidget* ActualizWindow::BuildJournal(QWidget* parent) {
+  journal_box_ = new QGroupBox(Q("Errores"), parent);
+  journal_box_->setObjectName(QStringLiteral("ErroresFrame"));
+  auto* column = new QVBoxLayout(journal_box_);
+  Tight(column);
+  journal_ = new JournalTable(state_.Journal, journal_box_);
+  journal_->setObjectName(QStringLiteral("Errores"));
+  column->addWidget(journal_, 1);
+  auto* tools = new QHBoxLayout;
+  tools->setSpacing(3);
+  tools->addStretch(1);
+  auto* copy = new QToolButton(journal_box_);
+  copy->setObjectName(QStringLiteral("CopiarErrores"));
+  copy->setText(Q("Copiar"));
+  copy->setToolTip(Q("Copia el diario de errores al portapapeles, en columnas separadas por tabuladores"));
+  connect(copy, &QToolButton::clicked, this,
+          [this] { QGuiApplication::clipboard()->setText(JournalText()); });
+  tools->addWidget(copy);
+  auto* save = new QToolButton(journal_box_);
+  save->setObjectName(QStringLiteral("GuardarErrores"));
+  save->setText(Q("Guardar…"));
+  save->setToolTip(Q("Guarda el diario de errores en un archivo de texto"));
+  connect(save, &QToolButton::clicked, this, [this] {
+    QString path = QFileDialog::getSaveFileName(this, Q("Guardar el diario de errores"),
+                                                Q("errores.txt"), Q("Texto (*.txt)"));
+    if (path.isEmpty()) return;
+    if (!SaveJournal(path))
+      QMessageBox::warning(this, Q(Actualiz::kTitle), Q("No se pudo escribir %1").arg(path));
+  });
+  tools->addWidget(save);
+  column->addLayout(tools);
+  SyncJournal();
+  return journal_box_;
 }
 
 QPushButton* ActualizWindow::MakeButton(int number, QWidget* parent) {
   auto* button = new QPushButton(parent);
   button->setObjectName(QStringLiteral("Command%1").arg(number));
+  button->setToolTip(ToQt(ButtonDescription(number)));
   BindButton(state_.Command[number], button, [this, number] { PressButton(number); });
   return button;
 }
 
 void ActualizWindow::PressButton(int number) {
+  if (state_.Busy()) return;
+  // Each press is reported on its own: the journal and the results start empty.
+  state_.Journal.Clear();
+  state_.Report.Clear();
+  transforming_ = number == 13;
   auto error = state_.Press(number);
-  SyncJournal();
+  transforming_ = false;
   if (error) ShowError(*error);
+}
+
+QString ActualizWindow::JournalText() const { return journal_->AsText(); }
+
+bool ActualizWindow::SaveJournal(const QString& path) const {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
+  QByteArray bytes = JournalText().toUtf8();
+  return file.write(bytes) == bytes.size() && file.flush();
 }
 
 void ActualizWindow::OpenFolder(const QString& name) {
@@ -578,6 +711,10 @@ void ActualizWindow::ShowError(const Error& error) {
 }
 
 void ActualizWindow::closeEvent(QCloseEvent* event) {
+  if (state_.Busy() && !ending_) {
+    event->ignore();
+    return;
+  }
   // Closing the main window ends the program, as "Salir" does; the start-up
   // form behind it has nothing left to do.
   event->accept();
@@ -612,12 +749,11 @@ void ActualizWindow::ShowFolders() {
 
 void ActualizWindow::SyncJournal() {
   if (!journal_) return;
-  const auto& entries = state_.Journal.Entries();
-  // The journal may have been emptied since (a new run): then start over.
-  if (journal_->count() > static_cast<int>(entries.size())) journal_->clear();
-  for (size_t i = static_cast<size_t>(journal_->count()); i < entries.size(); ++i)
-    journal_->addItem(ToQt(FormatEntry(entries[i])));
-  if (journal_->count() > 0) journal_->scrollToBottom();
+  journal_->Sync();
+  const int count = static_cast<int>(state_.Journal.Entries().size());
+  journal_box_->setTitle(Q("Errores (%1)").arg(count));
+  journal_box_->setStyleSheet(count > 0 ? QStringLiteral("QGroupBox::title { color: #c00000; }")
+                                        : QString());
 }
 
 void ActualizWindow::ReloadGrid() {
@@ -635,12 +771,71 @@ void ActualizWindow::ReloadGrid() {
   }
 }
 
-void ActualizWindow::RepaintBars() {
+void ActualizWindow::Tick() {
   if (since_repaint_.elapsed() < kRepaintMillis) return;
-  // Paints what changed (the bars) without taking the operator's input,
-  // which waits until the operation ends.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  gate_->Flush();
+  if (state_.Busy()) {
+    SyncJournal();
+    ShowProgressLine();
+    // Lets the window paint; the clicks and keys that came meanwhile reach
+    // InputDrop and are dropped rather than left waiting for the run's end.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  } else {
+    // An operation called outside a press: paint, and leave input for later.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
   since_repaint_.restart();
+}
+
+void ActualizWindow::ShowProgressLine() {
+  QString line;
+  if (transforming_ && state_.Bar1.Max() > 0 && state_.Bar1.Value() > 0)
+    line = Q("Base %1 de %2").arg(state_.Bar1.Value()).arg(state_.Bar1.Max());
+  const std::string& operation = state_.CurrentOperation();
+  if (!operation.empty() && operation != "Command13_Click") {
+    if (!line.isEmpty()) line += Q(" · ");
+    line += ToQt(StepName(operation));
+  }
+  summary_->setText(line);
+}
+
+void ActualizWindow::OperationStarted() {
+  gate_->Hold();
+  // Every button, and the lists that start operations, wait for the end.
+  disabled_.clear();
+  QList<QWidget*> controls;
+  for (auto* button : findChildren<QPushButton*>()) controls << button;
+  for (auto* button : findChildren<QToolButton*>()) controls << button;
+  controls << drives_ << folders_;
+  for (QWidget* control : controls) {
+    if (!control->isEnabled()) continue;
+    control->setEnabled(false);
+    disabled_.emplace_back(control);
+  }
+  if (!input_drop_) {
+    input_drop_ = new InputDrop(this);
+    qApp->installEventFilter(input_drop_);
+  }
+  SyncJournal();
+  results_->setRowCount(0);
+  summary_->clear();
+  since_repaint_.restart();
+}
+
+void ActualizWindow::OperationEnded() {
+  gate_->Release();
+  // Input that came during the last slice of the run is dropped too.
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (input_drop_) {
+    qApp->removeEventFilter(input_drop_);
+    delete input_drop_;
+    input_drop_ = nullptr;
+  }
+  for (auto& control : disabled_)
+    if (control) control->setEnabled(true);
+  disabled_.clear();
+  SyncJournal();
+  summary_->setText(results_->Show());
 }
 
 void ActualizWindow::SetWaiting(bool waiting) {

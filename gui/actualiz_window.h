@@ -1,19 +1,27 @@
 // The main window: every control of the Actualiz state in a widget, laid out
-// so the eye follows the transformation, plus the error journal "Errores" and
-// a grid of the sample table bound to Data2. The state is the caller's and
-// must outlive the window; the window sets the state's MsgBox, EndProgram and
-// pointer hooks and clears them when it goes.
+// so the eye follows the transformation, plus "Previsualizar" and "Copia de
+// seguridad" beside "Transformar", the results of the last operation, the
+// error journal "Errores" and a grid of the sample table bound to Data2.
+// While an operation runs every button is disabled, the operator's input is
+// dropped and the widgets repaint at most every 50 ms. The state is the
+// caller's and must outlive the window; the window sets the state's MsgBox,
+// EndProgram and pointer hooks and clears them when it goes.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include "gui/bindings.h"
+
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -28,7 +36,9 @@ class Error;
 namespace gui {
 
 class DataGrid;
+class JournalTable;
 class PathLabel;
+class ResultsTable;
 
 class ActualizWindow : public QWidget {
  public:
@@ -39,12 +49,20 @@ class ActualizWindow : public QWidget {
 
   Actualiz& State() { return state_; }
 
-  // What a click on button `number` does: runs its operation; an error that
-  // reaches it is shown with its number and text, and the window goes on.
+  // What a click on button `number` does: empties the journal and the report,
+  // runs its operation and shows its results; an error that reaches it is
+  // shown with its number and text, and the window goes on. A click while an
+  // operation runs does nothing.
   void PressButton(int number);
   // What a click on "Previsualizar" does: the transformation as a plan (see
-  // Actualiz::Preview), its report and journal filled, no file changed.
+  // Actualiz::Preview), its journal and results filled afresh, no file
+  // changed; shown as a press of "Transformar" is. A click while an
+  // operation runs does nothing.
   void PressPreview();
+  // The journal as text, as "Copiar" puts it on the clipboard.
+  QString JournalText() const;
+  // Writes the journal as text to `path`; false when it cannot be written.
+  bool SaveJournal(const QString& path) const;
   // Opens an entry of the folder list: a sub-folder of Dir1's path, or ".."
   // for its parent. Setting the path lists the old databases.
   void OpenFolder(const QString& name);
@@ -52,6 +70,7 @@ class ActualizWindow : public QWidget {
   void ShowError(const Error& error);
 
  protected:
+  // Closing the window while an operation runs is refused: the run ends first.
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -65,9 +84,11 @@ class ActualizWindow : public QWidget {
   QWidget* BuildRelations(QWidget* parent);
   QWidget* BuildQueries(QWidget* parent);
   QWidget* BuildStatus(QWidget* parent);
-  // "Previsualizar" and "Copia de seguridad" (a check box and its folder),
-  // beside "Transformar"; the box and folder set the state's BackupFolder.
-  void AddPlanAndBackup(QHBoxLayout* line, QWidget* parent);
+  // "Copia de seguridad" (a check box and its folder), which set the state's
+  // BackupFolder; and "Previsualizar", beside "Transformar".
+  QHBoxLayout* BuildBackup(QWidget* parent);
+  QPushButton* BuildPreview(QWidget* parent);
+  QWidget* BuildResults(QWidget* parent);
   QWidget* BuildJournal(QWidget* parent);
 
   // Runs an operator's action that is not a button (a drive or folder pick):
@@ -77,19 +98,34 @@ class ActualizWindow : public QWidget {
   void ShowDrives();
   void SyncJournal();
   void ReloadGrid();
-  void RepaintBars();
+  // During a run: at most every 50 ms, repaints what changed and lets the
+  // window draw; the operator's input that came meanwhile is dropped.
+  void Tick();
+  // The line under the status: which database of how many and which step
+  // while a run goes on, the summary once it has ended.
+  void ShowProgressLine();
+  void OperationStarted();
+  void OperationEnded();
   void SetWaiting(bool waiting);
 
   Actualiz& state_;
+  Gate gate_;
   QComboBox* drives_ = nullptr;
   PathLabel* folder_path_ = nullptr;
   QListWidget* folders_ = nullptr;
-  QListWidget* journal_ = nullptr;
+  QGroupBox* journal_box_ = nullptr;
+  JournalTable* journal_ = nullptr;
+  ResultsTable* results_ = nullptr;
+  QLabel* summary_ = nullptr;
   QCheckBox* backup_ = nullptr;
   QLineEdit* backup_folder_ = nullptr;
   DataGrid* grid_ = nullptr;
+  QObject* input_drop_ = nullptr;
+  std::vector<QPointer<QWidget>> disabled_;
   bool waiting_ = false;
   bool reloading_grid_ = false;
+  bool transforming_ = false;
+  bool ending_ = false;
   QElapsedTimer since_repaint_;
 };
 

@@ -1,6 +1,7 @@
 #include "gui/desktop.h"
 
 #include <cstdio>
+#include <sstream>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -19,7 +20,8 @@ std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, 
   options.home = ProgramFolder();
   for (int i = 1; i < arguments.size(); ++i) {
     const QString& argument = arguments[i];
-    if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+    if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+        argument == QLatin1String("--version")) {
       options.help = true;
     } else if (argument == QLatin1String("--home") || argument == QLatin1String("--data")) {
       if (i + 1 >= arguments.size()) {
@@ -44,7 +46,27 @@ QString DesktopUsage() {
       "Uso: brenquil [--home CARPETA] [--data CARPETA]\n"
       "  --home CARPETA  instalación (modelos, catálogos, Neptuno.mdb); por omisión,\n"
       "                  la carpeta del programa\n"
-      "  --data CARPETA  carpeta de las bases viejas al empezar\n");
+      "  --data CARPETA  carpeta de las bases viejas al empezar\n"
+      "  --help          muestra esta ayuda y termina\n"
+      "  --version       muestra la versión y termina\n");
+}
+
+std::optional<int> AnswerWithoutWindow(const std::vector<std::string>& arguments,
+                                       std::ostream& out) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    // A folder given to --home or --data is not an option.
+    if (argument == "--home" || argument == "--data") {
+      ++i;
+    } else if (argument == "--help" || argument == "-h") {
+      out << DesktopUsage().toStdString();
+      return 0;
+    } else if (argument == "--version") {
+      out << "brenquil " << BRENQUIL_VERSION << "\n";
+      return 0;
+    }
+  }
+  return std::nullopt;
 }
 
 Desktop::Desktop(const DesktopOptions& options)
@@ -97,8 +119,11 @@ std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_co
     return nullptr;
   }
   if (options->help) {
-    std::fputs(DesktopUsage().toUtf8().constData(), stdout);
-    exit_code = 0;
+    std::vector<std::string> plain;
+    for (const QString& argument : arguments) plain.push_back(FromQt(argument));
+    std::ostringstream answer;
+    exit_code = AnswerWithoutWindow(plain, answer).value_or(0);
+    std::fputs(answer.str().c_str(), stdout);
     return nullptr;
   }
   try {

@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include <QStringList>
 
@@ -30,6 +32,12 @@ std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, 
 
 // The options' text for --help.
 QString DesktopUsage();
+
+// "--help" and "--version" are answered on `out` before any window or Qt
+// application exists, so they work in a terminal without a display: the exit
+// code, or nullopt when the arguments (program name first) ask for neither.
+std::optional<int> AnswerWithoutWindow(const std::vector<std::string>& arguments,
+                                       std::ostream& out);
 
 class Desktop {
  public:

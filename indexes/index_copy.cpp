@@ -107,6 +107,17 @@ class IndexCopy {
     auto index = table->CreateIndex(name);
     for (const auto& field : fields) index->Fields().Append(index->CreateField(field));
     index->SetUnique(unique);
+    // The model's index arrives whole (sort, collation, WHERE, expressions,
+    // the primary flag) when the catalogue rows are its fields.
+    if (auto declared = model_.Find(table_name, name)) {
+      std::vector<std::string> model_fields = index_step::FieldNames(*declared);
+      bool same = model_fields.size() == fields.size() && declared->Unique() == unique;
+      for (size_t f = 0; same && f < fields.size(); ++f) same = SameName(model_fields[f], fields[f]);
+      if (same) {
+        index->SetDeclaration(declared->Declaration());
+        index->SetPrimary(declared->Primary());
+      }
+    }
     BlockingRows rows = index_step::RowsAgainst(*old_, table_name, unique, fields);
     if (rows.count > 0)
       throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table_name + "' de '" + window_.Text4.Text() +

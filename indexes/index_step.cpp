@@ -74,6 +74,11 @@ bool AllAscending(Index& index) {
 }  // namespace
 
 bool WouldComeBackTheSame(Index& old, Index& model) {
+  // An index the model declares comes back as declared: the same only when
+  // the whole declaration is (DESC, COLLATE, WHERE and expressions included).
+  if (!model.Declaration().empty())
+    return !old.Declaration().empty() && SameIndexDeclaration(old.Declaration(), model.Declaration()) &&
+           old.Primary() == model.Primary();
   if (!SameFieldNames(old, model) || old.Unique() != model.Unique()) return false;
   if (old.Primary() == model.Primary() && SameSort(old, model)) return true;
   // The copy builds a plain index (never primary, every field ascending) with

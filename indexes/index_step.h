@@ -81,7 +81,8 @@ class ModelIndexes {
   const std::optional<Error>& Failure() const { return failure_; }
   // True when the model's table `table` has an index named like `old` that
   // would come back the same (WouldComeBackTheSame). False when the model does
-  // not open or lacks the table or the index.
+  // not open or lacks the table or the index. The copy builds the model's index
+  // from its declaration when it has one and the catalogue rows are its fields.
   bool Keeps(const std::string& table, Index& old);
   // True when the model has table `table` (in any letter case). False when
   // the model does not open.

@@ -1,5 +1,7 @@
 #include "shell/actualiz.h"
 
+#include <algorithm>
+
 #include "engine/dbengine.h"
 #include "fields/field_listing.h"
 #include "fields/field_reconciliation.h"
@@ -135,29 +137,69 @@ void Actualiz::Command1_Click() {}
 void Actualiz::Command7_Click() {}
 void Actualiz::Command9_Click() {}
 
-void Actualiz::Command10_Click() { ListModelFields(*this); }
-void Actualiz::Command11_Click() { ListOldFields(*this); }
-void Actualiz::Command12_Click() { ReconcileFields(*this); }
-void Actualiz::Command13_Click() { Transform(*this); }
+void Actualiz::Command10_Click() {
+  Track("Command10_Click", [&] { ListModelFields(*this); });
+}
+void Actualiz::Command11_Click() {
+  Track("Command11_Click", [&] { ListOldFields(*this); });
+}
+void Actualiz::Command12_Click() {
+  Track("Command12_Click", [&] { ReconcileFields(*this); });
+}
+void Actualiz::Command13_Click() {
+  Track("Command13_Click", [&] { Transform(*this); });
+}
 void Actualiz::Command14_Click() {
   if (EndProgram) EndProgram();
 }
-void Actualiz::Command15_Click() { ListNewDatabases(*this); }
-void Actualiz::Command16_Click() { CopyIndexes(*this); }
-void Actualiz::Command17_Click() { ListOldIndexes(*this); }
-void Actualiz::Command18_Click() { DeleteIndexes(*this); }
-void Actualiz::Command19_Click() { ListModelIndexes(*this); }
-void Actualiz::Command2_Click() { ListNewTableFields(*this); }
-void Actualiz::Command20_Click() { DeleteRelations(*this); }
-void Actualiz::Command21_Click() { CreateRelations(*this); }
-void Actualiz::Command22_Click() { ListRelations(*this); }
-void Actualiz::Command23_Click() { EqualiseQueries(*this); }
-void Actualiz::Command24_Click() { ListQueries(*this); }
-void Actualiz::Command3_Click() { ReloadSampleData(*this); }
-void Actualiz::Command4_Click() { AppendX(); }
-void Actualiz::Command5_Click() { DeleteSampleFields(*this); }
-void Actualiz::Command6_Click() { ListTables(*this); }
-void Actualiz::Command8_Click() { EqualiseTables(*this); }
+void Actualiz::Command15_Click() {
+  Track("Command15_Click", [&] { ListNewDatabases(*this); });
+}
+void Actualiz::Command16_Click() {
+  Track("Command16_Click", [&] { CopyIndexes(*this); });
+}
+void Actualiz::Command17_Click() {
+  Track("Command17_Click", [&] { ListOldIndexes(*this); });
+}
+void Actualiz::Command18_Click() {
+  Track("Command18_Click", [&] { DeleteIndexes(*this); });
+}
+void Actualiz::Command19_Click() {
+  Track("Command19_Click", [&] { ListModelIndexes(*this); });
+}
+void Actualiz::Command2_Click() {
+  Track("Command2_Click", [&] { ListNewTableFields(*this); });
+}
+void Actualiz::Command20_Click() {
+  Track("Command20_Click", [&] { DeleteRelations(*this); });
+}
+void Actualiz::Command21_Click() {
+  Track("Command21_Click", [&] { CreateRelations(*this); });
+}
+void Actualiz::Command22_Click() {
+  Track("Command22_Click", [&] { ListRelations(*this); });
+}
+void Actualiz::Command23_Click() {
+  Track("Command23_Click", [&] { EqualiseQueries(*this); });
+}
+void Actualiz::Command24_Click() {
+  Track("Command24_Click", [&] { ListQueries(*this); });
+}
+void Actualiz::Command3_Click() {
+  Track("Command3_Click", [&] { ReloadSampleData(*this); });
+}
+void Actualiz::Command4_Click() {
+  Track("Command4_Click", [&] { AppendX(); });
+}
+void Actualiz::Command5_Click() {
+  Track("Command5_Click", [&] { DeleteSampleFields(*this); });
+}
+void Actualiz::Command6_Click() {
+  Track("Command6_Click", [&] { ListTables(*this); });
+}
+void Actualiz::Command8_Click() {
+  Track("Command8_Click", [&] { EqualiseTables(*this); });
+}
 
 void Actualiz::Dir1_Change() {
   std::string folder = Dir1.Path();
@@ -169,6 +211,9 @@ void Actualiz::Dir1_Change() {
 void Actualiz::Drive1_Change() { Dir1.SetPath(Drive1.Drive()); }
 
 void Actualiz::Form_Activate() {
+  // An activation in the middle of a run would list the models again and
+  // point Dir1 elsewhere under the run's feet.
+  if (busy_) return;
   // The model list is not cleared: a second activation lists the models again.
   for (const auto& name : SearchDatabases(paths_.ModelsFolder())) List7.AddItem(name);
   try {
@@ -176,6 +221,38 @@ void Actualiz::Form_Activate() {
   } catch (const Error&) {
     Dir1.SetPath(Paths::FallbackDataFolder());
   }
+}
+
+void Actualiz::List6_Click() {
+  const std::string name = List6.Text();
+  if (name.empty()) return;
+  const auto& models = List7.Items();
+  if (std::find(models.begin(), models.end(), name) == models.end()) return;
+  Text3.SetText(paths_.ModelPath(name));
+  Text4.SetText(Paths::Join(Dir1.Path(), name));
+}
+
+void Actualiz::Track(const char* operation, const std::function<void()>& body) {
+  std::string previous = current_operation_;
+  SetOperation(operation);
+  try {
+    body();
+  } catch (...) {
+    SetOperation(std::move(previous));
+    throw;
+  }
+  SetOperation(std::move(previous));
+}
+
+void Actualiz::SetOperation(std::string operation) {
+  if (operation == current_operation_) return;
+  current_operation_ = std::move(operation);
+  for (auto& o : operation_observers_) o();
+}
+
+void Actualiz::SetBusy(bool busy) {
+  busy_ = busy;
+  for (auto& o : busy_observers_) o(busy);
 }
 
 std::optional<Error> Actualiz::EndBatch(const std::string& operation) {
@@ -188,19 +265,44 @@ std::optional<Error> Actualiz::EndBatch(const std::string& operation) {
   }
 }
 
-std::optional<Error> Actualiz::RunBatch(const std::string& name, bool plan, void (Actualiz::*operation)()) {
+std::optional<Error> Actualiz::RunBatch(const std::string& name, bool plan,
+                                        void (Actualiz::*operation)()) {
+  if (busy_) return std::nullopt;
+  // A plan is reported on its own, and what it said never mixes with the
+  // operation after it: both start with an empty journal and report.
+  if (plan || Report.Plan()) {
+    Journal.Clear();
+    Report.Clear(plan);
+  }
+  struct BusyScope {
+    Actualiz& window;
+    explicit BusyScope(Actualiz& w) : window(w) { window.SetBusy(true); }
+    ~BusyScope() { window.SetBusy(false); }
+  } busy(*this);
   // Files the operation left open are closed when it ends, so every
   // change is in the database files themselves between operations.
   // The operation's changes reach each file in one transaction.
   DBEngine::Instance().BeginBatch(plan);
+  std::optional<Error> failed;
   try {
     (this->*operation)();
   } catch (const Error& error) {
     EndBatch(name);
     JournalError(*this, name, error);
-    return error;
+    failed = error;
   }
-  return EndBatch(name);
+  if (!failed) failed = EndBatch(name);
+  // The run copied models into the data folder: listing it again shows
+  // them as old databases, so the next run does not try to copy them again.
+  if (operation == &Actualiz::Command13_Click && !plan && !Dir1.Path().empty()) {
+    try {
+      Dir1_Change();
+    } catch (const Error& error) {
+      JournalError(*this, "Dir1_Change", error);
+      if (!failed) failed = error;
+    }
+  }
+  return failed;
 }
 
 std::optional<Error> Actualiz::Press(int number) {
@@ -210,6 +312,8 @@ std::optional<Error> Actualiz::Press(int number) {
 }
 
 std::optional<Error> Actualiz::Preview() {
+  // Planning under a run would change what the run does midway.
+  if (busy_) return std::nullopt;
   struct Planning {
     bool& flag;
     explicit Planning(bool& f) : flag(f) { flag = true; }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/tabledef.h"
 #include "shell/controls.h"
@@ -145,18 +146,45 @@ class Actualiz {
   void Drive1_Change();
   void Form_Activate();
 
+  // Selecting an old database by hand: when "Bases Modelo" lists its
+  // namesake, Text3 and Text4 take the pair's full paths, as a run sets them.
+  void List6_Click();
+
   // Runs the operation of button `number` as the operator's press does: an
-  // error that reaches it is journaled and returned, and the window goes on.
+  // error that reaches the operation is journaled and returned, and the
+  // window goes on. The journal and the report keep what earlier operations
+  // put there, unless the last one was a plan. After "Transformar"
+  // the data folder is listed again, so the copies show in List6. A press
+  // while another operation runs is dropped: nothing runs, nullopt.
   std::optional<Error> Press(int number);
-  // "Previsualizar": runs "Transformar" as a plan. Every step runs on the
-  // real files and the report and journal fill as after a run, but every
-  // change is rolled back (DBEngine::BeginBatch), no database is copied and
-  // no file is written; the data controls show the files again afterwards.
+  // "Previsualizar": runs "Transformar" as a plan, as a press does. The
+  // journal and the report start empty; every step runs on the real files
+  // and the report (Plan() true) and journal fill as after a run, but every
+  // change is rolled back
+  // (DBEngine::BeginBatch), no database is copied and no file is written;
+  // the data controls show the files again afterwards. Dropped, nullopt,
+  // while another operation runs.
   std::optional<Error> Preview();
   // True while a plan runs: the driver copies nothing.
   bool Planning() const { return planning_; }
 
+  // ---- The operation under way
+  // True from the start to the end of an operation started by Press or Preview.
+  bool Busy() const { return busy_; }
+  // Told true when a press starts its operation and false when it has ended.
+  void OnBusy(std::function<void(bool)> observer) { busy_observers_.push_back(std::move(observer)); }
+  // The innermost operation running ("Command18_Click"), empty between operations.
+  const std::string& CurrentOperation() const { return current_operation_; }
+  // Told each time CurrentOperation changes.
+  void OnOperation(std::function<void()> observer) {
+    operation_observers_.push_back(std::move(observer));
+  }
+
  private:
+  // Runs `body` as `operation`, so that CurrentOperation names it meanwhile.
+  void Track(const char* operation, const std::function<void()>& body);
+  void SetOperation(std::string operation);
+  void SetBusy(bool busy);
   // Ends the engine's batch; a commit that failed is journaled and returned.
   std::optional<Error> EndBatch(const std::string& operation);
   // Runs `operation` in one batch (a plan when `plan`), as a press does.
@@ -166,6 +194,10 @@ class Actualiz {
   int mouse_pointer_ = kPointerDefault;
   bool planning_ = false;
   std::function<void(int)> pointer_observer_;
+  bool busy_ = false;
+  std::vector<std::function<void(bool)>> busy_observers_;
+  std::string current_operation_;
+  std::vector<std::function<void()>> operation_observers_;
 };
 
 }  // namespace brenquil

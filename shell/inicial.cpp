@@ -5,6 +5,9 @@ namespace brenquil {
 Inicial::Inicial(Actualiz& main) : main_(main) { List1.SetVisible(false); }
 
 void Inicial::Form_Activate() {
+  // During a run the main window's lists and folder belong to the run; the
+  // activation waits for the next time the form is activated.
+  if (main_.Busy()) return;
   const Paths& paths = main_.Installation();
   for (const auto& name : SearchDatabases(paths.ModelsFolder())) List1.AddItem(name);
   ResetAttributes(paths.QueryCatalog());

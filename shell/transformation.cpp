@@ -243,7 +243,6 @@ void Transform(Actualiz& window) {
   // anything; the one under way goes on.
   RunLock lock(window.Installation().Home());
   Hourglass hourglass(window);
-  window.Report.Clear(window.Planning());
   // A plan changes nothing, so it needs no way back.
   RunBackups backups(window.Planning() ? "" : window.BackupFolder);
   // Every failure below is journaled by the step that meets it or here, and

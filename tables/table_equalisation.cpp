@@ -35,9 +35,14 @@ void FindMissingTables(Actualiz& window) {
 }
 
 // The table selected in List4, with the field rows that Command2_Click has
-// just listed, as a table definition not yet stored.
-std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old) {
+// just listed, as a table definition not yet stored. It carries the model's
+// own declaration, so the table arrives with its keys, defaults, checks,
+// collations, generated columns and options as the model declares them; the
+// engine uses it when its columns are these field rows.
+std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old, Database* model) {
   auto table = old.CreateTableDef(window.List4.Text());
+  std::shared_ptr<TableDef> model_table = model ? model->TableDefs().Find(window.List4.Text()) : nullptr;
+  if (model_table) table->SetDeclaration(model_table->Declaration());
   ListBox& names = window.List1[0];
   ListBox& types = window.List1[1];
   ListBox& sizes = window.List1[2];
@@ -48,6 +53,10 @@ std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old) {
     sizes.SetListIndex(m);
     auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
     if (AcceptsZeroLength(types.Text())) field->SetAllowZeroLength(true);
+    // A counter numbers its rows in the new table as in the model.
+    if (model_table)
+      if (auto model_field = model_table->Fields().Find(names.Text()))
+        if (model_field->Attributes() & dbAutoIncrField) field->SetAttributes(dbAutoIncrField);
     table->Fields().Append(field);
   }
   return table;
@@ -64,12 +73,19 @@ void EqualiseTables(Actualiz& window) {
   if (missing == 0) return;
 
   auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
+  // The model, for its declarations; a model that does not open leaves the
+  // tables to be built from the field rows alone.
+  std::shared_ptr<Database> model;
+  try {
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  } catch (const Error&) {
+  }
   for (short k = 0; k < missing; ++k) {
     window.List4.SetListIndex(k);
     window.Command2_Click();
     // The definition is stored whole by the append below; a failure before it
     // leaves no half-made table behind.
-    auto table = NewTableFromRows(window, *old);
+    auto table = NewTableFromRows(window, *old, model.get());
     old->TableDefs().Append(table);
     window.Report.For(window.Text4.Text(), window.Text3.Text())
         .tables_created.push_back(table->Name());

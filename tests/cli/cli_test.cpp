@@ -68,8 +68,8 @@ TEST(CliHelp, ListsEverySubcommandAndItsOptions) {
   };
   const Case cases[] = {
       {"setup", {"HOME", "Nunca sobrescribe"}},
-      {"demo", {"DIR"}},
-      {"schema", {"FILE", "--json"}},
+      {"demo", {"CARPETA"}},
+      {"schema", {"ARCHIVO", "--json", "--system"}},
       {"transform", {"--home", "--data", "--json", "Termina con 1"}},
   };
   for (const auto& c : cases) {
@@ -216,8 +216,10 @@ TEST(CliSchema, ShowsWhatTheEngineInfersFromAnSqliteFile) {
 
   CliRun listing = Cli({"schema", file});
   EXPECT_EQ(listing.code, kExitOk);
-  for (const char* line : {"Table \"Clientes del año\"", "field \"Nombre\" Text(40)",
-                           "index \"PorNombre\" unique (\"Nombre\" desc)", "Query \"Recientes\""})
+  for (const char* line :
+       {"Tabla \"Clientes del año\"", "campo \"Nombre\" Texto(40)",
+        "índice \"PorNombre\" único (\"Nombre\" descendente)",
+        "Relación \"", "(cascada al borrar)", "Consulta \"Recientes\""})
     EXPECT_TRUE(Contains(listing.out, line)) << line << "\n" << listing.out;
   EXPECT_EQ(RawQuery(file, kMaster), master) << "reading the schema changed it";
 }
@@ -323,6 +325,14 @@ const Json* DatabaseEntry(const Json& report, const std::string& old) {
   return nullptr;
 }
 
+// [{"table","name"}] as "table.name" texts.
+Json Qualified(const Json& indexes) {
+  Json list = Json::array();
+  for (const auto& index : indexes)
+    list.push_back(index["table"].get<std::string>() + "." + index["name"].get<std::string>());
+  return list;
+}
+
 std::vector<std::string> Sorted(const Json& list) {
   auto names = list.get<std::vector<std::string>>();
   std::sort(names.begin(), names.end());
@@ -359,13 +369,14 @@ TEST_F(CliTransform, BringsEveryOldDatabaseUpToItsModelKeepingEveryRow) {
 
   CliRun run = Transform(dir / "report.json");
   ASSERT_EQ(run.code, kExitOk) << run.out << run.err;
-  // Not a terminal: one line per status, in the run's order.
-  size_t clientes = run.out.find("Clientes.mdb\n");
-  size_t adding = run.out.find("Añadiendo bases de datos nuevas\n");
-  size_t done = run.out.find("Proceso Terminado\n");
-  EXPECT_TRUE(clientes < adding && adding < done) << run.out;
+  // Not a terminal: one progress line per status, in the run's order, on
+  // the error stream; the report on the output.
+  size_t clientes = run.err.find("Clientes.mdb\n");
+  size_t adding = run.err.find("Añadiendo bases de datos nuevas\n");
+  size_t done = run.err.find("Proceso Terminado\n");
+  EXPECT_TRUE(clientes < adding && adding < done) << run.err;
   EXPECT_TRUE(Contains(run.out, "Estado: Proceso Terminado")) << run.out;
-  EXPECT_TRUE(Contains(run.out, "Errores: ninguno")) << run.out;
+  EXPECT_TRUE(run.out.ends_with(" 0 errores\n")) << run.out;
 
   for (const auto& name : DemoModelNames()) {
     auto old_tables = RawTables(Old(name));
@@ -394,9 +405,11 @@ TEST_F(CliTransform, BringsEveryOldDatabaseUpToItsModelKeepingEveryRow) {
             (std::vector<std::vector<std::string>>{{"T-01"}}));
 
   Json report = ReadJson(dir / "report.json");
-  EXPECT_EQ(Keys(report),
-            (std::vector<std::string>{"status", "plan", "databases", "newDatabases", "skippedDatabases",
-                                      "errors"}));
+  EXPECT_EQ(Keys(report), (std::vector<std::string>{"version", "status", "plan", "summary",
+                                                    "databases", "skipped", "newDatabases", "errors"}));
+  EXPECT_EQ(report["version"], 1);
+  EXPECT_FALSE(report["plan"].get<bool>());
+  EXPECT_EQ(report["skipped"], Json::array({Old("Archivo.mdb")}));
   EXPECT_EQ(report["status"], "Proceso Terminado");
   EXPECT_EQ(report["errors"], Json::array());
   EXPECT_EQ(report["newDatabases"], Json::array({Old("Inventario.mdb")}));
@@ -412,9 +425,9 @@ TEST_F(CliTransform, BringsEveryOldDatabaseUpToItsModelKeepingEveryRow) {
       {"table":"trabajos","fields":["clave","fecha de inicio"]}])"));
   // The primary keys of Clientes and Pedidos are the model's already, and the
   // model lacks Antiguos, whose key nothing would replace: all three kept.
-  EXPECT_EQ(Sorted((*c)["indexesDeleted"]),
+  EXPECT_EQ(Sorted(Qualified((*c)["indexesDeleted"])),
             (std::vector<std::string>{"Clientes.PorNombre", "Pedidos.Cliente y fecha"}));
-  EXPECT_EQ(Sorted((*c)["indexesCreated"]),
+  EXPECT_EQ(Sorted(Qualified((*c)["indexesCreated"])),
             (std::vector<std::string>{"Clientes.Nombre y dirección", "Entregas.PedidoLínea",
                                       "Líneas de pedido.PrimaryKey", "O'Brien.PrimaryKey",
                                       "Pedidos.ClienteId", "Pedidos.Fecha"}));
@@ -454,7 +467,8 @@ TEST_F(CliTransform, ADamagedOldDatabaseIsJournaledAndTheRunGoesOn) {
   CliRun run = Transform(dir / "report.json");
   EXPECT_EQ(run.code, kExitJournal);
   EXPECT_TRUE(ReadBytes(Old("Personal.mdb")) == std::string(4096, 'x'));
-  EXPECT_TRUE(Contains(run.out, "Errores (2):")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "Errores (2):")) << run.err;
+  EXPECT_FALSE(Contains(run.out, "Errores (")) << "the journal is on the error stream";
 
   Json report = ReadJson(dir / "report.json");
   ASSERT_EQ(report["errors"].size(), 2u) << report.dump(2);

@@ -104,7 +104,7 @@ TEST_F(PlanRun, LeavesEveryFileAsItWasAndSaysWhatTheRunThenDoes) {
   EXPECT_EQ(Files(), before) << "a plan wrote a file";
   EXPECT_TRUE(plan["plan"].get<bool>());
   EXPECT_NE(last_out_.find("Plan: no se ha cambiado ningún archivo"), std::string::npos) << last_out_;
-  EXPECT_NE(last_out_.find("Bases nuevas que se copiarían"), std::string::npos) << last_out_;
+  EXPECT_NE(last_out_.find("nueva.mdb: se copiaría"), std::string::npos) << last_out_;
 
   Json run = Transform({});
   EXPECT_FALSE(run["plan"].get<bool>());
@@ -127,7 +127,7 @@ TEST_F(PlanRun, LeavesEveryFileAsItWasAndSaysWhatTheRunThenDoes) {
   EXPECT_EQ(tienda["fieldsAdded"], Json::parse(R"([{"table":"pedido","fields":["fecha"]}])"));
   EXPECT_EQ(tienda["queriesCreated"], Json::array({"grandes"}));
   EXPECT_EQ(run["newDatabases"], Json::array({data_ + "/nueva.mdb"}));
-  EXPECT_EQ(run["skippedDatabases"], Json::array({data_ + "/suelta.mdb"}));
+  EXPECT_EQ(run["skipped"], Json::array({data_ + "/suelta.mdb"}));
   EXPECT_EQ(RawQuery(data_ + "/tienda.mdb", "SELECT name FROM pragma_table_info('pedido') WHERE name = 'fecha'"),
             (Rows{{"fecha"}}));
   EXPECT_EQ(RawQuery(data_ + "/tienda.mdb", "SELECT count(*) FROM sqlite_master WHERE name = 'grandes'"),

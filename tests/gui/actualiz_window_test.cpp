@@ -103,7 +103,7 @@ TEST_F(DesktopTest, TypingAndSelectingReachTheStateAndTheStateReachesTheWidgets)
   Start();
   auto* model = Child<QLineEdit>(Main(), "Text3");
   auto* old = Child<QListWidget>(Main(), "List6");
-  auto* fields = Child<QListWidget>(Main(), "List1[4]");
+  auto* fields = Child<QTableWidget>(Main(), "List1[3]");
   ASSERT_TRUE(model && old && fields);
   EXPECT_EQ(model->text(), "c:\\Quenbrax\\modelos\\mobe.mdb");
 
@@ -122,10 +122,13 @@ TEST_F(DesktopTest, TypingAndSelectingReachTheStateAndTheStateReachesTheWidgets)
   State().List6.Clear();
   EXPECT_EQ(old->count(), 0);
 
-  // An element of a list array, filled and emptied by a step.
+  // An element of a list array, filled and emptied by a step: the type
+  // column of its field row's table, by name and code.
   for (const char* t : {"10", "4", "12"}) State().List1[4].AddItem(t);
   State().List1[4].RemoveItem(1);
-  EXPECT_EQ(Texts(fields), (QStringList{"10", "12"}));
+  ASSERT_EQ(fields->rowCount(), 2);
+  EXPECT_EQ(fields->item(0, 1)->text(), "Texto (10)");
+  EXPECT_EQ(fields->item(1, 1)->text(), "Memo (12)");
 }
 
 TEST_F(DesktopTest, TheGridShowsTheNewColumnsAfterAddingFields) {
@@ -159,7 +162,7 @@ TEST_F(DesktopTest, TheGridShowsTheNewColumnsAfterAddingFields) {
 TEST_F(DesktopTest, AnErrorFromAButtonIsShownAndTheWindowGoesOn) {
   Start();
   auto* add = Child<QPushButton>(Main(), "Command4");
-  auto* journal = Child<QListWidget>(Main(), "Errores");
+  auto* journal = Child<QTableWidget>(Main(), "Errores");
   ASSERT_TRUE(add && journal);
   add->click();
   ASSERT_TRUE(State().Journal.Empty());
@@ -173,26 +176,31 @@ TEST_F(DesktopTest, AnErrorFromAButtonIsShownAndTheWindowGoesOn) {
   EXPECT_EQ(entry.number, err::kFieldExists);
   EXPECT_EQ(boxes[0].text, QStringLiteral("Error %1: %2").arg(entry.number).arg(QString::fromStdString(entry.text)));
   EXPECT_TRUE(boxes[0].text.contains("Correo"));
-  EXPECT_EQ(Texts(journal), QStringList{QString::fromStdString(FormatEntry(entry))});
+  ASSERT_EQ(journal->rowCount(), 1);
+  EXPECT_EQ(journal->item(0, 3)->text().toStdString(), entry.text);
+  EXPECT_EQ(journal->item(0, 2)->text(), QString::number(err::kFieldExists));
   EXPECT_TRUE(Main().isVisible());
 
-  // The window still works: another button runs, and no box comes.
+  // The window still works: another button runs, no box comes, and its
+  // press starts a fresh journal.
   auto more = AnswerBoxes([&] { Child<QPushButton>(Main(), "Command5")->click(); });
   EXPECT_TRUE(more.empty());
-  EXPECT_EQ(State().Journal.Entries().size(), 1u);
+  EXPECT_TRUE(State().Journal.Empty());
+  EXPECT_EQ(journal->rowCount(), 0);
 }
 
 TEST_F(DesktopTest, TheJournalListFollowsTheJournal) {
   Start();
-  auto* journal = Child<QListWidget>(Main(), "Errores");
+  auto* journal = Child<QTableWidget>(Main(), "Errores");
   ASSERT_NE(journal, nullptr);
   JournalError(State(), "Command16_Click", Error(err::kDuplicateValue, "uno"));
   JournalError(State(), "Command21_Click", Error(err::kRelatedRecordRequired, "dos"));
-  ASSERT_EQ(journal->count(), 2);
-  EXPECT_EQ(journal->item(1)->text().toStdString(), FormatEntry(State().Journal.Entries()[1]));
+  ASSERT_EQ(journal->rowCount(), 2);
+  EXPECT_EQ(journal->item(1, 3)->text(), "dos");
   State().Journal.Clear();
   JournalError(State(), "Command23_Click", Error(err::kInvalidSql, "tres"));
-  EXPECT_EQ(Texts(journal), QStringList{QString::fromStdString(FormatEntry(State().Journal.Entries()[0]))});
+  ASSERT_EQ(journal->rowCount(), 1);
+  EXPECT_EQ(journal->item(0, 3)->text(), "tres");
 }
 
 TEST_F(DesktopTest, TheNavigatorMovesTheQueryCatalogue) {

@@ -76,7 +76,7 @@ TEST_F(DesktopTest, EveryFrameShowsItsCaption) {
                             "Campos Para Añadir", "Campos Base Destino", "BBDD Indices",
                             "Relaciones Origen",  "Relaciones Destno",  "BBDD Rel",
                             "Consultas Origen",   "Consultas Destino",  "Campos Consulta Modelo",
-                            "Estado Transformación", "Errores"};
+                            "Estado Transformación", "Resultados", "Errores (0)"};
   for (const char* caption : expected)
     EXPECT_EQ(titles.count(QString::fromUtf8(caption)), caption == std::string("Tablas Origen") ? 2u : 1u)
         << caption;

@@ -4,8 +4,8 @@
 // databases first.
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -47,7 +47,7 @@ TEST_F(DesktopTest, PrevisualizarFillsWhatTheCommandLinePlanSaysAndChangesNoFile
   const auto cli_plan = nlohmann::ordered_json::parse(ReadBytes(out_dir / "plan.json"));
   ASSERT_EQ(cli_plan["databases"].size(), 1u) << cli_plan.dump(2);
   ASSERT_EQ(cli_plan["databases"][0]["tablesCreated"].size(), 1u) << cli_plan.dump(2);
-  ASSERT_EQ(cli_plan["skippedDatabases"].size(), 1u) << cli_plan.dump(2);  // raiz.mdb
+  ASSERT_EQ(cli_plan["skipped"].size(), 1u) << cli_plan.dump(2);  // raiz.mdb
 
   Start();
   const auto home_before = Files(home_.Path());
@@ -58,7 +58,8 @@ TEST_F(DesktopTest, PrevisualizarFillsWhatTheCommandLinePlanSaysAndChangesNoFile
 
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(TransformReportJson(State()).dump(2), cli_plan.dump(2));
-  EXPECT_EQ(Child<QListWidget>(Main(), "Errores")->count(), static_cast<int>(State().Journal.Entries().size()));
+  EXPECT_EQ(Child<QTableWidget>(Main(), "Errores")->rowCount(),
+            static_cast<int>(State().Journal.Entries().size()));
   EXPECT_EQ(Files(home_.Path()), home_before);
   EXPECT_EQ(Files(data_.Path()), data_before);
   EXPECT_FALSE(std::filesystem::exists(data_ / "Clientes.mdb")) << "a plan copies no model";

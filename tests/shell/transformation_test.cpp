@@ -84,11 +84,34 @@ TEST_F(Transformation, BringsEveryPairUpToItsModelAndCopiesTheNewModels) {
   EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
   EXPECT_EQ(Schema(OldPath("Clientes.mdb")), schema);
   EXPECT_EQ(Schema(OldPath("Nueva.mdb")), copied);
-  // The report is the second run's own: both pairs, neither changed.
   EXPECT_EQ(w.Report.Databases().size(), 2u);  // Nueva.mdb is a pair now, with no changes
-  EXPECT_TRUE(w.Report.Databases()[0].tables_created.empty());
+  EXPECT_EQ(w.Report.Databases()[0].tables_created, (Names{"Pedidos"}));
   EXPECT_TRUE(w.Report.Databases()[1].tables_created.empty());
-  EXPECT_TRUE(w.Report.NewDatabases().empty());
+  EXPECT_EQ(w.Report.NewDatabases().size(), 1u);
+}
+
+TEST_F(Transformation, APlanIsReportedOnItsOwnAndTheRunAfterItNeverShowsWhatItSaid) {
+  Model("Clientes.mdb", {{"Clientes", {{"Id", dbLong}, {"Notas", dbMemo}}}});
+  Old("Clientes.mdb", {{"Clientes", {{"Id", dbLong}}}});
+  Activate();
+  auto& w = Window();
+  using Added = std::vector<std::pair<std::string, Names>>;
+  w.Journal.Add(JournalEntry{"Dir1_Change", "", Data(), err::kPathNotFound, "anterior"});
+
+  EXPECT_FALSE(w.Preview());
+  EXPECT_TRUE(w.Report.Plan());
+  EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
+  ASSERT_EQ(w.Report.Databases().size(), 1u);
+  EXPECT_EQ(w.Report.Databases()[0].fields_added, (Added{{"Clientes", {"Notas"}}}));
+  EXPECT_EQ(RawColumns(OldPath("Clientes.mdb"), "Clientes"), (Names{"Id"}));
+
+  EXPECT_FALSE(w.Press(13));
+  EXPECT_FALSE(w.Report.Plan());
+  ASSERT_EQ(w.Report.Databases().size(), 1u);
+  EXPECT_EQ(w.Report.Databases()[0].fields_added, (Added{{"Clientes", {"Notas"}}}))
+      << "the plan's field came along";
+  EXPECT_EQ(RawColumns(OldPath("Clientes.mdb"), "Clientes"), (Names{"Id", "Notas"}));
+  EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
 }
 
 TEST_F(Transformation, PairThatCannotBeListedIsSkippedAndTheRunGoesOn) {

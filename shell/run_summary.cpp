@@ -1,0 +1,131 @@
+#include "shell/run_summary.h"
+
+#include <algorithm>
+
+namespace brenquil {
+
+namespace {
+
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void Append(std::string& text, const std::string& part) {
+  if (!text.empty()) text += ", ";
+  text += part;
+}
+
+size_t FieldCount(const DatabaseChanges& c) {
+  size_t n = 0;
+  for (const auto& [table, fields] : c.fields_added) n += fields.size();
+  return n;
+}
+
+std::string Gains(const DatabaseChanges& c) {
+  std::string gained;
+  if (!c.tables_created.empty()) Append(gained, Count(c.tables_created.size(), "tabla", "tablas"));
+  if (size_t fields = FieldCount(c)) Append(gained, Count(fields, "campo", "campos"));
+  if (!c.indexes_created.empty())
+    Append(gained, Count(c.indexes_created.size(), "índice", "índices"));
+  if (!c.relations_created.empty())
+    Append(gained, Count(c.relations_created.size(), "relación", "relaciones"));
+  if (!c.queries_created.empty())
+    Append(gained, Count(c.queries_created.size(), "consulta", "consultas"));
+  if (!c.triggers_created.empty())
+    Append(gained, Count(c.triggers_created.size(), "desencadenador", "desencadenadores"));
+  std::string lost;
+  if (!c.indexes_deleted.empty()) Append(lost, Count(c.indexes_deleted.size(), "índice", "índices"));
+  if (!c.relations_deleted.empty())
+    Append(lost, Count(c.relations_deleted.size(), "relación", "relaciones"));
+  if (!c.queries_deleted.empty())
+    Append(lost, Count(c.queries_deleted.size(), "consulta", "consultas"));
+  if (lost.empty()) return gained;
+  return gained.empty() ? "quita " + lost : gained + "; quita " + lost;
+}
+
+}  // namespace
+
+bool Changed(const DatabaseChanges& c) {
+  return !c.tables_created.empty() || !c.fields_added.empty() || !c.indexes_deleted.empty() ||
+         !c.indexes_created.empty() || !c.relations_deleted.empty() ||
+         !c.relations_created.empty() || !c.queries_deleted.empty() ||
+         !c.queries_created.empty() || !c.triggers_created.empty();
+}
+
+std::string FileNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<DatabaseResult> Results(const RunReport& report, const ErrorJournal& journal) {
+  std::vector<DatabaseResult> results;
+  auto find = [&results](const std::string& path) {
+    return std::find_if(results.begin(), results.end(),
+                        [&](const DatabaseResult& r) { return r.path == path; });
+  };
+  for (const auto& c : report.Databases()) {
+    if (find(c.old) != results.end()) continue;
+    DatabaseResult r;
+    r.path = c.old;
+    r.rolled_back = c.rolled_back;
+    if (Changed(c)) {
+      r.outcome = Outcome::kUpdated;
+      r.changes = Gains(c);
+    }
+    results.push_back(std::move(r));
+  }
+  for (const auto& path : report.SkippedDatabases())
+    if (find(path) == results.end()) results.push_back({path, Outcome::kSkipped, {}, 0, false});
+  for (const auto& path : report.NewDatabases())
+    if (find(path) == results.end()) results.push_back({path, Outcome::kCopied, {}, 0, false});
+  for (const auto& entry : journal.Entries()) {
+    if (entry.old.empty()) continue;
+    auto it = find(entry.old);
+    if (it == results.end()) {
+      results.push_back({entry.old, Outcome::kFailed, {}, 0, false});
+      it = std::prev(results.end());
+    }
+    ++it->errors;
+  }
+  for (auto& r : results)
+    if (r.errors > 0 && r.outcome == Outcome::kUnchanged) r.outcome = Outcome::kFailed;
+  return results;
+}
+
+std::string OutcomeText(const DatabaseResult& r) {
+  std::string errors = Count(static_cast<size_t>(r.errors), "error", "errores");
+  if (r.rolled_back) errors += " (cambios deshechos)";
+  std::string text;
+  switch (r.outcome) {
+    case Outcome::kUpdated: text = "actualizada: " + r.changes; break;
+    case Outcome::kUnchanged: text = "sin cambios"; break;
+    case Outcome::kSkipped: text = "omitida: sin modelo"; break;
+    case Outcome::kCopied: text = "copiada"; break;
+    case Outcome::kFailed: return errors;
+  }
+  if (r.errors > 0) text += "; " + errors;
+  return text;
+}
+
+std::string SummaryLine(const std::vector<DatabaseResult>& results, size_t journal_entries) {
+  size_t counts[5] = {};
+  for (const auto& r : results) ++counts[static_cast<int>(r.outcome)];
+  struct Part {
+    Outcome outcome;
+    const char* one;
+    const char* many;
+  };
+  constexpr Part kParts[] = {{Outcome::kUpdated, "actualizada", "actualizadas"},
+                             {Outcome::kUnchanged, "sin cambios", "sin cambios"},
+                             {Outcome::kCopied, "copiada", "copiadas"},
+                             {Outcome::kSkipped, "omitida", "omitidas"},
+                             {Outcome::kFailed, "con errores", "con errores"}};
+  std::string line;
+  for (const auto& part : kParts)
+    if (size_t n = counts[static_cast<int>(part.outcome)]) Append(line, Count(n, part.one, part.many));
+  if (line.empty()) line = "ninguna base";
+  Append(line, Count(journal_entries, "error", "errores"));
+  return line;
+}
+
+}  // namespace brenquil
