@@ -3,16 +3,21 @@
 # applied with SQLite alone) on copies of one generated installation, then a
 # second run on the transformed copy, then the index step on an installation
 # whose tables and fields already match. Prints times, ratios and peak memory.
-# With --window, times instead "Transformar" in the desktop window (offscreen)
-# against the same run on the command line, on two copies of the installation.
+# A plan (`transform --plan`) is timed before the first run, on the same files,
+# and again on the installation once up to date, against reading every schema
+# once (the floor's dry run). With --window, times instead "Transformar" in the
+# desktop window (offscreen) against the same run on the command line, on two
+# copies of the installation.
 #
 #   bench/run.sh [--build DIR] [--cache DIR] [--work DIR] [--regen] [--window]
 #                [--no-index-run] [generator options: --pairs N --tables N
 #                --fields N --rows N --big-rows N --big-tables N --new-tables N
 #                --new-fields N --new-databases N --no-indexes]
 #
-# Goals: transform/floor at most 2, peak memory under 64 MiB, a second run
-# that rebuilds no index and costs about what reading the schema costs, and a
+# Goals: transform/floor at most 2, peak memory under 64 MiB, and a second run
+# that rebuilds no index and costs about what reading the schema costs; a plan
+# that changes no file, costs no more than the run and lists what it does, and
+# on an up-to-date installation costs at most twice reading every schema; a
 # window run at most 1.3 times the command line's.
 set -euo pipefail
 
@@ -33,7 +38,7 @@ while (($#)); do
     --regen) regen=1; shift ;;
     --no-index-run) index_run=0; shift ;;
     --window) window=1; shift ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     --no-indexes|--same-structure) gen_args+=("$1"); shift ;;
     --*) gen_args+=("$1" "$2"); shift 2 ;;
     *) echo "run.sh: unexpected argument '$1'" >&2; exit 2 ;;
@@ -166,9 +171,18 @@ fresh_copy "$base" "$work/floor"
 sync
 
 timed floor "$logs/floor.txt" "$floor" --home "$work/floor/home" --data "$work/floor/datos" --all
+# The plan first, on the very files the run then transforms: it must leave
+# every file of the copy (models and catalogues included) as it was.
+(cd "$work/brenquil" && find . -type f ! -name .brenquil-transformando -print0 | sort -z | xargs -0 md5sum) \
+  >"$logs/before-plan.md5"
+timed plan "$logs/plan.txt" "$cli" transform --plan --home "$work/brenquil/home" --data "$work/brenquil/datos" \
+  --json "$logs/plan.json"
+plan_changed=$( (cd "$work/brenquil" && find . -type f ! -name .brenquil-transformando -print0 | sort -z |
+  xargs -0 md5sum) | diff - "$logs/before-plan.md5" | grep -c '^[<>]' || true)
 timed first "$logs/first.txt" "$cli" transform --home "$work/brenquil/home" --data "$work/brenquil/datos" \
   --json "$logs/first.json"
 read -r f_tables f_fields f_dropped f_created f_errors <<<"$(changes "$logs/first.json")"
+read -r p_tables p_fields p_dropped p_created p_errors <<<"$(changes "$logs/plan.json")"
 left_after_first=$(remaining "$work/brenquil")
 
 # ---- second run: everything is up to date
@@ -181,6 +195,11 @@ timed second "$logs/second.txt" "$cli" transform --home "$work/brenquil/home" --
   --json "$logs/second.json"
 read -r s_tables s_fields s_dropped s_created s_errors <<<"$(changes "$logs/second.json")"
 differing=$(cd "$work/brenquil/datos" && md5sum -c --quiet "$logs/before-second.md5" 2>/dev/null | wc -l)
+# Reading every schema once (models and old databases), then a plan on the
+# same up-to-date installation.
+timed read "$logs/read.txt" "$floor" --home "$work/brenquil/home" --data "$work/brenquil/datos" --all --dry-run
+timed plan2 "$logs/plan2.txt" "$cli" transform --plan --home "$work/brenquil/home" --data "$work/brenquil/datos" \
+  --json "$logs/plan2.json"
 
 echo
 echo "installation: $base (${gen_args[*]:-defaults})"
@@ -197,6 +216,15 @@ echo "brenquil transform                $elapsed_second s   peak $((rss_second /
 echo "  changes: $s_tables tables, $s_fields fields, $s_dropped indexes deleted, $s_created created; journal $s_errors"
 echo "  old databases changed by the second run: $differing"
 echo "ratio second run/floor reading    $(calc "$elapsed_second / $elapsed_floor2")"
+echo
+echo "plan (transform --plan):"
+echo "plan before the first run         $elapsed_plan s   peak $((rss_plan / 1024)) MiB   exit $rc_plan"
+echo "  says: $p_tables tables, $p_fields fields, $p_dropped indexes deleted, $p_created created; journal $p_errors"
+echo "  files the plan changed: $plan_changed"
+echo "ratio plan/first run              $(calc "$elapsed_plan / $elapsed_first")   (goal <= 1)"
+echo "reading every schema once         $elapsed_read s   (floor --all --dry-run)"
+echo "plan on the up-to-date copy       $elapsed_plan2 s   exit $rc_plan2"
+echo "ratio plan up to date/reading     $(calc "$elapsed_plan2 / $elapsed_read")   (goal <= 2)"
 
 # ---- the index step alone: tables and fields already match
 if ((index_run)) && [[ " ${gen_args[*]} " != *" --no-indexes "* ]]; then

@@ -38,6 +38,8 @@ struct Options {
   std::string target;  // setup's HOME, demo's CARPETA, schema's ARCHIVO
   std::string json_file;  // "-": the standard output
   bool json = false;
+  bool plan = false;   // transform --plan
+  std::string backup;  // transform --backup
   bool system = false;
   bool quiet = false;
 };
@@ -122,6 +124,15 @@ void TransformOptions(CLI::App& app, Options& o) {
                  "escribe además el informe en JSON en ARCHIVO; con \"-\", en la salida "
                  "estándar en lugar del informe de texto")
       ->type_name("ARCHIVO");
+  app.add_flag("--plan", o.plan,
+               "Previsualizar: hace la transformación entera y la deshace, sin cambiar ni crear "
+               "ningún archivo; informa de lo que haría y de lo que se rechazaría, con las filas que "
+               "lo impiden");
+  app.add_option("--backup", o.backup,
+                 "antes de cambiar cada base vieja, guarda una copia en CARPETA/AAAAMMDD-HHMMSS/, con "
+                 "su mismo nombre; para volver atrás, copie ese archivo sobre la base de la carpeta de "
+                 "datos (sin --plan)")
+      ->type_name("CARPETA");
   app.add_flag("-q,--quiet", o.quiet, "no muestra el avance ni el informe: solo los errores");
 }
 
@@ -144,6 +155,8 @@ std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& 
     std::error_code ec;
     if (o.data && !fs::is_directory(*o.data, ec))
       throw MakeError(err::kPathNotFound, "'" + *o.data + "'");
+    if (!o.backup.empty() && !fs::is_directory(o.backup, ec))
+      throw MakeError(err::kPathNotFound, "la carpeta de las copias '" + o.backup + "' no existe");
     inicial.ShowMain = [&window] { window.Form_Activate(); };
     inicial.Form_Activate();
     return std::nullopt;
@@ -179,7 +192,8 @@ int TransformCommand(const Options& o, Io& io) {
                    io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
                    io.terminal ? TerminalWidth() : 80);
     // Pressed like the button: an error that reaches it is journaled.
-    failure = window.Press(13);
+    window.BackupFolder = o.backup;
+    failure = o.plan ? window.Preview() : window.Press(13);
     if (view) view->Finish();
   }
   // Another run holds the installation: this one did nothing.
@@ -230,7 +244,8 @@ const Subcommand kSubcommands[] = {
     {"transform",
      "Pulsa \"Transformar\": pone cada base vieja de la carpeta de datos al día con su "
      "modelo, copia los modelos sin base vieja del mismo nombre y muestra el estado, los "
-     "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío.",
+     "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío. "
+     "Con --plan no cambia nada y muestra lo que haría.",
      TransformOptions, TransformCommand},
 };
 

@@ -107,6 +107,7 @@ Json TransformReportJson(const Actualiz& window) {
                          {"queriesCreated", c.queries_created},
                          {"queriesKept", c.queries_kept},
                          {"triggersCreated", c.triggers_created},
+                         {"backup", c.backup},
                          {"rolledBack", c.rolled_back},
                          {"errors", std::move(errors)}});
   }
@@ -120,6 +121,7 @@ Json TransformReportJson(const Actualiz& window) {
                        {"text", e.text}});
   return Json{{"version", 1},
               {"status", window.Label4.Caption()},
+              {"plan", window.Report.Plan()},
               {"summary", SummaryLine(results, window.Journal.Entries().size())},
               {"databases", std::move(databases)},
               {"skipped", window.Report.SkippedDatabases()},
@@ -129,8 +131,15 @@ Json TransformReportJson(const Actualiz& window) {
 
 void PrintTransformReport(const Actualiz& window, std::ostream& out) {
   const auto results = Results(window.Report, window.Journal);
+  const bool plan = window.Report.Plan();
+  if (plan)
+    out << "\nPlan: no se ha cambiado ningún archivo; esto es lo que haría \"Transformar\" y "
+           "lo que se rechazaría (en el diario)\n";
   for (const auto& r : results) {
-    out << "\n" << FileNameOf(r.path) << ": " << OutcomeText(r) << "\n";
+    // A plan copies no model: it names the ones a run would copy.
+    const std::string outcome =
+        plan && r.outcome == Outcome::kCopied ? "se copiaría" : OutcomeText(r);
+    out << "\n" << FileNameOf(r.path) << ": " << outcome << "\n";
     out << "  " << r.path << "\n";
     const DatabaseChanges* c = ChangesFor(window, r.path);
     if (!c) continue;
@@ -157,6 +166,7 @@ void PrintTransformReport(const Actualiz& window, std::ostream& out) {
     PrintList(out, "consultas creadas", c->queries_created);
     PrintList(out, "consultas sin cambios", c->queries_kept);
     PrintList(out, "desencadenadores creados", c->triggers_created);
+    if (!c->backup.empty()) out << "  copia de seguridad: " << c->backup << "\n";
   }
   out << "\nEstado: " << window.Label4.Caption() << "\n"
       << SummaryLine(results, window.Journal.Entries().size()) << "\n";

@@ -1,7 +1,9 @@
-// The connection itself: its handle, transactions and batches, staleness,
-// the integrity check before the first change, and leaving the file in the
-// journal mode it had.
+// The connection itself: its handle, transactions and batches (plans
+// included), staleness, the integrity check before the first change, and
+// leaving the file in the journal mode it had.
 #include "engine/connection.h"
+
+#include <cassert>
 
 #include "engine/dbengine.h"
 
@@ -27,7 +29,7 @@ Connection::Connection(sqlite3* db, std::string path, bool read_only)
 
 Connection::~Connection() {
   try {
-    CommitBatch();
+    FinishBatch();
   } catch (const Error& error) {
     // Rolled back: the file keeps what it had before the batch.
     DBEngine::Instance().RecordCommitFailure(path_, error);
@@ -49,18 +51,26 @@ void Connection::RestoreJournalMode() {
 
 void Connection::Unlease() {
   if (--leases_ != 0 || read_only_) return;
-  // Nobody holds the file: the batch's changes to it are committed now.
+  // Nobody holds the file: the batch's changes to it are committed now, or
+  // a plan's rolled back.
   try {
-    CommitBatch();
+    FinishBatch();
   } catch (const Error& error) {
     DBEngine::Instance().RecordCommitFailure(path_, error);
   }
-  sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  // A plan writes nothing, not even what another run left in the log.
+  if (!DBEngine::Instance().InPlan())
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
 }
 
-void Connection::CommitBatch() {
+void Connection::FinishBatch() {
   if (!batch_open_) return;
   batch_open_ = false;
+  if (batch_is_plan_) {
+    batch_is_plan_ = false;
+    EndPlan();
+    return;
+  }
   if (sqlite3_get_autocommit(db_)) return;
   int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
@@ -71,6 +81,43 @@ void Connection::CommitBatch() {
     throw error;
   }
   sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+}
+
+void Connection::BeginPlan() {
+  // Without spilling, the pager writes a changed page into the file only at
+  // a commit, which a plan never makes.
+  Exec("PRAGMA cache_spill = OFF");
+  // A rollback journal would still be written beside the file; in memory it
+  // is not. Other modes stay: WAL writes its log only at a commit, and a
+  // persistent or truncated journal belongs to whoever chose it.
+  std::string mode;
+  {
+    Statement st(*this, "PRAGMA journal_mode");
+    if (st.Step()) mode = Upper(st.Text(0).value_or(""));
+  }
+  if (mode == "DELETE") {
+    Statement st(*this, "PRAGMA journal_mode = MEMORY");
+    if (st.Step() && Upper(st.Text(0).value_or("")) == "MEMORY") plan_journal_mode_ = mode;
+  }
+}
+
+void Connection::EndPlan() {
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!sqlite3_get_autocommit(db_)) {
+    // A statement still reading could keep the transaction open: what the
+    // plan tried must never outlive it.
+    for (sqlite3_stmt* st = sqlite3_next_stmt(db_, nullptr); st; st = sqlite3_next_stmt(db_, st))
+      sqlite3_reset(st);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  assert(sqlite3_get_autocommit(db_));
+  sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+  sqlite3_exec(db_, "PRAGMA cache_spill = ON", nullptr, nullptr, nullptr);
+  if (!plan_journal_mode_.empty()) {
+    sqlite3_exec(db_, ("PRAGMA journal_mode = " + plan_journal_mode_).c_str(), nullptr, nullptr, nullptr);
+    plan_journal_mode_.clear();
+  }
+  AfterRollback();
 }
 
 void Connection::Abandon() {
@@ -182,7 +229,9 @@ void Connection::PrepareWrite() {
   CheckWritable();
   CheckIntact();
   if (!sqlite3_get_autocommit(db_)) return;
-  if (!write_ready_) {
+  const bool plan = DBEngine::Instance().InPlan();
+  // A plan leaves the journal mode alone: switching to WAL writes the file.
+  if (!write_ready_ && !plan) {
     // WAL: each change is still one atomic transaction and a crash leaves
     // the file valid, but a commit needs no sync of its own. The mode the
     // file had comes back when the connection closes. A file locked by
@@ -204,8 +253,19 @@ void Connection::PrepareWrite() {
     // keys can only be switched off outside a transaction, and a table
     // rebuild needs them off.
     Exec("PRAGMA foreign_keys = OFF");
-    Exec("BEGIN IMMEDIATE");
+    if (plan) {
+      BeginPlan();
+      try {
+        Exec("BEGIN IMMEDIATE");
+      } catch (const Error&) {
+        EndPlan();
+        throw;
+      }
+    } else {
+      Exec("BEGIN IMMEDIATE");
+    }
     batch_open_ = true;
+    batch_is_plan_ = plan;
   }
 }
 

@@ -111,15 +111,18 @@ class Connection {
   // mode at the first one (and back to the mode it had when it is closed);
   // during a batch (DBEngine::BeginBatch) the first change opens the
   // transaction that holds the batch's changes to this file, with foreign keys
-  // off so that a table rebuild needs no commit of its own.
+  // off so that a table rebuild needs no commit of its own. In a plan the file
+  // keeps its journal mode and its changes are held in memory (see BeginPlan).
   void PrepareWrite();
-  // Commits the batch's transaction, if one is open. On failure everything
-  // of the batch on this file is rolled back and an Error is thrown.
-  void CommitBatch();
+  // Ends the batch's transaction, if one is open: commits it, or rolls it back
+  // when it belongs to a plan. When a commit fails everything of the batch on
+  // this file is rolled back and an Error is thrown.
+  void FinishBatch();
   // Users holding the connection (Database objects, record sets, objects
   // taken from them). When the last one goes, the batch's changes are
-  // committed (a failure is handed to DBEngine::TakeCommitFailures) and what
-  // the log holds is written into the database file.
+  // committed, or a plan's rolled back (a failed commit is handed to
+  // DBEngine::TakeCommitFailures), and outside a plan what the log holds is
+  // written into the database file.
   void Lease() { ++leases_; }
   void Unlease();
   int Leases() const { return leases_; }
@@ -162,6 +165,12 @@ class Connection {
   std::string DeclaredView(QueryDef& query);
   void RecordDeclaredField(const std::string& table, const Field& field, bool number_rows, bool refuses_empty);
   void RestoreJournalMode();
+  // A plan's transaction: the pager keeps every changed page in memory (no
+  // spill into the file) and a file in rollback-journal mode keeps its journal
+  // in memory too, so the file and its folder are never written; EndPlan
+  // rolls it back and puts both settings back.
+  void BeginPlan();
+  void EndPlan();
 
   sqlite3* db_;
   std::string path_;
@@ -181,6 +190,8 @@ class Connection {
   int leases_ = 0;
   bool write_ready_ = false;
   bool batch_open_ = false;
+  bool batch_is_plan_ = false;
+  std::string plan_journal_mode_;  // the mode a plan moved to MEMORY, to give back
   std::optional<bool> intact_;
   std::string damage_;
   std::string original_journal_mode_;  // set when the engine switched the file to WAL

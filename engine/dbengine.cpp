@@ -192,10 +192,11 @@ std::vector<std::pair<std::string, Error>> DBEngine::TakeCommitFailures() {
 
 void DBEngine::EndBatch() {
   batch_ = false;
+  plan_ = false;
   std::optional<Error> first;
   for (auto& [key, e] : open_) {
     try {
-      e.connection->CommitBatch();
+      e.connection->FinishBatch();
     } catch (const Error& error) {
       if (!first) first = error;
     }
@@ -219,13 +220,16 @@ void DBEngine::Release(const std::string& path) {
   if (Idle(it->second.connection)) {
     open_.erase(it);
   } else {
-    // Still in use: write what the log holds into the file itself.
+    // Still in use: write what the log holds into the file itself (a plan
+    // only rolls back: it writes nothing).
+    const bool plan = InPlan();
     try {
-      it->second.connection->CommitBatch();
+      it->second.connection->FinishBatch();
     } catch (const Error&) {
     }
-    sqlite3_wal_checkpoint_v2(it->second.connection->Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
-                              nullptr);
+    if (!plan)
+      sqlite3_wal_checkpoint_v2(it->second.connection->Handle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr,
+                                nullptr);
   }
 }
 

@@ -49,9 +49,19 @@ class DBEngine {
   // crash loses the batch's changes to a file, never its validity. EndBatch
   // commits every file, closes the idle ones, and throws the first commit
   // that failed (that file keeps what it had before the batch).
-  void BeginBatch() { batch_ = true; }
+  //
+  // A plan (BeginBatch(true)) is a batch that keeps nothing: each file's
+  // transaction is rolled back when the file is released or at EndBatch, the
+  // file is never switched to WAL nor checkpointed, and its changes stay in
+  // memory until then, so nothing a plan tries reaches the disk and every
+  // file is byte for byte what it was.
+  void BeginBatch(bool plan = false) {
+    batch_ = true;
+    plan_ = plan;
+  }
   void EndBatch();
   bool InBatch() const { return batch_; }
+  bool InPlan() const { return batch_ && plan_; }
 
   // Commits that failed when a file was released (its batch rolled back):
   // the file's path and the error, oldest first. Taking them empties the list.
@@ -70,6 +80,7 @@ class DBEngine {
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
   bool batch_ = false;
+  bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;
 };
 

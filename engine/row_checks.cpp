@@ -56,6 +56,19 @@ BlockingRows RowsWithoutParent(Database& db, const std::string& parent, const st
   return Collect(*db.Connection(), "SELECT count(*)" + from, "SELECT " + keys + from + " LIMIT 5");
 }
 
+BlockingRows RowsLeftEmpty(Database& db, const std::string& table) {
+  detail::Connection& c = *db.Connection();
+  std::string keys;
+  {
+    detail::Statement st(c, "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk");
+    st.Bind(1, table);
+    while (st.Step()) keys += (keys.empty() ? "" : ", ") + QuoteId(st.Text(0).value_or(""));
+  }
+  if (keys.empty()) keys = "rowid";
+  const std::string from = " FROM " + QuoteId(table);
+  return Collect(c, "SELECT count(*)" + from, "SELECT " + keys + from + " LIMIT 5");
+}
+
 std::string DescribeBlockingRows(const BlockingRows& rows) {
   std::string text = std::to_string(rows.count) + (rows.count == 1 ? " fila lo impide" : " filas lo impiden");
   if (!rows.examples.empty()) {

@@ -1,6 +1,7 @@
 // Checks of a database's rows against a constraint before it is added: how
-// many rows a unique index or a relation would refuse, with a few of their
-// keys, so that a step can keep what the file has instead of losing it.
+// many rows a unique index, a relation or a required field would refuse, with
+// a few of their keys, so that a step can keep what the file has instead of
+// losing it, and a plan can say so before anything changes.
 #pragma once
 
 #include <string>
@@ -23,6 +24,11 @@ BlockingRows RowsRepeatingKey(Database& db, const std::string& table, const std:
 // row of `parent` to match.
 BlockingRows RowsWithoutParent(Database& db, const std::string& parent, const std::string& child,
                                const std::vector<std::pair<std::string, std::string>>& pairs);
+
+// Rows of `table` that a new required (NOT NULL) field would leave without a
+// value: all of them, since a field added to a table is empty in every row.
+// Their keys are the table's primary key fields, or the rowid.
+BlockingRows RowsLeftEmpty(Database& db, const std::string& table);
 
 // "3 filas lo impiden (claves: 1; 2)": the blocking rows, for a journal text.
 std::string DescribeBlockingRows(const BlockingRows& rows);

@@ -1,9 +1,11 @@
 #include "fields/field_reconciliation.h"
 
+#include <cctype>
 #include <string>
 
 #include "engine/dbengine.h"
 #include "engine/field.h"
+#include "engine/row_checks.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "tables/table_names.h"
@@ -72,6 +74,35 @@ void WorkOutMissingFields(Actualiz& window) {
   }
 }
 
+// The journal entry for a field whose model definition the engine refused
+// (the field is then added with its type alone). A field the model requires
+// (NOT NULL) with no DEFAULT cannot arrive whole in a table with rows: each
+// row would be left without a value. That entry counts the rows, with their
+// keys; any other refusal is journaled as the engine gave it.
+void JournalRefusedDefinition(Actualiz& window, Database& old, const std::string& table,
+                              const Field* model_field, const Error& refused) {
+  // DEFAULT NULL gives the rows no value either.
+  auto no_default = [](const std::string& value) {
+    std::string upper;
+    for (char ch : value) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return upper.empty() || upper == "NULL";
+  };
+  if (model_field && model_field->Required() && no_default(model_field->DefaultValue())) {
+    BlockingRows rows = RowsLeftEmpty(old, table);
+    if (rows.count > 0) {
+      JournalError(window, kOperation,
+                   MakeError(err::kRequired, "el campo '" + model_field->Name() +
+                                                 "' es obligatorio en el modelo y la tabla '" +
+                                                 table + "' de '" + window.Text4.Text() +
+                                                 "' ya tiene filas: " + DescribeBlockingRows(rows) +
+                                                 "; se añade sin exigir valor"));
+      return;
+    }
+  }
+  JournalError(window, kOperation,
+               Error(refused.Number(), refused.Text() + "; se añade solo con su tipo"));
+}
+
 // Creates the to-add rows in the old table selected in List3. A field the
 // engine refuses is journaled and the next one is tried.
 void AddMissingFields(Actualiz& window) {
@@ -92,6 +123,7 @@ void AddMissingFields(Actualiz& window) {
   for (short f = 0; f < count; ++f) {
     SelectRow(window.List1, 3, f);
     ignore([&] {
+      auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
       auto make = [&](bool declared) {
         auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
         long type = Number(types.Text()).Value();
@@ -99,7 +131,6 @@ void AddMissingFields(Actualiz& window) {
         // The jobs table numbers its rows itself.
         if (table_name == "trabajos" && names.Text() == "clave")
           field->SetAttributes(dbAutoIncrField);
-        auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
         if (model_field && (model_field->Attributes() & dbAutoIncrField)) field->SetAttributes(dbAutoIncrField);
         if (declared && model_field) field->SetDefinition(model_field->Definition());
         return field;
@@ -111,8 +142,7 @@ void AddMissingFields(Actualiz& window) {
         if (field->Definition().empty()) throw;
         // The model's definition cannot be carried whole: the field is added
         // with its type alone, and the journal says what did not arrive.
-        JournalError(window, kOperation,
-                     Error(error.Number(), error.Text() + "; se añade solo con su tipo"));
+        JournalRefusedDefinition(window, *old, table_name, model_field.get(), error);
         field = make(false);
         table->Fields().Append(field);
       }

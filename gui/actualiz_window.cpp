@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -559,9 +560,11 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   column->addWidget(summary_);
   column->addStretch(1);
+  column->addLayout(BuildBackup(box));
 
   // Room stays between the two for another operation's button.
   auto* line = new QHBoxLayout;
+  line->addWidget(BuildPreview(box));
   for (int n : {13, 14}) {
     auto* button = MakeButton(n, box);
     button->setFont(bold);
@@ -571,6 +574,53 @@ QWidget* ActualizWindow::BuildStatus(QWidget* parent) {
   }
   column->addLayout(line);
   return box;
+}
+
+QHBoxLayout* ActualizWindow::BuildBackup(QWidget* parent) {
+  auto* line = new QHBoxLayout;
+  line->setSpacing(3);
+  backup_ = new QCheckBox(Q("Copia de seguridad"), parent);
+  backup_->setObjectName(QStringLiteral("CopiaSeguridad"));
+  backup_folder_ = new QLineEdit(parent);
+  backup_folder_->setObjectName(QStringLiteral("CarpetaCopias"));
+  backup_folder_->setPlaceholderText(Q("Carpeta de las copias"));
+  auto* choose = new QPushButton(QStringLiteral("…"), parent);
+  choose->setObjectName(QStringLiteral("ElegirCarpetaCopias"));
+  auto update = [this] {
+    state_.BackupFolder = backup_->isChecked() ? FromQt(backup_folder_->text()) : std::string();
+  };
+  connect(backup_, &QCheckBox::toggled, this, update);
+  connect(backup_folder_, &QLineEdit::textChanged, this, update);
+  connect(choose, &QPushButton::clicked, this, [this] {
+    QString folder = QFileDialog::getExistingDirectory(this, Q("Copia de seguridad"), backup_folder_->text());
+    if (folder.isEmpty()) return;
+    backup_folder_->setText(folder);
+    backup_->setChecked(true);
+  });
+  line->addWidget(backup_);
+  line->addWidget(backup_folder_, 1);
+  line->addWidget(choose);
+  return line;
+}
+
+QPushButton* ActualizWindow::BuildPreview(QWidget* parent) {
+  auto* preview = new QPushButton(Q("Previsualizar"), parent);
+  preview->setObjectName(QStringLiteral("Previsualizar"));
+  QFont bold = preview->font();
+  bold.setBold(true);
+  preview->setFont(bold);
+  preview->setMinimumSize(110, 28);
+  connect(preview, &QPushButton::clicked, this, [this] { PressPreview(); });
+  return preview;
+}
+
+void ActualizWindow::PressPreview() {
+  if (state_.Busy()) return;
+  // The plan starts its own journal and results (Actualiz::Preview).
+  transforming_ = true;
+  auto error = state_.Preview();
+  transforming_ = false;
+  if (error) ShowError(*error);
 }
 
 QWidget* ActualizWindow::BuildResults(QWidget* parent) {

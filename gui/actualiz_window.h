@@ -1,10 +1,11 @@
 // The main window: every control of the Actualiz state in a widget, laid out
-// so the eye follows the transformation, plus the results of the last
-// operation, the error journal "Errores" and a grid of the sample table bound
-// to Data2. While an operation runs every button is disabled, the operator's
-// input is dropped and the widgets repaint at most every 50 ms. The state is
-// the caller's and must outlive the window; the window sets the state's
-// MsgBox, EndProgram and pointer hooks and clears them when it goes.
+// so the eye follows the transformation, plus "Previsualizar" and "Copia de
+// seguridad" beside "Transformar", the results of the last operation, the
+// error journal "Errores" and a grid of the sample table bound to Data2.
+// While an operation runs every button is disabled, the operator's input is
+// dropped and the widgets repaint at most every 50 ms. The state is the
+// caller's and must outlive the window; the window sets the state's MsgBox,
+// EndProgram and pointer hooks and clears them when it goes.
 #pragma once
 
 #include <functional>
@@ -18,9 +19,12 @@
 
 #include "gui/bindings.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -50,6 +54,11 @@ class ActualizWindow : public QWidget {
   // shown with its number and text, and the window goes on. A click while an
   // operation runs does nothing.
   void PressButton(int number);
+  // What a click on "Previsualizar" does: the transformation as a plan (see
+  // Actualiz::Preview), its journal and results filled afresh, no file
+  // changed; shown as a press of "Transformar" is. A click while an
+  // operation runs does nothing.
+  void PressPreview();
   // The journal as text, as "Copiar" puts it on the clipboard.
   QString JournalText() const;
   // Writes the journal as text to `path`; false when it cannot be written.
@@ -75,6 +84,10 @@ class ActualizWindow : public QWidget {
   QWidget* BuildRelations(QWidget* parent);
   QWidget* BuildQueries(QWidget* parent);
   QWidget* BuildStatus(QWidget* parent);
+  // "Copia de seguridad" (a check box and its folder), which set the state's
+  // BackupFolder; and "Previsualizar", beside "Transformar".
+  QHBoxLayout* BuildBackup(QWidget* parent);
+  QPushButton* BuildPreview(QWidget* parent);
   QWidget* BuildResults(QWidget* parent);
   QWidget* BuildJournal(QWidget* parent);
 
@@ -104,6 +117,8 @@ class ActualizWindow : public QWidget {
   JournalTable* journal_ = nullptr;
   ResultsTable* results_ = nullptr;
   QLabel* summary_ = nullptr;
+  QCheckBox* backup_ = nullptr;
+  QLineEdit* backup_folder_ = nullptr;
   DataGrid* grid_ = nullptr;
   QObject* input_drop_ = nullptr;
   std::vector<QPointer<QWidget>> disabled_;

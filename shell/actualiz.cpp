@@ -265,42 +265,74 @@ std::optional<Error> Actualiz::EndBatch(const std::string& operation) {
   }
 }
 
-std::optional<Error> Actualiz::Press(int number) {
+std::optional<Error> Actualiz::RunBatch(const std::string& name, bool plan,
+                                        void (Actualiz::*operation)()) {
   if (busy_) return std::nullopt;
-  for (const auto& b : kButtons) {
-    if (b.number != number) continue;
-    const std::string operation = Command[number].Operation();
-    struct BusyScope {
-      Actualiz& window;
-      explicit BusyScope(Actualiz& w) : window(w) { window.SetBusy(true); }
-      ~BusyScope() { window.SetBusy(false); }
-    } busy(*this);
-    // Files the operation left open are closed when it ends, so every
-    // change is in the database files themselves between operations.
-    // The operation's changes reach each file in one transaction.
-    DBEngine::Instance().BeginBatch();
-    std::optional<Error> failed;
-    try {
-      (this->*b.operation)();
-    } catch (const Error& error) {
-      EndBatch(operation);
-      JournalError(*this, operation, error);
-      failed = error;
-    }
-    if (!failed) failed = EndBatch(operation);
-    // The run copied models into the data folder: listing it again shows
-    // them as old databases, so the next run does not try to copy them again.
-    if (number == 13 && !Dir1.Path().empty()) {
-      try {
-        Dir1_Change();
-      } catch (const Error& error) {
-        JournalError(*this, "Dir1_Change", error);
-        if (!failed) failed = error;
-      }
-    }
-    return failed;
+  // A plan is reported on its own, and what it said never mixes with the
+  // operation after it: both start with an empty journal and report.
+  if (plan || Report.Plan()) {
+    Journal.Clear();
+    Report.Clear(plan);
   }
+  struct BusyScope {
+    Actualiz& window;
+    explicit BusyScope(Actualiz& w) : window(w) { window.SetBusy(true); }
+    ~BusyScope() { window.SetBusy(false); }
+  } busy(*this);
+  // Files the operation left open are closed when it ends, so every
+  // change is in the database files themselves between operations.
+  // The operation's changes reach each file in one transaction.
+  DBEngine::Instance().BeginBatch(plan);
+  std::optional<Error> failed;
+  try {
+    (this->*operation)();
+  } catch (const Error& error) {
+    EndBatch(name);
+    JournalError(*this, name, error);
+    failed = error;
+  }
+  if (!failed) failed = EndBatch(name);
+  // The run copied models into the data folder: listing it again shows
+  // them as old databases, so the next run does not try to copy them again.
+  if (operation == &Actualiz::Command13_Click && !plan && !Dir1.Path().empty()) {
+    try {
+      Dir1_Change();
+    } catch (const Error& error) {
+      JournalError(*this, "Dir1_Change", error);
+      if (!failed) failed = error;
+    }
+  }
+  return failed;
+}
+
+std::optional<Error> Actualiz::Press(int number) {
+  for (const auto& b : kButtons)
+    if (b.number == number) return RunBatch(Command[number].Operation(), false, b.operation);
   return MakeError(err::kNoSuchControl, "Command" + std::to_string(number));
+}
+
+std::optional<Error> Actualiz::Preview() {
+  // Planning under a run would change what the run does midway.
+  if (busy_) return std::nullopt;
+  struct Planning {
+    bool& flag;
+    explicit Planning(bool& f) : flag(f) { flag = true; }
+    ~Planning() { flag = false; }
+  };
+  std::optional<Error> error;
+  {
+    Planning planning(planning_);
+    error = RunBatch(Command[13].Operation(), true, &Actualiz::Command13_Click);
+  }
+  // The rows the plan wrote into the catalogues were taken back with it.
+  for (DataControl* data : {&Data3, &Data4, &Data5}) {
+    if (!data->HasRecordset()) continue;
+    try {
+      data->Refresh();
+    } catch (const Error&) {
+    }
+  }
+  return error;
 }
 
 }  // namespace brenquil

@@ -106,6 +106,9 @@ class Actualiz {
   // ---- What the front ends show besides the controls
   ErrorJournal Journal;
   RunReport Report;
+  // "Copia de seguridad": the folder that receives a copy of each old
+  // database before "Transformar" changes it (see RunBackups); empty, none.
+  std::string BackupFolder;
   // Shows a message with an OK button and a title; set by the front end.
   std::function<void(const std::string& text, const std::string& title)> MsgBox;
   // Ends the program ("Salir"); set by the front end.
@@ -149,13 +152,24 @@ class Actualiz {
 
   // Runs the operation of button `number` as the operator's press does: an
   // error that reaches the operation is journaled and returned, and the
-  // window goes on. After "Transformar"
+  // window goes on. The journal and the report keep what earlier operations
+  // put there, unless the last one was a plan. After "Transformar"
   // the data folder is listed again, so the copies show in List6. A press
   // while another operation runs is dropped: nothing runs, nullopt.
   std::optional<Error> Press(int number);
+  // "Previsualizar": runs "Transformar" as a plan, as a press does. The
+  // journal and the report start empty; every step runs on the real files
+  // and the report (Plan() true) and journal fill as after a run, but every
+  // change is rolled back
+  // (DBEngine::BeginBatch), no database is copied and no file is written;
+  // the data controls show the files again afterwards. Dropped, nullopt,
+  // while another operation runs.
+  std::optional<Error> Preview();
+  // True while a plan runs: the driver copies nothing.
+  bool Planning() const { return planning_; }
 
   // ---- The operation under way
-  // True from the start to the end of an operation started by Press.
+  // True from the start to the end of an operation started by Press or Preview.
   bool Busy() const { return busy_; }
   // Told true when a press starts its operation and false when it has ended.
   void OnBusy(std::function<void(bool)> observer) { busy_observers_.push_back(std::move(observer)); }
@@ -173,9 +187,12 @@ class Actualiz {
   void SetBusy(bool busy);
   // Ends the engine's batch; a commit that failed is journaled and returned.
   std::optional<Error> EndBatch(const std::string& operation);
+  // Runs `operation` in one batch (a plan when `plan`), as a press does.
+  std::optional<Error> RunBatch(const std::string& name, bool plan, void (Actualiz::*operation)());
   Paths paths_;
   std::optional<std::string> data_folder_;
   int mouse_pointer_ = kPointerDefault;
+  bool planning_ = false;
   std::function<void(int)> pointer_observer_;
   bool busy_ = false;
   std::vector<std::function<void(bool)>> busy_observers_;

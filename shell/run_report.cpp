@@ -35,11 +35,13 @@ void RunReport::Discard(const std::string& old) {
     emptied.old = d.old;
     emptied.model = d.model;
     emptied.rolled_back = true;
+    emptied.backup = d.backup;  // the copy is still there
     d = std::move(emptied);
   }
 }
 
-void RunReport::Clear() {
+void RunReport::Clear(bool plan) {
+  plan_ = plan;
   databases_.clear();
   new_databases_.clear();
   skipped_.clear();

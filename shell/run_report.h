@@ -2,7 +2,8 @@
 // ends show at the end of a run. The steps record each change as the engine
 // accepts it; nothing is recorded for a change that failed, and when a file's
 // commit fails its entry is emptied (Discard), so the report holds only what
-// is in the files afterwards. Owned by the window.
+// is in the files afterwards. After a plan it holds what a run would change,
+// though no file changed (Plan). Owned by the window.
 #pragma once
 
 #include <string>
@@ -27,6 +28,8 @@ struct DatabaseChanges {
   std::vector<std::string> queries_created;
   std::vector<std::string> queries_kept;     // already equal to the model's
   std::vector<std::string> triggers_created;
+  // The copy of the old database taken before the run changed it, or empty.
+  std::string backup;
   // True when the file's changes were rolled back (a failed commit): the
   // lists above were emptied, the journal says why.
   bool rolled_back = false;
@@ -43,7 +46,9 @@ class RunReport {
   void NewDatabase(const std::string& path) { new_databases_.push_back(path); }
   // An old database of the data folder that has no model: left untouched.
   void Skipped(const std::string& path) { skipped_.push_back(path); }
-  void Clear();
+  // Empties the report for a new run, a plan when `plan`.
+  void Clear(bool plan = false);
+  bool Plan() const { return plan_; }
 
   const std::vector<DatabaseChanges>& Databases() const { return databases_; }
   const std::vector<std::string>& NewDatabases() const { return new_databases_; }
@@ -53,6 +58,7 @@ class RunReport {
   std::vector<DatabaseChanges> databases_;
   std::vector<std::string> new_databases_;
   std::vector<std::string> skipped_;
+  bool plan_ = false;
 };
 
 }  // namespace brenquil

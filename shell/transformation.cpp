@@ -8,6 +8,7 @@
 #include "engine/dbengine.h"
 #include "engine/error.h"
 #include "shell/actualiz.h"
+#include "shell/backups.h"
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
 #include "tables/trigger_copy.h"
@@ -111,16 +112,35 @@ void JournalFailedCommits(Actualiz& window) {
   }
 }
 
-void TransformPair(Actualiz& window) {
-  window.Label4.SetCaption(window.List7.Text());
-  window.Text3.SetText(window.Installation().ModelPath(window.List7.Text()));
-  window.Text4.SetText(Paths::Join(window.Dir1.Path(), window.List6.Text()));
-  // Every pair has an entry in the report, changed or not.
-  window.Report.For(window.Text4.Text(), window.Text3.Text());
-  KeepOpen model(window.Text3.Text());
-  KeepOpen old(window.Text4.Text());
-  if (!IntactOrSkip(window, old)) return;
+// With backups wanted, the old database is copied before its first step; a
+// database that could not be copied is not changed, and the journal says so.
+bool BackedUpOrSkip(Actualiz& window, RunBackups& backups) {
+  if (!backups.Wanted()) return true;
+  try {
+    window.Report.For(window.Text4.Text(), window.Text3.Text()).backup = backups.Copy(window.Text4.Text());
+    return true;
+  } catch (const Error& error) {
+    JournalError(window, kOperation,
+                 Error(error.Number(), "sin copia de seguridad de '" + window.Text4.Text() + "': " + error.Text() +
+                                           "; no se ejecutan los pasos de la pareja"));
+    return false;
+  }
+}
 
+// The names of the triggers a database holds; the report names those the
+// pair's steps made (the relations' and the counters').
+std::set<std::string> TriggerNames(const KeepOpen& db) {
+  std::set<std::string> names;
+  if (!db) return names;
+  try {
+    auto rows = db->OpenRecordset("SELECT name FROM sqlite_master WHERE type = 'trigger'");
+    for (; !rows->Eof(); rows->MoveNext()) names.insert(rows->Value(0).value_or(""));
+  } catch (const Error&) {
+  }
+  return names;
+}
+
+void RunPairSteps(Actualiz& window) {
   if (!ListTablesOrSkip(window, "Command8_Click, Command6_Click, Command12_Click, "
                                 "Command17_Click, Command22_Click y Command24_Click"))
     return;
@@ -133,12 +153,31 @@ void TransformPair(Actualiz& window) {
   RunStep(window, "CopyTriggers", [&] { CopyTriggers(window); });
 }
 
+void TransformPair(Actualiz& window, RunBackups& backups) {
+  window.Label4.SetCaption(window.List7.Text());
+  window.Text3.SetText(window.Installation().ModelPath(window.List7.Text()));
+  window.Text4.SetText(Paths::Join(window.Dir1.Path(), window.List6.Text()));
+  // Every pair has an entry in the report, changed or not.
+  window.Report.For(window.Text4.Text(), window.Text3.Text());
+  if (!BackedUpOrSkip(window, backups)) return;
+  KeepOpen model(window.Text3.Text());
+  KeepOpen old(window.Text4.Text());
+  if (!IntactOrSkip(window, old)) return;
+
+  const auto triggers_before = TriggerNames(old);
+  RunPairSteps(window);
+  // Read before the file is released: a plan's changes go with it.
+  auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
+  for (const auto& name : TriggerNames(old))
+    if (!triggers_before.count(name)) report.triggers_created.push_back(name);
+}
+
 // The driver's own statements run in ignore-errors mode: one that fails is
 // journaled and the next runs, so a list that changes under the run (an
 // observer of a control may change it) never ends the run early. An entry that
 // can no longer be selected is passed over rather than run with the selection
 // another entry left.
-void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore) {
+void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups) {
   short olds = window.List6.ListCount();
   if (olds == 0) return;
   ignore([&] { window.Bar1.SetValue(0); });
@@ -155,7 +194,7 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore) {
       if (!ignore([&] { window.List7.SetListIndex(j); })) continue;
       if (window.List7.Text() == window.List6.Text()) {
         paired = true;
-        ignore([&] { TransformPair(window); });
+        ignore([&] { TransformPair(window, backups); });
         JournalFailedCommits(window);
       }
     }
@@ -168,12 +207,15 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore) {
 // database it holds (see CopyDatabase); a model that does not open as a
 // database is journaled and not copied. A name that an entry of the data
 // folder holds in another letter case, or hidden, is not copied either: the
-// copy could replace or shadow a database of the installation.
+// copy could replace or shadow a database of the installation. A plan copies
+// nothing and removes nothing: it lists the models that would be copied,
+// after the checks a copy makes of its source.
 void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
   const std::string folder = window.Dir1.Path();
+  const bool plan = window.Planning();
   // What a run ended midway left behind goes before anything is copied.
   try {
-    RemoveStaleCopies(folder);
+    if (!plan) RemoveStaleCopies(folder);
   } catch (const Error& error) {
     window.Journal.Add(JournalEntry{kOperation, "", folder, error.Number(), error.Text()});
   }
@@ -191,7 +233,10 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
         throw MakeError(err::kFileAlreadyExists,
                         "'" + name + "' ya existe en " + folder +
                             " (en otras mayúsculas u oculto); no se copia el modelo");
-      CopyDatabase(from, to);
+      if (plan)
+        DBEngine::Instance().OpenDatabase(from)->CheckIntact();
+      else
+        CopyDatabase(from, to);
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
       window.Journal.Add(JournalEntry{kOperation, from, to, error.Number(), error.Text()});
@@ -206,10 +251,12 @@ void Transform(Actualiz& window) {
   // anything; the one under way goes on.
   RunLock lock(window.Installation().Home());
   Hourglass hourglass(window);
+  // A plan changes nothing, so it needs no way back.
+  RunBackups backups(window.Planning() ? "" : window.BackupFolder);
   // Every failure below is journaled by the step that meets it or here, and
   // the run always goes on to its closing status.
   IgnoreErrors ignore(window, kOperation);
-  TransformOldDatabases(window, ignore);
+  TransformOldDatabases(window, ignore, backups);
   ignore([&] { window.Label4.SetCaption("Añadiendo bases de datos nuevas"); });
   RunStep(window, "Command15_Click", [&] { window.Command15_Click(); });
   CopyNewDatabases(window, ignore);

@@ -405,9 +405,10 @@ TEST_F(CliTransform, BringsEveryOldDatabaseUpToItsModelKeepingEveryRow) {
             (std::vector<std::vector<std::string>>{{"T-01"}}));
 
   Json report = ReadJson(dir / "report.json");
-  EXPECT_EQ(Keys(report), (std::vector<std::string>{"version", "status", "summary", "databases",
-                                                    "skipped", "newDatabases", "errors"}));
+  EXPECT_EQ(Keys(report), (std::vector<std::string>{"version", "status", "plan", "summary",
+                                                    "databases", "skipped", "newDatabases", "errors"}));
   EXPECT_EQ(report["version"], 1);
+  EXPECT_FALSE(report["plan"].get<bool>());
   EXPECT_EQ(report["skipped"], Json::array({Old("Archivo.mdb")}));
   EXPECT_EQ(report["status"], "Proceso Terminado");
   EXPECT_EQ(report["errors"], Json::array());

@@ -123,6 +123,46 @@ TEST_F(FieldReconciliation, AFailingTableIsJournaledAndTheNextTablesGoOn) {
             (std::vector<std::pair<std::string, Names>>{{"SIN PAR", {"b"}}, {"Nombres", {"extra"}}, {"T", {"u"}}}));
 }
 
+TEST_F(FieldReconciliation,
+       ARequiredFieldArrivesWholeWithADefaultAndWithoutOneIsJournaledOnceWithItsRows) {
+  RawExec(ModelPath("base.mdb"),
+          "CREATE TABLE p (id INTEGER PRIMARY KEY, nota TEXT, cantidad INTEGER NOT NULL DEFAULT 0,"
+          " fecha TEXT NOT NULL)");
+  RawExec(Old(), "CREATE TABLE p (id INTEGER PRIMARY KEY, nota TEXT);"
+                 "INSERT INTO p VALUES (7, 'a'), (9, 'b')");
+  auto& w = Window();
+  w.Text3.SetText(ModelPath("base.mdb"));
+  w.Text4.SetText(Old());
+  ListAndReconcile();
+  EXPECT_EQ(RawColumns(Old(), "p"), (Names{"id", "nota", "cantidad", "fecha"}));
+  // With its DEFAULT the field arrives as the model declares it, the rows with its value.
+  EXPECT_EQ(RawQuery(Old(), "SELECT \"notnull\", dflt_value FROM pragma_table_info('p')"
+                            " WHERE name = 'cantidad'"),
+            (std::vector<Names>{{"1", "0"}}));
+  EXPECT_EQ(RawQuery(Old(), "SELECT cantidad FROM p ORDER BY id"),
+            (std::vector<Names>{{"0"}, {"0"}}));
+  // Without one every row would be left empty: added with its type alone, one entry.
+  EXPECT_EQ(RawQuery(Old(), "SELECT \"notnull\" FROM pragma_table_info('p') WHERE name = 'fecha'"),
+            (std::vector<Names>{{"0"}}));
+  const auto& journal = w.Journal.Entries();
+  ASSERT_EQ(journal.size(), 1u) << (journal.empty() ? "" : journal.back().text);
+  EXPECT_EQ(journal[0].operation, "Command12_Click");
+  EXPECT_EQ(journal[0].number, err::kRequired);
+  EXPECT_NE(journal[0].text.find("el campo 'fecha' es obligatorio en el modelo"), std::string::npos)
+      << journal[0].text;
+  EXPECT_NE(journal[0].text.find("2 filas lo impiden (claves: 7; 9); se añade sin exigir valor"),
+            std::string::npos)
+      << journal[0].text;
+  EXPECT_EQ(w.Report.Databases()[0].fields_added,
+            (std::vector<std::pair<std::string, Names>>{{"p", {"cantidad", "fecha"}}}));
+
+  // A second run adds nothing and journals nothing.
+  w.Journal.Clear();
+  ListAndReconcile();
+  EXPECT_EQ(w.List1[3].ListCount(), 0);
+  EXPECT_TRUE(w.Journal.Empty()) << w.Journal.Entries().front().text;
+}
+
 TEST_F(FieldReconciliation, SecondRunAddsNothingAndLeavesTheFileAlone) {
   Pair({{"A", {{"a", dbLong}, {"b", dbText, 5}}}}, {{"A", {{"a", dbLong}}}});
   ListAndReconcile();

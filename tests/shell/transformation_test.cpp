@@ -90,6 +90,30 @@ TEST_F(Transformation, BringsEveryPairUpToItsModelAndCopiesTheNewModels) {
   EXPECT_EQ(w.Report.NewDatabases().size(), 1u);
 }
 
+TEST_F(Transformation, APlanIsReportedOnItsOwnAndTheRunAfterItNeverShowsWhatItSaid) {
+  Model("Clientes.mdb", {{"Clientes", {{"Id", dbLong}, {"Notas", dbMemo}}}});
+  Old("Clientes.mdb", {{"Clientes", {{"Id", dbLong}}}});
+  Activate();
+  auto& w = Window();
+  using Added = std::vector<std::pair<std::string, Names>>;
+  w.Journal.Add(JournalEntry{"Dir1_Change", "", Data(), err::kPathNotFound, "anterior"});
+
+  EXPECT_FALSE(w.Preview());
+  EXPECT_TRUE(w.Report.Plan());
+  EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
+  ASSERT_EQ(w.Report.Databases().size(), 1u);
+  EXPECT_EQ(w.Report.Databases()[0].fields_added, (Added{{"Clientes", {"Notas"}}}));
+  EXPECT_EQ(RawColumns(OldPath("Clientes.mdb"), "Clientes"), (Names{"Id"}));
+
+  EXPECT_FALSE(w.Press(13));
+  EXPECT_FALSE(w.Report.Plan());
+  ASSERT_EQ(w.Report.Databases().size(), 1u);
+  EXPECT_EQ(w.Report.Databases()[0].fields_added, (Added{{"Clientes", {"Notas"}}}))
+      << "the plan's field came along";
+  EXPECT_EQ(RawColumns(OldPath("Clientes.mdb"), "Clientes"), (Names{"Id", "Notas"}));
+  EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
+}
+
 TEST_F(Transformation, PairThatCannotBeListedIsSkippedAndTheRunGoesOn) {
   // The second model does not open, so no step may work on the lists the
   // first pair left behind.

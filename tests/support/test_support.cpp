@@ -33,6 +33,14 @@ TempDir::~TempDir() {
 
 std::string TempDir::operator/(const std::string& name) const { return path_ + "/" + name; }
 
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), folder).string()] = ReadBytes(entry.path().string());
+  return files;
+}
+
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ class TempDir {
 // The whole content of a file ("" when it does not exist).
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// Every file under `folder`, by its path relative to it, with its whole
+// content: two calls compare equal when no file was made, removed or changed.
+std::map<std::string, std::string> FolderContents(const std::string& folder);
 
 // Runs `sql` on the file (made when missing) with the SQLite library itself; throws
 // std::runtime_error with SQLite's message on failure.
