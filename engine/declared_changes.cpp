@@ -85,7 +85,8 @@ bool Connection::CreateDeclaredTable(TableDef& table) {
   const std::string& name = table.Name();
   Atomically([&] {
     EnsureSystemTables();
-    Exec(WithName(declaration, *parsed, QuoteId(name)));
+    std::string token = declaration.substr(parsed->name.begin, parsed->name.end - parsed->name.begin);
+    Exec(Unquote(token) == name ? declaration : WithName(declaration, *parsed, QuoteId(name)));
     Touched();
     for (auto& f : table.Fields())
       RecordDeclaredField(name, *f, false, Contains(declaration, "MSysZLS_" + f->Name()));
@@ -137,7 +138,7 @@ void Connection::AddDeclaredField(const std::string& table, const Field& field) 
 bool Connection::CreateDeclaredIndex(const std::string& table, Index& index) {
   if (index.Declaration().empty()) return false;
   std::string sql_name = UniqueSqlName(index.Name());
-  std::string sql = WithObjectName(index.Declaration(), QuoteId(sql_name), QuoteId(table));
+  std::string sql = Renamed(index.Declaration(), sql_name, table);
   if (sql.empty()) return false;
   Atomically([&] {
     EnsureSystemTables();
@@ -152,7 +153,7 @@ bool Connection::CreateDeclaredIndex(const std::string& table, Index& index) {
 std::string Connection::DeclaredView(QueryDef& query) {
   const std::string& declaration = query.Declaration();
   if (declaration.empty() || ViewSelect(declaration) != query.SQL()) return {};
-  return WithObjectName(declaration, QuoteId(query.Name()));
+  return Renamed(declaration, query.Name());
 }
 
 }  // namespace brenquil::detail

@@ -147,7 +147,9 @@ TableInfo Connection::LoadTable(const std::string& name) {
     Statement st(*this, "SELECT name, type, \"notnull\", dflt_value, pk, hidden FROM pragma_table_xinfo(?)");
     st.Bind(1, name);
     while (st.Step()) {
-      if (st.Int(5) != 0) continue;  // generated columns are not fields
+      // Generated columns are fields too (a record set shows them); the
+      // hidden columns of virtual tables are not.
+      if (st.Int(5) == 1) continue;
       FieldInfo f;
       f.name = st.Text(0).value_or("");
       f.declared = st.Text(1).value_or("");

@@ -181,6 +181,29 @@ std::string WithObjectName(std::string_view create, const std::string& quoted_na
   return out;
 }
 
+std::string Renamed(std::string_view create, const std::string& name, const std::string& table) {
+  // The statement with markers where its names stand tells what they are.
+  const std::string mark_name = "\x01", mark_table = "\x02";
+  std::string marked = WithObjectName(create, mark_name, table.empty() ? std::string() : mark_table);
+  if (marked.empty()) return {};
+  size_t at = marked.find(mark_name);
+  std::string before = std::string(create.substr(at));
+  size_t i = 0;
+  std::string token = NextToken(before, i);
+  bool same_name = Unquote(token) == name;
+  bool same_table = true;
+  if (!table.empty()) {
+    size_t t = marked.find(mark_table);
+    // The table's token starts where the marker stands, shifted by the name's change.
+    size_t offset = t - (mark_name.size()) + token.size();
+    std::string rest = std::string(create.substr(std::min(offset, create.size())));
+    size_t k = 0;
+    same_table = Unquote(NextToken(rest, k)) == table;
+  }
+  if (same_name && same_table) return std::string(create);
+  return WithObjectName(create, QuoteId(name), table.empty() ? std::string() : QuoteId(table));
+}
+
 bool SameDeclaration(std::string_view a, std::string_view b) {
   std::string x = WithObjectName(a, "x", "t");
   std::string y = WithObjectName(b, "x", "t");

@@ -98,7 +98,9 @@ class IndexCopy {
       // Left in place by the deletion because it comes back the same, or
       // because the old rows refuse the model's (the deletion journaled it).
       if (model_.Keeps(table_name, *existing)) return;
-      if (index_step::RowsAgainst(*old_, table_name, unique, fields).count > 0) return;
+      auto declared = model_.Find(table_name, name);
+      if (index_step::RowsAgainst(*old_, table_name, unique, fields, declared ? declared->Declaration() : "").count > 0)
+        return;
       if (model_.Failure() && !model_failure_journaled_) {
         JournalError(window_, kOperation, *model_.Failure());
         model_failure_journaled_ = true;
@@ -118,7 +120,7 @@ class IndexCopy {
         index->SetPrimary(declared->Primary());
       }
     }
-    BlockingRows rows = index_step::RowsAgainst(*old_, table_name, unique, fields);
+    BlockingRows rows = index_step::RowsAgainst(*old_, table_name, unique, fields, index->Declaration());
     if (rows.count > 0)
       throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table_name + "' de '" + window_.Text4.Text() +
                                                 "' repiten valores del índice único: " + DescribeBlockingRows(rows));

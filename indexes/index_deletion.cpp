@@ -22,7 +22,8 @@ bool KeepsOldIndex(Actualiz& window, Database& old, index_step::ModelIndexes& mo
   if (!model.HasTable(table)) return index.Unique();
   auto replacement = model.Find(table, index.Name());
   if (!replacement) return false;
-  BlockingRows rows = index_step::RowsAgainst(old, table, replacement->Unique(), index_step::FieldNames(*replacement));
+  BlockingRows rows = index_step::RowsAgainst(old, table, replacement->Unique(), index_step::FieldNames(*replacement),
+                                              replacement->Declaration());
   if (rows.count == 0) return false;
   JournalError(window, "Command18_Click",
                MakeError(err::kDuplicateValue, "el índice '" + index.Name() + "' del modelo no se puede crear en la tabla '" +

@@ -1,5 +1,8 @@
 #include "indexes/index_step.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "engine/dbengine.h"
 #include "engine/tabledef.h"
 #include "shell/actualiz.h"
@@ -115,8 +118,14 @@ std::vector<std::string> FieldNames(Index& index) {
 }
 
 BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
-                         const std::vector<std::string>& fields) {
-  if (!unique) return {};
+                         const std::vector<std::string>& fields, const std::string& declaration) {
+  // An expression names no field, and a partial index holds only some rows:
+  // SQLite itself then judges the rows.
+  std::string upper = declaration;
+  for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (!unique || std::find(fields.begin(), fields.end(), std::string()) != fields.end() ||
+      upper.find("WHERE") != std::string::npos)
+    return {};
   return RowsRepeatingKey(old, table, fields);
 }
 

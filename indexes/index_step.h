@@ -66,7 +66,7 @@ std::vector<std::string> FieldNames(Index& index);
 // The rows of the old table that a unique `index` over `fields` would refuse
 // (none for an index that is not unique).
 BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
-                         const std::vector<std::string>& fields);
+                         const std::vector<std::string>& fields, const std::string& declaration = {});
 
 // The model database (Text3) read to decide which old indexes stay. Opened on
 // first use, kept open until Close or the end of the operation; a model that

@@ -260,3 +260,89 @@ TEST_F(FaithfulRun, ACommitThatFailsIsAnErrorAndTheReportListsNothingOfIt) {
 
 }  // namespace
 }  // namespace brenquil
+
+namespace brenquil {
+namespace {
+
+// ---- the model arrives whole
+
+std::string Declared(const std::string& path, const std::string& name) {
+  auto rows = RawQuery(path, "SELECT sql FROM sqlite_master WHERE name = '" + name + "'");
+  return rows.empty() ? "" : rows[0][0];
+}
+
+TEST_F(FaithfulRun, NewTablesArriveAsTheModelDeclaresThem) {
+  const std::vector<std::string> tables = {
+      "CREATE TABLE orders (id INTEGER PRIMARY KEY AUTOINCREMENT, qty INT NOT NULL DEFAULT 0 CHECK (qty >= 0),"
+      " code TEXT COLLATE NOCASE UNIQUE, total INT GENERATED ALWAYS AS (qty * 2) VIRTUAL, doc JSON, u UUID, x)",
+      "CREATE TABLE kv (k TEXT PRIMARY KEY, v) WITHOUT ROWID",
+      "CREATE TABLE s (a INTEGER, b TEXT) STRICT"};
+  std::string model;
+  for (const auto& t : tables) model += t + ";";
+  Pair("n.mdb", "CREATE TABLE keep (a);", model, "INSERT INTO keep VALUES (1);");
+  RunResult first = Transform();
+  EXPECT_EQ(first.code, kExitOk) << first.out << first.err;
+  EXPECT_EQ(Declared(Old("n.mdb"), "orders"), tables[0]);
+  EXPECT_EQ(Declared(Old("n.mdb"), "kv"), tables[1]);
+  EXPECT_EQ(Declared(Old("n.mdb"), "s"), tables[2]);
+  RawExec(Old("n.mdb"), "INSERT INTO orders (code) VALUES ('a')");
+  EXPECT_EQ(RawQuery(Old("n.mdb"), "SELECT id, qty, total, typeof(x) FROM orders"), (Rows{{"1", "0", "0", "null"}}));
+  EXPECT_THROW(RawExec(Old("n.mdb"), "INSERT INTO orders (code) VALUES ('A')"), std::runtime_error);
+  EXPECT_THROW(RawExec(Old("n.mdb"), "INSERT INTO orders (code, qty) VALUES ('b', -1)"), std::runtime_error);
+  EXPECT_THROW(RawExec(Old("n.mdb"), "INSERT INTO s VALUES ('no es un número', 'x')"), std::runtime_error);
+  EXPECT_THROW(RawExec(Old("n.mdb"), "INSERT INTO kv VALUES (NULL, 1)"), std::runtime_error);
+  Rows settled = Schema(Old("n.mdb"));
+  RunResult second = Transform();
+  EXPECT_EQ(second.code, kExitOk) << second.out << second.err;
+  EXPECT_EQ(Schema(Old("n.mdb")), settled);
+}
+
+TEST_F(FaithfulRun, FieldsArriveWithTheirDefinitionAndOldRowsTakeTheDefault) {
+  Pair("f.mdb", "",
+       "CREATE TABLE t (a TEXT, n INT NOT NULL DEFAULT 0, c TEXT COLLATE NOCASE CHECK (c <> 'x'),"
+       " at TEXT DEFAULT CURRENT_TIMESTAMP, g INT GENERATED ALWAYS AS (n + 1) VIRTUAL,"
+       " st INT GENERATED ALWAYS AS (n * 3) STORED, r INT NOT NULL);",
+       "CREATE TABLE t (a TEXT); INSERT INTO t VALUES ('uno'), ('dos');");
+  RunResult first = Transform();
+  // r cannot be NOT NULL over rows that have no value for it: journaled, added with its type.
+  EXPECT_EQ(first.code, kExitJournal) << first.out << first.err;
+  EXPECT_TRUE(first.Says("'r'")) << first.out << first.err;
+  EXPECT_EQ(RawQuery(Old("f.mdb"), "SELECT a, n, g, st, at IS NOT NULL FROM t ORDER BY rowid"),
+            (Rows{{"uno", "0", "1", "0", "1"}, {"dos", "0", "1", "0", "1"}}));
+  EXPECT_THROW(RawExec(Old("f.mdb"), "INSERT INTO t (a, c, r) VALUES ('tres', 'x', 1)"), std::runtime_error);
+  RawExec(Old("f.mdb"), "INSERT INTO t (a, c, r) VALUES ('tres', 'Y', 1)");
+  EXPECT_EQ(RawQuery(Old("f.mdb"), "SELECT count(*) FROM t WHERE c = 'y'"), (Rows{{"1"}}));  // NOCASE
+  EXPECT_EQ(RawQuery(Old("f.mdb"), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+  RunResult second = Transform();
+  EXPECT_EQ(second.code, kExitOk) << second.out << second.err;
+}
+
+TEST_F(FaithfulRun, IndexesViewsAndTriggersArriveAsDeclared) {
+  const std::string index1 = "CREATE INDEX i1 ON t (a DESC, b COLLATE NOCASE) WHERE a > 0";
+  const std::string index2 = "CREATE UNIQUE INDEX i2 ON t (lower(b))";
+  const std::string trigger = "CREATE TRIGGER tr AFTER INSERT ON t BEGIN INSERT INTO log VALUES (new.a); END";
+  Pair("i.mdb", "CREATE TABLE t (a INT, b TEXT); CREATE TABLE log (v);",
+       index1 + ";" + index2 + ";" + trigger + ";"
+       "CREATE VIEW v2 AS SELECT * FROM v1;"  // uses a view stored after it
+       "CREATE VIEW v1 (x, y) AS SELECT a, b FROM t;",
+       "CREATE INDEX i1 ON t (a); CREATE TRIGGER own AFTER DELETE ON t BEGIN SELECT 1; END;"
+       "INSERT INTO t VALUES (1, 'Uno'), (-2, 'dos');");
+  RunResult first = Transform();
+  EXPECT_EQ(first.code, kExitOk) << first.out << first.err;
+  EXPECT_EQ(RawQuery(Old("i.mdb"), "SELECT sql FROM sqlite_master WHERE tbl_name = 't' AND type = 'index'"
+                                   " ORDER BY name"),
+            (Rows{{index1}, {index2}}));
+  EXPECT_THROW(RawExec(Old("i.mdb"), "INSERT INTO t VALUES (3, 'UNO')"), std::runtime_error);  // lower(b) unique
+  RawExec(Old("i.mdb"), "INSERT INTO t VALUES (4, 'cuatro')");
+  EXPECT_EQ(RawQuery(Old("i.mdb"), "SELECT v FROM log"), (Rows{{"4"}}));  // the model's trigger fires
+  EXPECT_EQ(RawQuery(Old("i.mdb"), "SELECT count(*) FROM sqlite_master WHERE name = 'own'"), (Rows{{"1"}}));
+  EXPECT_EQ(RawQuery(Old("i.mdb"), "SELECT x, y FROM v2 WHERE x = 4"), (Rows{{"4", "cuatro"}}));
+  EXPECT_EQ(Declared(Old("i.mdb"), "v1"), "CREATE VIEW v1 (x, y) AS SELECT a, b FROM t");
+  Rows settled = Schema(Old("i.mdb"));
+  RunResult second = Transform();
+  EXPECT_EQ(second.code, kExitOk) << second.out << second.err;
+  EXPECT_EQ(Schema(Old("i.mdb")), settled);
+}
+
+}  // namespace
+}  // namespace brenquil
