@@ -21,6 +21,12 @@ inline constexpr long dbRelationUpdateCascade = 256;
 inline constexpr long dbRelationDeleteCascade = 4096;
 inline constexpr long dbRelationLeft = 16777216;
 inline constexpr long dbRelationRight = 33554432;
+// The engine's own bits, for the actions SQLite declares and DAO has no flag
+// for; a relation without them refuses (RESTRICT, NO ACTION) as DAO does.
+inline constexpr long dbRelationDeleteSetNull = 65536;      // ON DELETE SET NULL
+inline constexpr long dbRelationUpdateSetNull = 131072;     // ON UPDATE SET NULL
+inline constexpr long dbRelationDeleteSetDefault = 262144;  // ON DELETE SET DEFAULT
+inline constexpr long dbRelationUpdateSetDefault = 524288;  // ON UPDATE SET DEFAULT
 
 class Relation {
  public:

@@ -51,9 +51,23 @@ void Connection::CreateRelationTriggers(const RelationInfo& r) {
   std::string child_match;
   for (size_t i = 0; i < r.fields.size(); ++i)
     child_match += (i ? " AND " : "") + QuoteId(r.fields[i].second) + " = OLD." + QuoteId(r.fields[i].first);
+  // SET NULL and SET DEFAULT give the children NULL or their column's DEFAULT.
+  auto set_children = [&](bool to_default) {
+    auto child = Table(r.foreign_table);
+    std::string set;
+    for (size_t i = 0; i < r.fields.size(); ++i) {
+      const FieldInfo* f = child->FindField(r.fields[i].second);
+      std::string value = to_default && f && !f->default_text.empty() ? f->default_text : "NULL";
+      set += (i ? ", " : "") + QuoteId(r.fields[i].second) + " = " + value;
+    }
+    return set;
+  };
   if (r.attributes & dbRelationDeleteCascade)
     Exec("CREATE TRIGGER " + name(2) + " AFTER DELETE ON " + p + " BEGIN DELETE FROM " + c + " WHERE " +
          child_match + "; END");
+  else if (r.attributes & (dbRelationDeleteSetNull | dbRelationDeleteSetDefault))
+    Exec("CREATE TRIGGER " + name(2) + " AFTER DELETE ON " + p + " BEGIN UPDATE " + c + " SET " +
+         set_children((r.attributes & dbRelationDeleteSetDefault) != 0) + " WHERE " + child_match + "; END");
   else
     Exec("CREATE TRIGGER " + name(2) + " BEFORE DELETE ON " + p + " WHEN EXISTS (" + children +
          ") BEGIN SELECT RAISE(ABORT, " + related + "); END");
@@ -63,6 +77,10 @@ void Connection::CreateRelationTriggers(const RelationInfo& r) {
       set += (i ? ", " : "") + QuoteId(r.fields[i].second) + " = NEW." + QuoteId(r.fields[i].first);
     Exec("CREATE TRIGGER " + name(3) + " AFTER UPDATE OF " + parent_cols + " ON " + p + " WHEN " + changed +
          " BEGIN UPDATE " + c + " SET " + set + " WHERE " + child_match + "; END");
+  } else if (r.attributes & (dbRelationUpdateSetNull | dbRelationUpdateSetDefault)) {
+    Exec("CREATE TRIGGER " + name(3) + " AFTER UPDATE OF " + parent_cols + " ON " + p + " WHEN " + changed +
+         " BEGIN UPDATE " + c + " SET " + set_children((r.attributes & dbRelationUpdateSetDefault) != 0) +
+         " WHERE " + child_match + "; END");
   } else {
     Exec("CREATE TRIGGER " + name(3) + " BEFORE UPDATE OF " + parent_cols + " ON " + p + " WHEN (" + changed +
          ") AND EXISTS (" + children + ") BEGIN SELECT RAISE(ABORT, " + related + "); END");

@@ -306,8 +306,14 @@ std::vector<RelationInfo> Connection::LoadRelations() {
         current->foreign_key_id = id;
         current->table = st.Text(1).value_or("");
         current->foreign_table = child;
-        if (Upper(st.Text(4).value_or("")) == "CASCADE") current->attributes |= dbRelationUpdateCascade;
-        if (Upper(st.Text(5).value_or("")) == "CASCADE") current->attributes |= dbRelationDeleteCascade;
+        const std::string on_update = Upper(st.Text(4).value_or(""));
+        const std::string on_delete = Upper(st.Text(5).value_or(""));
+        if (on_update == "CASCADE") current->attributes |= dbRelationUpdateCascade;
+        if (on_update == "SET NULL") current->attributes |= dbRelationUpdateSetNull;
+        if (on_update == "SET DEFAULT") current->attributes |= dbRelationUpdateSetDefault;
+        if (on_delete == "CASCADE") current->attributes |= dbRelationDeleteCascade;
+        if (on_delete == "SET NULL") current->attributes |= dbRelationDeleteSetNull;
+        if (on_delete == "SET DEFAULT") current->attributes |= dbRelationDeleteSetDefault;
       }
       current->fields.emplace_back(st.Text(3).value_or(""), st.Text(2).value_or(""));
     }

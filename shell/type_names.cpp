@@ -59,6 +59,10 @@ std::string RelationAttributeNames(long attributes) {
       {dbRelationDeleteCascade, "cascada al borrar"},
       {dbRelationLeft, "combinación izquierda"},
       {dbRelationRight, "combinación derecha"},
+      {dbRelationDeleteSetNull, "nulo al borrar"},
+      {dbRelationUpdateSetNull, "nulo al actualizar"},
+      {dbRelationDeleteSetDefault, "valor predeterminado al borrar"},
+      {dbRelationUpdateSetDefault, "valor predeterminado al actualizar"},
   };
   std::string names;
   auto add = [&names](const std::string& name) {
