@@ -27,6 +27,11 @@ inline constexpr long dbRelationDeleteSetNull = 65536;      // ON DELETE SET NUL
 inline constexpr long dbRelationUpdateSetNull = 131072;     // ON UPDATE SET NULL
 inline constexpr long dbRelationDeleteSetDefault = 262144;  // ON DELETE SET DEFAULT
 inline constexpr long dbRelationUpdateSetDefault = 524288;  // ON UPDATE SET DEFAULT
+// Checked when the transaction commits, not at each statement. Triggers
+// cannot wait for the commit, so such a relation is stored as a FOREIGN KEY
+// clause of its foreign table, which SQLite enforces for writers that turn
+// foreign keys on.
+inline constexpr long dbRelationDeferred = 1048576;         // DEFERRABLE INITIALLY DEFERRED
 
 class Relation {
  public:

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "engine/connection.h"
+#include "engine/table_declaration.h"
 #include "engine/relation_sql.h"
 #include "engine/dbengine.h"
 #include "engine/field.h"
@@ -289,6 +290,31 @@ void Connection::CreateRelation(Relation& relation) {
       throw MakeError(err::kRelatedRecordRequired,
                       "filas de la tabla '" + r.foreign_table + "' sin registro relacionado en la tabla '" + r.table +
                           "' impiden crear la relación '" + r.name + "'" + where);
+  }
+  if (r.attributes & dbRelationDeferred) {
+    // Checked at the commit: SQLite's own FOREIGN KEY clause, added to the
+    // foreign table's declaration (the stored format does not change).
+    TableDeclaration d = ParsedDeclaration(r.foreign_table);
+    if (d.elements.empty()) throw MakeError(err::kInvalidOperation, "la tabla '" + r.foreign_table + "'" + where);
+    std::string from, to;
+    for (auto& [p, c] : r.fields) {
+      from += (from.empty() ? "" : ", ") + QuoteId(c);
+      to += (to.empty() ? "" : ", ") + QuoteId(p);
+    }
+    auto action = [](long attributes, long cascade, long set_null, long set_default) -> std::string {
+      if (attributes & cascade) return "CASCADE";
+      if (attributes & set_null) return "SET NULL";
+      if (attributes & set_default) return "SET DEFAULT";
+      return "NO ACTION";
+    };
+    std::string clause = "FOREIGN KEY (" + from + ") REFERENCES " + QuoteId(r.table) + " (" + to + ") ON DELETE " +
+                         action(r.attributes, dbRelationDeleteCascade, dbRelationDeleteSetNull, dbRelationDeleteSetDefault) +
+                         " ON UPDATE " +
+                         action(r.attributes, dbRelationUpdateCascade, dbRelationUpdateSetNull, dbRelationUpdateSetDefault) +
+                         " DEFERRABLE INITIALLY DEFERRED";
+    size_t at = d.elements.back().end;
+    ChangeDeclaration(r.foreign_table, d.text.substr(0, at) + ", " + clause + d.text.substr(at), true);
+    return;
   }
   Atomically([&] {
     EnsureSystemTables();

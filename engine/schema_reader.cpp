@@ -3,6 +3,7 @@
 // DAO types, indexes with their per-table names, relations (the engine's and
 // FOREIGN KEY clauses of other tools) and queries (the engine's and views).
 #include <map>
+#include <optional>
 #include <set>
 
 #include "engine/connection.h"
@@ -317,7 +318,19 @@ std::vector<RelationInfo> Connection::LoadRelations() {
       }
       current->fields.emplace_back(st.Text(3).value_or(""), st.Text(2).value_or(""));
     }
+    // Deferral is in the declaration only.
+    std::optional<TableDeclaration> declared;
+    if (!found.empty()) declared = ParseTableDeclaration(Declaration(child));
     for (auto& r : found) {
+      if (declared) {
+        for (const Clause* clause : declared->KeyClauses(ClauseKind::kForeignKey)) {
+          if (!clause->deferred || !IEquals(clause->parent, r.table) || clause->columns.size() != r.fields.size())
+            continue;
+          bool same = true;
+          for (size_t i = 0; i < r.fields.size(); ++i) same = same && IEquals(clause->columns[i], r.fields[i].second);
+          if (same) r.attributes |= dbRelationDeferred;
+        }
+      }
       // A clause without parent columns names the parent's primary key.
       if (IsTable(r.table)) {
         std::vector<std::string> key;

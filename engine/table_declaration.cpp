@@ -100,7 +100,7 @@ class Reader {
         i_ += 2;
         if (Take("INITIALLY") && !AtEnd()) ++i_;
       } else if (Take("DEFERRABLE")) {
-        if (Take("INITIALLY") && !AtEnd()) ++i_;
+        if (Take("INITIALLY")) clause.deferred = Take("DEFERRED");
       } else {
         break;
       }

@@ -27,6 +27,7 @@ struct Clause {
   std::string parent;                       // FOREIGN KEY / REFERENCES: the parent table
   std::vector<std::string> parent_columns;  // as declared, possibly none
   bool autoincrement = false;
+  bool deferred = false;  // FOREIGN KEY / REFERENCES: DEFERRABLE INITIALLY DEFERRED
 };
 
 struct ColumnDeclaration {

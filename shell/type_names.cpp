@@ -63,6 +63,7 @@ std::string RelationAttributeNames(long attributes) {
       {dbRelationUpdateSetNull, "nulo al actualizar"},
       {dbRelationDeleteSetDefault, "valor predeterminado al borrar"},
       {dbRelationUpdateSetDefault, "valor predeterminado al actualizar"},
+      {dbRelationDeferred, "comprobada al confirmar"},
   };
   std::string names;
   auto add = [&names](const std::string& name) {

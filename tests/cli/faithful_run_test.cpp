@@ -369,5 +369,26 @@ TEST_F(FaithfulRun, RelationsKeepTheirSetNullAndSetDefaultActions) {
   EXPECT_EQ(Schema(Old("a.mdb")), settled);
 }
 
+TEST_F(FaithfulRun, ADeferredRelationIsCheckedAtTheCommit) {
+  Pair("d.mdb", "CREATE TABLE p (id INTEGER PRIMARY KEY);",
+       "CREATE TABLE h (id INTEGER PRIMARY KEY, pid INTEGER REFERENCES p (id) ON DELETE CASCADE"
+       " DEFERRABLE INITIALLY DEFERRED);",
+       "CREATE TABLE h (id INTEGER PRIMARY KEY, pid INTEGER);"
+       "INSERT INTO p VALUES (1); INSERT INTO h VALUES (10, 1);");
+  RunResult first = Transform();
+  EXPECT_EQ(first.code, kExitOk) << first.out << first.err;
+  // A child before its parent, in one transaction: fine at the commit.
+  RawExec(Old("d.mdb"), "PRAGMA foreign_keys = ON; BEGIN; INSERT INTO h VALUES (11, 2); INSERT INTO p VALUES (2);"
+                        " COMMIT;");
+  EXPECT_THROW(RawExec(Old("d.mdb"), "PRAGMA foreign_keys = ON; BEGIN; INSERT INTO h VALUES (12, 9); COMMIT;"),
+               std::runtime_error);
+  RawExec(Old("d.mdb"), "PRAGMA foreign_keys = ON; DELETE FROM p WHERE id = 1;");
+  EXPECT_EQ(RawQuery(Old("d.mdb"), "SELECT id FROM h ORDER BY id"), (Rows{{"11"}}));
+  Rows settled = Schema(Old("d.mdb"));
+  RunResult second = Transform();
+  EXPECT_EQ(second.code, kExitOk) << second.out << second.err;
+  EXPECT_EQ(Schema(Old("d.mdb")), settled);
+}
+
 }  // namespace
 }  // namespace brenquil
