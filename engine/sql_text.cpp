@@ -133,7 +133,18 @@ std::string NextTokenAt(std::string_view sql) {
   return NextToken(sql, i);
 }
 
-std::string WithObjectName(std::string_view create, const std::string& quoted_name, const std::string& quoted_table) {
+namespace {
+
+// Where a CREATE VIEW, INDEX or TRIGGER statement names its object (and, for
+// an index, its table): [begin, end) of each token; empty when not such a statement.
+struct ObjectNames {
+  bool found = false;
+  size_t name_begin = 0, name_end = 0;
+  size_t table_begin = 0, table_end = 0;  // an index's table; both 0 otherwise
+};
+
+ObjectNames FindObjectNames(std::string_view create) {
+  ObjectNames names;
   size_t i = 0;
   auto next = [&](size_t& begin) {
     begin = SkipBlanks(create, i);
@@ -141,65 +152,52 @@ std::string WithObjectName(std::string_view create, const std::string& quoted_na
     return NextToken(create, i);
   };
   size_t at = 0;
-  if (!IEquals(next(at), "CREATE")) return {};
+  if (!IEquals(next(at), "CREATE")) return names;
   std::string word = next(at);
   if (IEquals(word, "TEMP") || IEquals(word, "TEMPORARY") || IEquals(word, "UNIQUE")) word = next(at);
   bool index = IEquals(word, "INDEX");
-  if (!index && !IEquals(word, "VIEW") && !IEquals(word, "TRIGGER")) return {};
-  size_t name_at = 0;
-  std::string name = next(name_at);
-  if (IEquals(name, "IF")) {
+  if (!index && !IEquals(word, "VIEW") && !IEquals(word, "TRIGGER")) return names;
+  if (IEquals(next(names.name_begin), "IF")) {
     next(at);  // NOT
     next(at);  // EXISTS
-    name = next(name_at);
+    next(names.name_begin);
   }
-  size_t name_end = i;
-  size_t peek = i;
-  size_t dot_at = 0;
-  std::string dot = (i = peek, next(dot_at));
-  if (dot == ".") {
-    next(name_at);
-    name_end = i;
-  } else {
-    i = peek;
+  names.name_end = i;
+  if (next(at) == ".") {  // schema.name: the name is the part after the dot
+    next(names.name_begin);
+    names.name_end = i;
   }
-  std::string out(create.substr(0, name_at));
+  i = names.name_end;
+  if (index && IEquals(next(at), "ON")) {
+    next(names.table_begin);
+    names.table_end = i;
+  }
+  names.found = true;
+  return names;
+}
+
+}  // namespace
+
+std::string WithObjectName(std::string_view create, const std::string& quoted_name, const std::string& quoted_table) {
+  ObjectNames names = FindObjectNames(create);
+  if (!names.found) return {};
+  std::string out(create.substr(0, names.name_begin));
   out += quoted_name;
-  size_t rest = name_end;
-  if (index && !quoted_table.empty()) {
-    i = name_end;
-    size_t on_at = 0;
-    if (IEquals(next(on_at), "ON")) {
-      size_t table_at = 0;
-      next(table_at);
-      size_t table_end = i;
-      out += std::string(create.substr(name_end, table_at - name_end)) + quoted_table;
-      rest = table_end;
-    }
+  size_t rest = names.name_end;
+  if (!quoted_table.empty() && names.table_end > 0) {
+    out += std::string(create.substr(names.name_end, names.table_begin - names.name_end)) + quoted_table;
+    rest = names.table_end;
   }
   out += std::string(create.substr(rest));
   return out;
 }
 
 std::string Renamed(std::string_view create, const std::string& name, const std::string& table) {
-  // The statement with markers where its names stand tells what they are.
-  const std::string mark_name = "\x01", mark_table = "\x02";
-  std::string marked = WithObjectName(create, mark_name, table.empty() ? std::string() : mark_table);
-  if (marked.empty()) return {};
-  size_t at = marked.find(mark_name);
-  std::string before = std::string(create.substr(at));
-  size_t i = 0;
-  std::string token = NextToken(before, i);
-  bool same_name = Unquote(token) == name;
-  bool same_table = true;
-  if (!table.empty()) {
-    size_t t = marked.find(mark_table);
-    // The table's token starts where the marker stands, shifted by the name's change.
-    size_t offset = t - (mark_name.size()) + token.size();
-    std::string rest = std::string(create.substr(std::min(offset, create.size())));
-    size_t k = 0;
-    same_table = Unquote(NextToken(rest, k)) == table;
-  }
+  ObjectNames names = FindObjectNames(create);
+  if (!names.found) return {};
+  auto token = [&](size_t begin, size_t end) { return Unquote(create.substr(begin, end - begin)); };
+  bool same_name = token(names.name_begin, names.name_end) == name;
+  bool same_table = table.empty() || names.table_end == 0 || token(names.table_begin, names.table_end) == table;
   if (same_name && same_table) return std::string(create);
   return WithObjectName(create, QuoteId(name), table.empty() ? std::string() : QuoteId(table));
 }
