@@ -144,7 +144,9 @@ class Connection {
   std::string ColumnDefinition(const Field& field, bool in_create) const;
   void CreateRelationTriggers(const RelationInfo& relation);
   void DropRelationTriggers(const std::string& name);
-  void CreateAutoIncrement(const std::string& table, const std::string& field);
+  // The engine's counter on a column that is not the rowid; `number_rows`
+  // numbers the rows already there first.
+  void CreateAutoIncrement(const std::string& table, const std::string& field, bool number_rows);
   // table_rebuild.cpp: stores `edited` as the declaration of `table`. When
   // `same_format` the stored text is edited in place (nothing else of the
   // file changes); otherwise the table is built again from it, rows, rowids,

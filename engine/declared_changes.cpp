@@ -67,13 +67,7 @@ void Connection::RecordDeclaredField(const std::string& table, const Field& fiel
   }
   // A counter that is not the rowid numbers itself with the engine's trigger;
   // the rows already there are numbered in their order.
-  if (counter && !rowid_alias) {
-    if (number_rows)
-      Exec("UPDATE " + QuoteId(table) + " SET " + QuoteId(field.Name()) +
-           " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + QuoteId(table) +
-           ") AS n WHERE " + QuoteId(table) + ".rowid = n.r");
-    CreateAutoIncrement(table, field.Name());
-  }
+  if (counter && !rowid_alias) CreateAutoIncrement(table, field.Name(), number_rows);
 }
 
 bool Connection::CreateDeclaredTable(TableDef& table) {

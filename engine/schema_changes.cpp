@@ -38,7 +38,13 @@ void CheckField(const Field& field, const std::string& table) {
 }
 }  // namespace
 
-void Connection::CreateAutoIncrement(const std::string& table, const std::string& field) {
+void Connection::CreateAutoIncrement(const std::string& table, const std::string& field, bool number_rows) {
+  // The rows already there are numbered in their order; new rows continue
+  // from the highest number.
+  if (number_rows)
+    Exec("UPDATE " + QuoteId(table) + " SET " + QuoteId(field) +
+         " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " + QuoteId(table) +
+         ") AS n WHERE " + QuoteId(table) + ".rowid = n.r");
   Exec("CREATE TRIGGER " + QuoteId("MSysAuto_" + table + "_" + field) + " AFTER INSERT ON " +
        QuoteId(table) + " WHEN NEW." + QuoteId(field) + " IS NULL BEGIN UPDATE " + QuoteId(table) +
        " SET " + QuoteId(field) + " = (SELECT IFNULL(MAX(" + QuoteId(field) + "), 0) + 1 FROM " +
@@ -77,7 +83,7 @@ void Connection::CreateTable(TableDef& table) {
       meta.Bind(4, static_cast<long long>(f->Size())).Bind(5, static_cast<long long>(f->Attributes()));
       meta.Bind(6, static_cast<long long>(f->AllowZeroLength())).Bind(7, static_cast<long long>(f->Required()));
       meta.Step();
-      if (f->Attributes() & dbAutoIncrField) CreateAutoIncrement(name, f->Name());
+      if (f->Attributes() & dbAutoIncrField) CreateAutoIncrement(name, f->Name(), false);
     }
     Touched();
     for (auto& index : indexes) CreateIndex(name, *index);
@@ -124,14 +130,7 @@ void Connection::AddField(const std::string& given, const Field& field) {
     meta.Bind(4, static_cast<long long>(field.Size())).Bind(5, static_cast<long long>(field.Attributes()));
     meta.Bind(6, static_cast<long long>(field.AllowZeroLength())).Bind(7, static_cast<long long>(field.Required()));
     meta.Step();
-    if (counter) {
-      // The rows already there are numbered in their order, then new rows
-      // continue from the highest number.
-      Exec("UPDATE " + QuoteId(table) + " SET " + QuoteId(field.Name()) +
-           " = n.k FROM (SELECT rowid AS r, row_number() OVER (ORDER BY rowid) AS k FROM " +
-           QuoteId(table) + ") AS n WHERE " + QuoteId(table) + ".rowid = n.r");
-      CreateAutoIncrement(table, field.Name());
-    }
+    if (counter) CreateAutoIncrement(table, field.Name(), true);
   }, table);
 }
 
