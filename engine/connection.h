@@ -107,6 +107,8 @@ class Connection {
   // per open, before the first change at the latest; a damaged file is never
   // written to.
   void CheckIntact();
+  // The check has run and found the file damaged.
+  bool FoundDamaged() const { return intact_ && !*intact_; }
   // Before each change: CheckWritable and CheckIntact; the file goes to WAL
   // mode at the first one (and back to the mode it had when it is closed);
   // during a batch (DBEngine::BeginBatch) the first change opens the

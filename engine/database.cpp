@@ -186,6 +186,7 @@ const std::shared_ptr<detail::Connection>& Database::Connection() const {
 bool Database::Updatable() const { return !Connection()->ReadOnly(); }
 
 void Database::CheckIntact() { Connection()->CheckIntact(); }
+bool Database::FoundDamaged() { return Connection()->FoundDamaged(); }
 
 Collection<TableDef>& Database::TableDefs() {
   Connection();

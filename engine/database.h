@@ -39,6 +39,9 @@ class Database {
   // Error 3049 when SQLite's integrity check finds the file damaged; a damaged
   // file is never changed. Checked once while the file stays open.
   void CheckIntact();
+  // The check has run, at the first change at the latest, and found the file
+  // damaged: every change since has been refused.
+  bool FoundDamaged();
 
   Collection<TableDef>& TableDefs();
   Collection<Relation>& Relations();

@@ -113,6 +113,55 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
 
 }  // namespace
 
+namespace {
+
+// The first line of PRAGMA integrity_check on a read-only connection of its
+// own ("ok" when the file is sound), or nullopt when the check could not run.
+std::optional<std::string> IntegrityOf(const std::string& path) {
+  std::optional<std::string> result;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 1000);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW) {
+      const unsigned char* text = sqlite3_column_text(st, 0);
+      result = text ? reinterpret_cast<const char*>(text) : "";
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close_v2(db);
+  return result;
+}
+
+// A file in rollback-journal mode (both version bytes of the header 1) with
+// neither a journal nor a log beside it: reading it writes nothing.
+bool ReadsWithoutWriting(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char header[20] = {};
+  if (!in.read(header, sizeof header)) return false;
+  if (header[18] != 1 || header[19] != 1) return false;
+  std::error_code ec;
+  return !fs::exists(path + "-journal", ec) && !fs::exists(path + "-wal", ec);
+}
+
+}  // namespace
+
+void DBEngine::CheckIntegrityAhead(const std::string& path) {
+  std::string key = Key(path);
+  if (integrity_ahead_.count(key) || !ReadsWithoutWriting(path)) return;
+  integrity_ahead_[key] = std::async(std::launch::async, IntegrityOf, path);
+}
+
+std::optional<std::string> DBEngine::TakeIntegrity(const std::string& path) {
+  if (integrity_ahead_.empty()) return std::nullopt;
+  auto it = integrity_ahead_.find(Key(path));
+  if (it == integrity_ahead_.end()) return std::nullopt;
+  auto result = it->second.get();
+  integrity_ahead_.erase(it);
+  return result;
+}
+
 DBEngine& DBEngine::Instance() {
   static DBEngine engine;
   return engine;
@@ -191,6 +240,8 @@ std::vector<std::pair<std::string, Error>> DBEngine::TakeCommitFailures() {
 }
 
 void DBEngine::EndBatch() {
+  // A check started for a file the batch never changed is not wanted any more.
+  integrity_ahead_.clear();
   batch_ = false;
   plan_ = false;
   std::optional<Error> first;

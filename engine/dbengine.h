@@ -3,8 +3,10 @@
 // all Database objects and record sets open on the same file.
 #pragma once
 
+#include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +70,17 @@ class DBEngine {
   void RecordCommitFailure(const std::string& path, const Error& error);
   std::vector<std::pair<std::string, Error>> TakeCommitFailures();
 
+  // SQLite's integrity check of `path`, started now on a connection of its
+  // own in another thread, so that it runs while the caller works on another
+  // file; the connection that first changes `path` takes the result instead of
+  // checking the file itself (see Connection::CheckIntact). Only a file in
+  // rollback-journal mode, with no journal or log beside it, is checked so:
+  // a read-only connection then writes nothing, not even a -shm file.
+  void CheckIntegrityAhead(const std::string& path);
+  // The result of the check started for `path`, waited for; nullopt when
+  // none was started or it could not run. Taking it forgets it.
+  std::optional<std::string> TakeIntegrity(const std::string& path);
+
  private:
   DBEngine() = default;
   struct Entry {
@@ -82,6 +95,7 @@ class DBEngine {
   bool batch_ = false;
   bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;
+  std::map<std::string, std::future<std::optional<std::string>>> integrity_ahead_;
 };
 
 }  // namespace brenquil

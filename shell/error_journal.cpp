@@ -1,8 +1,18 @@
 #include "shell/error_journal.h"
 
+#include "engine/error.h"
+
 namespace brenquil {
 
 void ErrorJournal::Add(JournalEntry entry) {
+  // A damaged file refuses every change of the step that met the damage:
+  // the refusal is journaled once.
+  if (entry.number == err::kCannotOpen && !entries_.empty()) {
+    const JournalEntry& last = entries_.back();
+    if (last.operation == entry.operation && last.model == entry.model && last.old == entry.old &&
+        last.number == entry.number && last.text == entry.text)
+      return;
+  }
   entries_.push_back(std::move(entry));
   for (auto& o : observers_) o(entries_.back());
 }

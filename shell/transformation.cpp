@@ -65,9 +65,6 @@ bool ListTablesOrSkip(Actualiz& window, const std::string& skipped) {
   }
 }
 
-void RunSteps(Actualiz& window, const auto& steps) {
-  for (const Step& step : steps) RunStep(window, step.operation, [&] { (window.*step.run)(); });
-}
 
 // Holds the pair's two files open while its steps run. Each step still opens
 // and releases them by path, but the engine then reuses the open connection
@@ -89,17 +86,24 @@ class KeepOpen {
   std::shared_ptr<Database> database_;
 };
 
-// A damaged old database is never written to: the pair's steps do not run,
-// and the journal says why.
-bool IntactOrSkip(Actualiz& window, const KeepOpen& old) {
-  if (!old) return true;
-  try {
-    old->CheckIntact();
-    return true;
-  } catch (const Error& error) {
-    JournalError(window, kOperation, Error(error.Number(), error.Text() + "; no se ejecutan los pasos de la pareja"));
-    return false;
+// A damaged old database is never written to: the engine checks it before
+// its first change and refuses that change and every later one. The step that
+// met the damage has journaled it; the pair's later steps do not run.
+bool DamagedAndStopped(Actualiz& window, const KeepOpen& old, const char* after) {
+  if (!old || !old->FoundDamaged()) return false;
+  JournalError(window, kOperation,
+               Error(err::kCannotOpen, "'" + window.Text4.Text() + "' está dañado; no se ejecutan los pasos de la "
+                                       "pareja que siguen a " + after));
+  return true;
+}
+
+// False when the old database turned out damaged and the rest was skipped.
+bool RunSteps(Actualiz& window, const KeepOpen& old, const auto& steps) {
+  for (const Step& step : steps) {
+    RunStep(window, step.operation, [&] { (window.*step.run)(); });
+    if (DamagedAndStopped(window, old, step.operation)) return false;
   }
+  return true;
 }
 
 // A commit that failed when a file was released took back every change of the
@@ -140,15 +144,15 @@ std::set<std::string> TriggerNames(const KeepOpen& db) {
   return names;
 }
 
-void RunPairSteps(Actualiz& window) {
+void RunPairSteps(Actualiz& window, const KeepOpen& old) {
   if (!ListTablesOrSkip(window, "Command8_Click, Command6_Click, Command12_Click, "
                                 "Command17_Click, Command22_Click y Command24_Click"))
     return;
-  RunSteps(window, kAfterFirstListing);
+  if (!RunSteps(window, old, kAfterFirstListing)) return;
   if (!ListTablesOrSkip(window, "Command12_Click, Command17_Click, Command22_Click y "
                                 "Command24_Click"))
     return;
-  RunSteps(window, kAfterSecondListing);
+  if (!RunSteps(window, old, kAfterSecondListing)) return;
   // The model's triggers, once the tables and views they are on exist.
   RunStep(window, "CopyTriggers", [&] { CopyTriggers(window); });
 }
@@ -162,14 +166,30 @@ void TransformPair(Actualiz& window, RunBackups& backups) {
   if (!BackedUpOrSkip(window, backups)) return;
   KeepOpen model(window.Text3.Text());
   KeepOpen old(window.Text4.Text());
-  if (!IntactOrSkip(window, old)) return;
 
   const auto triggers_before = TriggerNames(old);
-  RunPairSteps(window);
+  RunPairSteps(window, old);
   // Read before the file is released: a plan's changes go with it.
   auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
   for (const auto& name : TriggerNames(old))
     if (!triggers_before.count(name)) report.triggers_created.push_back(name);
+}
+
+// The next old database that has a model is checked for damage in the
+// background while this pair's steps run (see DBEngine::CheckIntegrityAhead).
+void CheckNextAhead(Actualiz& window, short current) {
+  try {
+    for (short next = current + 1; next < window.List6.ListCount(); ++next) {
+      const std::string& name = window.List6.List(next);
+      for (short j = 0; j < window.List7.ListCount(); ++j)
+        if (window.List7.List(j) == name) {
+          DBEngine::Instance().CheckIntegrityAhead(Paths::Join(window.Dir1.Path(), name));
+          return;
+        }
+    }
+  } catch (const Error&) {
+    // Only time is lost: the file is checked before its first change anyway.
+  }
 }
 
 // The driver's own statements run in ignore-errors mode: one that fails is
@@ -187,6 +207,7 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
     ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
     ignore([&] { window.Frame13.Refresh(); });
     if (!ignore([&] { window.List6.SetListIndex(i); })) continue;
+    CheckNextAhead(window, i);
     // Every model is compared, so a model listed twice pairs twice.
     short models = window.List7.ListCount();
     bool paired = false;

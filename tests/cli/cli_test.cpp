@@ -495,6 +495,44 @@ TEST_F(CliTransform, ADamagedOldDatabaseIsJournaledAndTheRunGoesOn) {
   EXPECT_EQ((*c)["tablesCreated"].size(), 2u) << "the run stopped at the damaged database";
 }
 
+// A file that opens but whose index pages are damaged: the damage shows at
+// the integrity check before the first change, which for every database after
+// the first is run ahead, while the run works on the database before it.
+TEST_F(CliTransform, ADatabaseWithADamagedIndexIsNeverWrittenAndItsLaterStepsDoNotRun) {
+  const std::string path = Old("Personal.mdb");
+  RawExec(path, "CREATE TABLE dañada (a TEXT); CREATE INDEX dañada_a ON dañada (a);"
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200)"
+                " INSERT INTO dañada SELECT printf('%050d', i) FROM n;");
+  std::string bytes = ReadBytes(path);
+  const auto root = std::stoul(RawQuery(path, "SELECT rootpage FROM sqlite_master WHERE name = 'dañada_a'")[0][0]);
+  const auto page = std::stoul(RawQuery(path, "PRAGMA page_size")[0][0]);
+  for (size_t i = (root - 1) * page + 100; i < root * page && i < bytes.size(); i += 7) bytes[i] = '\x55';
+  test::WriteBytes(path, bytes);
+  ASSERT_NE(RawQuery(path, "PRAGMA integrity_check(1)")[0][0], "ok");
+
+  CliRun run = Transform(dir / "report.json");
+  EXPECT_EQ(run.code, kExitJournal);
+  EXPECT_TRUE(ReadBytes(path) == bytes) << "a damaged file was written";
+  Json report = ReadJson(dir / "report.json");
+  std::vector<Json> damage;
+  for (const auto& e : report["errors"])
+    if (e["old"] == path) damage.push_back(e);
+  ASSERT_EQ(damage.size(), 2u) << report.dump(2);
+  EXPECT_EQ(damage[0]["number"], err::kCannotOpen);
+  EXPECT_TRUE(Contains(damage[0]["text"], "está dañado y no se modifica")) << damage[0]["text"];
+  EXPECT_EQ(damage[1]["operation"], "Command13_Click");
+  EXPECT_TRUE(Contains(damage[1]["text"], "no se ejecutan los pasos de la pareja que siguen a " +
+                                              damage[0]["operation"].get<std::string>()))
+      << damage[1]["text"];
+  const Json* p = DatabaseEntry(report, path);
+  ASSERT_TRUE(p);
+  EXPECT_EQ((*p)["tablesCreated"], Json::array());
+  EXPECT_EQ((*p)["fieldsAdded"], Json::array());
+  const Json* c = DatabaseEntry(report, Old("Clientes.mdb"));
+  ASSERT_TRUE(c);
+  EXPECT_EQ((*c)["tablesCreated"].size(), 2u) << "the run stopped at the damaged database";
+}
+
 TEST_F(CliTransform, StartUpFailuresEndWithTheirErrorBeforeAnyChange) {
   TempDir empty;
   auto before = Snapshot(dir.Path());
