@@ -95,6 +95,10 @@ class Connection {
   void DeleteIndex(const std::string& table, const std::string& name);
   void CreateRelation(Relation& relation);
   void DeleteRelation(const std::string& name);
+  // Gives relation `name`, a FOREIGN KEY clause alone, the engine's record
+  // and, when enforced and not deferred, its triggers; false when it needs
+  // neither. Error 3201 when rows break it.
+  bool CompleteRelation(const std::string& name);
   void CreateQuery(QueryDef& query);
   void DeleteQuery(const std::string& name);
 
@@ -145,6 +149,16 @@ class Connection {
   std::vector<QueryInfo> LoadQueries();
   std::string ColumnDefinition(const Field& field, bool in_create) const;
   void CreateRelationTriggers(const RelationInfo& relation);
+  // schema_changes.cpp: the parts of a stored relation. The clause the engine
+  // writes when the relation brings none; error 3219 when the parent's
+  // columns are not its key or a unique index (SQLite would then refuse the
+  // writers that turn foreign keys on); `clause` added to the foreign table's
+  // declaration, refused unless SQLite reads it as exactly this relation; the
+  // relation's rows in MSysRelations and MSysRelationFields.
+  std::string GeneratedClause(const RelationInfo& relation);
+  void CheckParentKey(const RelationInfo& relation, const TableInfo& parent);
+  void DeclareForeignKey(const RelationInfo& relation, const std::string& clause);
+  void RecordRelation(const RelationInfo& relation);
   void DropRelationTriggers(const std::string& name);
   // The engine's counter on a column that is not the rowid; `number_rows`
   // numbers the rows already there first.

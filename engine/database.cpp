@@ -128,6 +128,7 @@ class RelationsBackend : public StoredBackend<Relation> {
         field->SetForeignName(foreign);
         relation->Fields().Append(field);
       }
+      relation->Load(r.declaration, r.foreign_key_id >= 0 && !r.recorded);
       relation->MarkStored();
       out.push_back(relation);
     }
@@ -208,6 +209,12 @@ std::shared_ptr<TableDef> Database::CreateTableDef(const std::string& name) {
 std::shared_ptr<Relation> Database::CreateRelation(const std::string& name, const std::string& table,
                                                    const std::string& foreign_table, Number attributes) {
   return std::make_shared<Relation>(name, table, foreign_table, attributes);
+}
+
+bool Database::CompleteRelation(const std::string& name) {
+  bool completed = Connection()->CompleteRelation(name);
+  if (completed) relations_.Reload();
+  return completed;
 }
 
 std::shared_ptr<QueryDef> Database::CreateQueryDef(const std::string& name, const std::string& sql) {

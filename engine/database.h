@@ -56,6 +56,13 @@ class Database {
   std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name,
                                            const std::string& sql);
 
+  // Relation `name`, stored as a FOREIGN KEY clause alone (Relation::ClauseOnly),
+  // gains the engine's part: its record and, when enforced and not deferred,
+  // the triggers that hold every writer to it; the clause stays as written.
+  // False when it had it already. Error 3201, nothing stored, when old rows
+  // break it.
+  bool CompleteRelation(const std::string& name);
+
   // The user's triggers, in the order the file stores them.
   std::vector<TriggerDef> Triggers();
   // Stores `trigger` as its statement declares it, in place of a trigger of

@@ -40,6 +40,7 @@ void Freeze(Collection<T>& collection) {
 bool SameIndexDeclaration(const std::string& a, const std::string& b) { return detail::SameDeclaration(a, b); }
 
 bool SameViewDeclaration(const std::string& a, const std::string& b) { return detail::SameDeclaration(a, b); }
+bool SameRelationDeclaration(const std::string& a, const std::string& b) { return detail::SameTokens(a, b); }
 
 bool IsKnownType(int type) {
   return (type >= dbBoolean && type <= dbMemo) || (type >= dbGUID && type <= dbTimeStamp);
@@ -150,6 +151,14 @@ Relation::Relation(std::string name, std::string table, std::string foreign_tabl
 
 std::shared_ptr<Field> Relation::CreateField(const std::string& name) {
   return std::make_shared<Field>(name);
+}
+void Relation::SetDeclaration(std::string value) {
+  if (stored_) throw MakeError(err::kInvalidOperation, "la relación '" + name_ + "' ya está guardada");
+  declaration_ = std::move(value);
+}
+void Relation::Load(std::string declaration, bool clause_only) {
+  declaration_ = std::move(declaration);
+  clause_only_ = clause_only;
 }
 void Relation::MarkStored() {
   if (stored_) return;

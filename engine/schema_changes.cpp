@@ -1,5 +1,6 @@
 // Creating and deleting the stored object model's members: tables, fields,
 // indexes, relations and queries, each change in one transaction.
+#include <algorithm>
 #include <set>
 
 #include "engine/connection.h"
@@ -280,6 +281,12 @@ void Connection::CreateRelation(Relation& relation) {
     r.fields.emplace_back(parent.FindField(f->Name())->name, foreign->name);
   }
   bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
+  const bool deferred = (r.attributes & dbRelationDeferred) != 0;
+  const bool declared = deferred || (r.attributes & dbRelationDeclared) != 0;
+  if (declared && !enforced && !deferred)
+    throw MakeError(err::kInvalidOperation, "la relación '" + r.name +
+                                                "' no se exige y no puede declararse como cláusula FOREIGN KEY" + where);
+  if (declared) CheckParentKey(r, parent);
   if (enforced) {
     Statement st(*this, "SELECT 1 FROM " + QuoteId(r.foreign_table) + " AS brenquil_hijo WHERE " +
                             AllSet(r, "brenquil_hijo") + " AND NOT EXISTS (SELECT 1 FROM " + QuoteId(r.table) +
@@ -290,45 +297,204 @@ void Connection::CreateRelation(Relation& relation) {
                       "filas de la tabla '" + r.foreign_table + "' sin registro relacionado en la tabla '" + r.table +
                           "' impiden crear la relación '" + r.name + "'" + where);
   }
-  if (r.attributes & dbRelationDeferred) {
-    // Checked at the commit: SQLite's own FOREIGN KEY clause, added to the
-    // foreign table's declaration (the stored format does not change).
-    TableDeclaration d = ParsedDeclaration(r.foreign_table);
-    if (d.elements.empty()) throw MakeError(err::kInvalidOperation, "la tabla '" + r.foreign_table + "'" + where);
-    std::string from, to;
-    for (auto& [p, c] : r.fields) {
-      from += (from.empty() ? "" : ", ") + QuoteId(c);
-      to += (to.empty() ? "" : ", ") + QuoteId(p);
+  const std::string clause = relation.Declaration().empty() ? GeneratedClause(r) : relation.Declaration();
+  Atomically([&] {
+    EnsureSystemTables();
+    // Checked at the commit (deferred), or for the writers that turn foreign
+    // keys on: SQLite's own FOREIGN KEY clause in the foreign table's
+    // declaration (the stored format does not change).
+    if (declared) DeclareForeignKey(r, clause);
+    RecordRelation(r);
+    // Triggers hold every other writer to it; they cannot wait for the commit.
+    if (enforced && !deferred) CreateRelationTriggers(r);
+  });
+}
+
+namespace {
+
+std::string Action(long attributes, long cascade, long set_null, long set_default) {
+  if (attributes & cascade) return "CASCADE";
+  if (attributes & set_null) return "SET NULL";
+  if (attributes & set_default) return "SET DEFAULT";
+  return "NO ACTION";
+}
+
+// What pragma_foreign_key_list says of an action.
+long ActionBits(const std::string& action, long cascade, long set_null, long set_default) {
+  if (IEquals(action, "CASCADE")) return cascade;
+  if (IEquals(action, "SET NULL")) return set_null;
+  if (IEquals(action, "SET DEFAULT")) return set_default;
+  return 0;
+}
+
+}  // namespace
+
+std::string Connection::GeneratedClause(const RelationInfo& r) {
+  std::string from, to;
+  for (auto& [p, c] : r.fields) {
+    from += (from.empty() ? "" : ", ") + QuoteId(c);
+    to += (to.empty() ? "" : ", ") + QuoteId(p);
+  }
+  return "FOREIGN KEY (" + from + ") REFERENCES " + QuoteId(r.table) + " (" + to + ") ON DELETE " +
+         Action(r.attributes, dbRelationDeleteCascade, dbRelationDeleteSetNull, dbRelationDeleteSetDefault) +
+         " ON UPDATE " +
+         Action(r.attributes, dbRelationUpdateCascade, dbRelationUpdateSetNull, dbRelationUpdateSetDefault) +
+         ((r.attributes & dbRelationDeferred) ? " DEFERRABLE INITIALLY DEFERRED" : "");
+}
+
+void Connection::CheckParentKey(const RelationInfo& r, const TableInfo& parent) {
+  // SQLite refuses every change to either table, for writers with foreign
+  // keys on, when a clause's parent columns are not a key of the parent.
+  std::vector<std::string> wanted;
+  for (auto& [p, c] : r.fields) wanted.push_back(Upper(p));
+  std::sort(wanted.begin(), wanted.end());
+  auto same = [&](std::vector<std::string> columns) {
+    for (auto& c : columns) c = Upper(c);
+    std::sort(columns.begin(), columns.end());
+    return columns == wanted;
+  };
+  std::vector<std::string> key;
+  for (auto& f : parent.fields)
+    if (f.pk) key.push_back(f.name);
+  if (same(key)) return;
+  for (auto& index : parent.indexes) {
+    if (!index.unique || index.partial) continue;
+    std::vector<std::string> columns;
+    for (auto& [name, descending] : index.fields) columns.push_back(name);
+    if (same(columns)) return;
+  }
+  throw MakeError(err::kInvalidOperation, "los campos de la tabla '" + r.table + "' a los que se refiere la relación '" +
+                                              r.name + "' no son su clave ni un índice único en '" + path_ + "'");
+}
+
+void Connection::DeclareForeignKey(const RelationInfo& r, const std::string& clause) {
+  const std::string where = " (relación '" + r.name + "' en '" + path_ + "')";
+  TableDeclaration d = ParsedDeclaration(r.foreign_table);
+  if (d.elements.empty()) throw MakeError(err::kInvalidOperation, "la tabla '" + r.foreign_table + "'" + where);
+  // REFERENCES goes on its column, after the column's own clauses; FOREIGN KEY
+  // after the table's last element.
+  size_t i = 0;
+  std::string first = NextToken(clause, i);
+  if (IEquals(first, "CONSTRAINT")) {
+    NextToken(clause, i);
+    first = NextToken(clause, i);
+  }
+  std::string edited;
+  size_t at = 0;
+  if (IEquals(first, "REFERENCES")) {
+    const ColumnDeclaration* column = nullptr;
+    if (r.fields.size() == 1)
+      for (auto& c : d.columns)
+        if (IEquals(c.name, r.fields[0].second)) column = &c;
+    if (!column)
+      throw MakeError(err::kInvalidOperation, "la cláusula " + clause + " no es de un campo de la tabla '" +
+                                                  r.foreign_table + "'" + where);
+    at = column->span.end + 1;
+    edited = d.text.substr(0, column->span.end) + " " + clause + d.text.substr(column->span.end);
+  } else {
+    at = d.elements.back().end + 2;
+    edited = d.text.substr(0, d.elements.back().end) + ", " + clause + d.text.substr(d.elements.back().end);
+  }
+  // The text must be exactly the one clause of this relation, nothing more.
+  auto parsed = ParseTableDeclaration(edited);
+  bool fits = false;
+  if (parsed) {
+    for (const Clause* c : parsed->KeyClauses(ClauseKind::kForeignKey)) {
+      if (c->span.begin != at || c->span.end != at + clause.size()) continue;
+      if (!IEquals(c->parent, r.table) || c->columns.size() != r.fields.size() ||
+          c->deferred != ((r.attributes & dbRelationDeferred) != 0))
+        break;
+      if (!c->parent_columns.empty() && c->parent_columns.size() != r.fields.size()) break;
+      fits = true;
+      for (size_t k = 0; k < r.fields.size(); ++k) {
+        fits = fits && IEquals(c->columns[k], r.fields[k].second);
+        if (!c->parent_columns.empty()) fits = fits && IEquals(c->parent_columns[k], r.fields[k].first);
+      }
     }
-    auto action = [](long attributes, long cascade, long set_null, long set_default) -> std::string {
-      if (attributes & cascade) return "CASCADE";
-      if (attributes & set_null) return "SET NULL";
-      if (attributes & set_default) return "SET DEFAULT";
-      return "NO ACTION";
-    };
-    std::string clause = "FOREIGN KEY (" + from + ") REFERENCES " + QuoteId(r.table) + " (" + to + ") ON DELETE " +
-                         action(r.attributes, dbRelationDeleteCascade, dbRelationDeleteSetNull, dbRelationDeleteSetDefault) +
-                         " ON UPDATE " +
-                         action(r.attributes, dbRelationUpdateCascade, dbRelationUpdateSetNull, dbRelationUpdateSetDefault) +
-                         " DEFERRABLE INITIALLY DEFERRED";
-    size_t at = d.elements.back().end;
-    ChangeDeclaration(r.foreign_table, d.text.substr(0, at) + ", " + clause + d.text.substr(at), true);
-    return;
+  }
+  if (!fits)
+    throw MakeError(err::kInvalidOperation, "la cláusula " + clause + " no declara la relación" + where);
+  ChangeDeclaration(r.foreign_table, edited, true);
+  // SQLite's reading of the stored clause: its parent columns and actions are the relation's.
+  const long actions = dbRelationUpdateCascade | dbRelationDeleteCascade | dbRelationDeleteSetNull |
+                       dbRelationUpdateSetNull | dbRelationDeleteSetDefault | dbRelationUpdateSetDefault;
+  Statement st(*this,
+               "SELECT id, \"table\", \"from\", \"to\", on_update, on_delete FROM pragma_foreign_key_list(?)"
+               " ORDER BY id, seq");
+  st.Bind(1, r.foreign_table);
+  std::vector<std::string> key;
+  {
+    auto parent = Table(r.table);
+    for (auto& f : parent->fields)
+      if (f.pk) key.push_back(f.name);
+  }
+  bool found = false;
+  int id = -1;
+  size_t seq = 0;
+  bool matches = false;
+  auto close = [&] { found = found || (matches && seq == r.fields.size()); };
+  while (st.Step()) {
+    if (static_cast<int>(st.Int(0)) != id) {
+      close();
+      id = static_cast<int>(st.Int(0));
+      seq = 0;
+      long bits = ActionBits(st.Text(4).value_or(""), dbRelationUpdateCascade, dbRelationUpdateSetNull,
+                             dbRelationUpdateSetDefault) |
+                  ActionBits(st.Text(5).value_or(""), dbRelationDeleteCascade, dbRelationDeleteSetNull,
+                             dbRelationDeleteSetDefault);
+      matches = IEquals(st.Text(1).value_or(""), r.table) && bits == (r.attributes & actions);
+    }
+    std::string to = st.IsNull(3) ? (seq < key.size() ? key[seq] : "") : st.Text(3).value_or("");
+    matches = matches && seq < r.fields.size() && IEquals(st.Text(2).value_or(""), r.fields[seq].second) &&
+              IEquals(to, r.fields[seq].first);
+    ++seq;
+  }
+  close();
+  if (!found)
+    throw MakeError(err::kInvalidOperation, "la cláusula " + clause + " no declara la relación con sus acciones" + where);
+}
+
+void Connection::RecordRelation(const RelationInfo& r) {
+  Statement st(*this,
+               "INSERT INTO MSysRelations VALUES (?, ?, ?, ?, (SELECT IFNULL(MAX(Position), 0) + 1 FROM MSysRelations))");
+  st.Bind(1, r.name).Bind(2, r.table).Bind(3, r.foreign_table).Bind(4, static_cast<long long>(r.attributes));
+  st.Step();
+  Statement fields(*this, "INSERT INTO MSysRelationFields VALUES (?, ?, ?, ?)");
+  for (size_t i = 0; i < r.fields.size(); ++i) {
+    fields.Reset();
+    fields.Bind(1, r.name).Bind(2, static_cast<long long>(i)).Bind(3, r.fields[i].first).Bind(4, r.fields[i].second);
+    fields.Step();
+  }
+}
+
+bool Connection::CompleteRelation(const std::string& name) {
+  CheckWritable();
+  const RelationInfo* found = nullptr;
+  auto relations = Relations();
+  for (auto& r : *relations)
+    if (IEquals(r.name, name)) found = &r;
+  if (!found) throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
+  if (found->recorded || found->foreign_key_id < 0) return false;
+  RelationInfo r = *found;
+  const bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
+  const bool deferred = (r.attributes & dbRelationDeferred) != 0;
+  if (enforced && !deferred) {
+    // Writers with foreign keys off may have left children without parents.
+    Statement st(*this, "SELECT 1 FROM " + QuoteId(r.foreign_table) + " AS brenquil_hijo WHERE " +
+                            AllSet(r, "brenquil_hijo") + " AND NOT EXISTS (SELECT 1 FROM " + QuoteId(r.table) +
+                            " AS brenquil_padre WHERE " + RelationWhere(r, "brenquil_padre", "brenquil_hijo") +
+                            ") LIMIT 1");
+    if (st.Step())
+      throw MakeError(err::kRelatedRecordRequired,
+                      "filas de la tabla '" + r.foreign_table + "' sin registro relacionado en la tabla '" + r.table +
+                          "' impiden exigir la relación '" + r.name + "' en '" + path_ + "'");
   }
   Atomically([&] {
     EnsureSystemTables();
-    Statement st(*this,
-                 "INSERT INTO MSysRelations VALUES (?, ?, ?, ?, (SELECT IFNULL(MAX(Position), 0) + 1 FROM MSysRelations))");
-    st.Bind(1, r.name).Bind(2, r.table).Bind(3, r.foreign_table).Bind(4, static_cast<long long>(r.attributes));
-    st.Step();
-    Statement fields(*this, "INSERT INTO MSysRelationFields VALUES (?, ?, ?, ?)");
-    for (size_t i = 0; i < r.fields.size(); ++i) {
-      fields.Reset();
-      fields.Bind(1, r.name).Bind(2, static_cast<long long>(i)).Bind(3, r.fields[i].first).Bind(4, r.fields[i].second);
-      fields.Step();
-    }
-    if (enforced) CreateRelationTriggers(r);
+    RecordRelation(r);
+    if (enforced && !deferred) CreateRelationTriggers(r);
   });
+  return true;
 }
 
 void Connection::DeleteRelation(const std::string& name) {
@@ -339,11 +505,10 @@ void Connection::DeleteRelation(const std::string& name) {
     if (IEquals(r.name, name)) found = &r;
   if (!found) throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
   RelationInfo r = *found;
-  if (r.foreign_key_id >= 0) {
-    RemoveForeignKey(r.foreign_table, r.foreign_key_id);
-    return;
-  }
+  // Both of its parts, the clause and the engine's record and triggers, in one transaction.
   Atomically([&] {
+    if (r.foreign_key_id >= 0) RemoveForeignKey(r.foreign_table, r.foreign_key_id);
+    if (!r.recorded) return;
     DropRelationTriggers(r.name);
     Statement a(*this, "DELETE FROM MSysRelations WHERE Name = ?");
     a.Bind(1, r.name).Step();

@@ -52,6 +52,8 @@ struct RelationInfo {
   long attributes = 0;
   std::vector<std::pair<std::string, std::string>> fields;  // name, foreign name
   int foreign_key_id = -1;    // >= 0: a FOREIGN KEY clause of foreign_table
+  std::string declaration;    // that clause as written
+  bool recorded = false;      // the engine's MSysRelations holds it
 };
 
 struct QueryInfo {

@@ -2,6 +2,7 @@
 // and their shadow tables left out: they belong to SQLite), fields with their
 // DAO types, indexes with their per-table names, relations (the engine's and
 // FOREIGN KEY clauses of other tools) and queries (the engine's and views).
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -267,6 +268,30 @@ std::shared_ptr<const std::vector<RelationInfo>> Connection::Relations() {
   return relations_;
 }
 
+namespace {
+
+// The bits a FOREIGN KEY clause itself says: its actions and its deferral.
+constexpr long kClauseBits = dbRelationUpdateCascade | dbRelationDeleteCascade | dbRelationDeleteSetNull |
+                             dbRelationUpdateSetNull | dbRelationDeleteSetDefault | dbRelationUpdateSetDefault |
+                             dbRelationDeferred;
+
+bool SamePairs(const RelationInfo& a, const RelationInfo& b) {
+  if (a.fields.size() != b.fields.size()) return false;
+  for (size_t i = 0; i < a.fields.size(); ++i)
+    if (!IEquals(a.fields[i].first, b.fields[i].first) || !IEquals(a.fields[i].second, b.fields[i].second))
+      return false;
+  return true;
+}
+
+bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (!IEquals(a[i], b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
 std::vector<RelationInfo> Connection::LoadRelations() {
   std::vector<RelationInfo> relations;
   auto tables = TableNames();
@@ -283,13 +308,17 @@ std::vector<RelationInfo> Connection::LoadRelations() {
       r.table = st.Text(1).value_or("");
       r.foreign_table = st.Text(2).value_or("");
       r.attributes = static_cast<long>(st.Int(3));
+      r.recorded = true;
       fields.Reset();
       fields.Bind(1, r.name);
       while (fields.Step()) r.fields.emplace_back(fields.Text(0).value_or(""), fields.Text(1).value_or(""));
       relations.push_back(std::move(r));
     }
   }
-  // FOREIGN KEY clauses written by other SQLite programs.
+  const size_t recorded = relations.size();
+  // FOREIGN KEY clauses: those of other SQLite programs, and the engine's own
+  // declared relations, which join the engine's record of the same tables,
+  // field pairs and actions.
   std::set<std::string> names;
   for (auto& r : relations) names.insert(Upper(r.name));
   for (const auto& child : *tables) {
@@ -297,49 +326,84 @@ std::vector<RelationInfo> Connection::LoadRelations() {
                  "SELECT id, \"table\", \"from\", \"to\", on_update, on_delete"
                  " FROM pragma_foreign_key_list(?) ORDER BY id, seq");
     st.Bind(1, child);
-    RelationInfo* current = nullptr;
-    std::vector<RelationInfo> found;
+    struct Found {
+      RelationInfo r;
+      std::vector<std::string> to;  // the parent columns as declared; empty names when none
+      bool to_declared = false;
+      size_t place = std::string::npos;  // where the declaration has the clause
+    };
+    std::vector<Found> found;
     while (st.Step()) {
       int id = static_cast<int>(st.Int(0));
-      if (!current || current->foreign_key_id != id) {
+      if (found.empty() || found.back().r.foreign_key_id != id) {
         found.emplace_back();
-        current = &found.back();
-        current->foreign_key_id = id;
-        current->table = st.Text(1).value_or("");
-        current->foreign_table = child;
+        RelationInfo& r = found.back().r;
+        r.foreign_key_id = id;
+        r.table = st.Text(1).value_or("");
+        r.foreign_table = child;
         const std::string on_update = Upper(st.Text(4).value_or(""));
         const std::string on_delete = Upper(st.Text(5).value_or(""));
-        if (on_update == "CASCADE") current->attributes |= dbRelationUpdateCascade;
-        if (on_update == "SET NULL") current->attributes |= dbRelationUpdateSetNull;
-        if (on_update == "SET DEFAULT") current->attributes |= dbRelationUpdateSetDefault;
-        if (on_delete == "CASCADE") current->attributes |= dbRelationDeleteCascade;
-        if (on_delete == "SET NULL") current->attributes |= dbRelationDeleteSetNull;
-        if (on_delete == "SET DEFAULT") current->attributes |= dbRelationDeleteSetDefault;
+        if (on_update == "CASCADE") r.attributes |= dbRelationUpdateCascade;
+        if (on_update == "SET NULL") r.attributes |= dbRelationUpdateSetNull;
+        if (on_update == "SET DEFAULT") r.attributes |= dbRelationUpdateSetDefault;
+        if (on_delete == "CASCADE") r.attributes |= dbRelationDeleteCascade;
+        if (on_delete == "SET NULL") r.attributes |= dbRelationDeleteSetNull;
+        if (on_delete == "SET DEFAULT") r.attributes |= dbRelationDeleteSetDefault;
       }
-      current->fields.emplace_back(st.Text(3).value_or(""), st.Text(2).value_or(""));
+      Found& f = found.back();
+      f.to_declared = f.to_declared || !st.IsNull(3);
+      f.to.push_back(st.Text(3).value_or(""));
+      f.r.fields.emplace_back(st.Text(3).value_or(""), st.Text(2).value_or(""));
     }
-    // Deferral is in the declaration only.
-    std::optional<TableDeclaration> declared;
-    if (!found.empty()) declared = ParseTableDeclaration(Declaration(child));
-    for (auto& r : found) {
-      if (declared) {
-        for (const Clause* clause : declared->KeyClauses(ClauseKind::kForeignKey)) {
-          if (!clause->deferred || !IEquals(clause->parent, r.table) || clause->columns.size() != r.fields.size())
-            continue;
-          bool same = true;
-          for (size_t i = 0; i < r.fields.size(); ++i) same = same && IEquals(clause->columns[i], r.fields[i].second);
-          if (same) r.attributes |= dbRelationDeferred;
+    if (found.empty()) continue;
+    // Deferral and the clause's own text are in the declaration only. SQLite
+    // numbers a table's clauses from the last one declared; the relations
+    // follow the declaration's order.
+    std::optional<TableDeclaration> declared = ParseTableDeclaration(Declaration(child));
+    if (declared) {
+      std::vector<const Clause*> clauses = declared->KeyClauses(ClauseKind::kForeignKey);
+      std::vector<bool> taken(clauses.size(), false);
+      for (auto& f : found) {
+        std::vector<std::string> from;
+        for (auto& [p, c] : f.r.fields) from.push_back(c);
+        for (size_t k = 0; k < clauses.size(); ++k) {
+          const Clause* clause = clauses[k];
+          if (taken[k] || !IEquals(clause->parent, f.r.table) || !SameNames(clause->columns, from)) continue;
+          if (clause->parent_columns.empty() ? f.to_declared : !SameNames(clause->parent_columns, f.to)) continue;
+          taken[k] = true;
+          f.place = clause->span.begin;
+          f.r.declaration = declared->text.substr(clause->span.begin, clause->span.end - clause->span.begin);
+          if (clause->deferred) f.r.attributes |= dbRelationDeferred;
+          break;
         }
       }
+      std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.place < b.place; });
+    }
+    for (auto& f : found) {
+      RelationInfo& r = f.r;
       // A clause without parent columns names the parent's primary key.
       if (IsTable(r.table)) {
         std::vector<std::string> key;
         auto parent = Table(r.table);
-        for (auto& f : parent->fields)
-          if (f.pk) key.push_back(f.name);
+        for (auto& field : parent->fields)
+          if (field.pk) key.push_back(field.name);
         for (size_t i = 0; i < r.fields.size(); ++i)
           if (r.fields[i].first.empty() && i < key.size()) r.fields[i].first = key[i];
       }
+      RelationInfo* joined = nullptr;
+      for (size_t k = 0; k < recorded && !joined; ++k) {
+        RelationInfo& e = relations[k];
+        if (e.foreign_key_id < 0 && IEquals(e.table, r.table) && IEquals(e.foreign_table, child) &&
+            (e.attributes & kClauseBits) == (r.attributes & kClauseBits) && SamePairs(e, r))
+          joined = &e;
+      }
+      if (joined) {
+        joined->foreign_key_id = r.foreign_key_id;
+        joined->declaration = std::move(r.declaration);
+        if (!(joined->attributes & dbRelationDeferred)) joined->attributes |= dbRelationDeclared;
+        continue;
+      }
+      r.attributes |= dbRelationDeclared;
       std::string base = r.table + r.foreign_table;
       r.name = base;
       for (int n = 1; names.count(Upper(r.name)); ++n) r.name = base + std::to_string(n);
@@ -347,6 +411,9 @@ std::vector<RelationInfo> Connection::LoadRelations() {
       relations.push_back(std::move(r));
     }
   }
+  // A record that says declared but whose clause is gone is not declared.
+  for (size_t k = 0; k < recorded; ++k)
+    if (relations[k].foreign_key_id < 0) relations[k].attributes &= ~dbRelationDeclared;
   return relations;
 }
 

@@ -206,6 +206,10 @@ bool SameDeclaration(std::string_view a, std::string_view b) {
   std::string x = WithObjectName(a, "x", "t");
   std::string y = WithObjectName(b, "x", "t");
   if (x.empty() || y.empty()) return false;
+  return SameTokens(x, y);
+}
+
+bool SameTokens(std::string_view x, std::string_view y) {
   size_t i = 0, j = 0;
   while (true) {
     std::string s = NextToken(x, i);

@@ -42,6 +42,10 @@ std::string WithObjectName(std::string_view create, const std::string& quoted_na
 // index's table name): string literals must match exactly.
 bool SameDeclaration(std::string_view a, std::string_view b);
 
+// True when two texts say the same up to blanks, comments and the quoting and
+// letter case of names: string literals must match exactly.
+bool SameTokens(std::string_view a, std::string_view b);
+
 // `create` with its object's name (and an index's table) set to `name` (and
 // `table`), written as the statement writes them when they already are.
 std::string Renamed(std::string_view create, const std::string& name, const std::string& table = {});

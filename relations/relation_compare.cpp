@@ -15,7 +15,10 @@ bool SameRelation(Relation& a, Relation& b) {
     auto fb = b.Fields()[p];
     if (!SameSqlName(fa->Name(), fb->Name()) || !SameSqlName(fa->ForeignName(), fb->ForeignName())) return false;
   }
-  return true;
+  // A relation declared as a clause is the same only when its clause is,
+  // blanks and the quoting of names aside.
+  return a.Declaration().empty() || b.Declaration().empty() ||
+         SameRelationDeclaration(a.Declaration(), b.Declaration());
 }
 
 BlockingRows RowsAgainst(Database& old, Relation& relation) {

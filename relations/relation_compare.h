@@ -9,7 +9,8 @@
 namespace brenquil {
 
 // The same relation: name, tables, attributes and field pairs in order, names
-// compared as SQLite compares them.
+// compared as SQLite compares them, and the FOREIGN KEY clause when both
+// carry the one they are declared by.
 bool SameRelation(Relation& a, Relation& b);
 
 // The rows of `old` that `relation` (enforced) would refuse: children without

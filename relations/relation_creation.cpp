@@ -52,6 +52,13 @@ std::shared_ptr<Relation> BuildRelation(Actualiz& window, Database& old) {
 
 void CreateRelations(Actualiz& window) {
   std::shared_ptr<Database> old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
+  // The model, for the FOREIGN KEY clauses its relations are declared by; a
+  // model that does not open leaves the engine to write the clauses.
+  std::shared_ptr<Database> model;
+  try {
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  } catch (const Error&) {
+  }
 
   ListBox& names = window.List9[0];
   const int count = names.ListCount();
@@ -70,15 +77,28 @@ void CreateRelations(Actualiz& window) {
     // after it are still created: the old ones are already gone.
     try {
       std::shared_ptr<Relation> relation = BuildRelation(window, *old);
+      // The model's relation arrives as the model declares it when the
+      // catalogue rows are that relation.
+      auto declared = model ? model->Relations().Find(name) : nullptr;
+      if (declared && !declared->Declaration().empty() && SameRelation(*declared, *relation))
+        relation->SetDeclaration(declared->Declaration());
       auto existing = old->Relations().Find(relation->Name());
-      // Left in place by the deletion because it is the model's already.
-      if (existing && SameRelation(*existing, *relation)) continue;
+      // Left in place by the deletion because it is the model's already; a
+      // clause alone (a table just made from the model's declaration) gains
+      // the engine's part, so that every writer is held to it.
+      const bool same = existing && SameRelation(*existing, *relation);
+      if (same && !existing->ClauseOnly()) continue;
       BlockingRows blocking = RowsAgainst(*old, *relation);
       if (blocking.count > 0)
         throw MakeError(err::kRelatedRecordRequired,
                         "filas de la tabla '" + relation->ForeignTable() + "' sin registro relacionado en la tabla '" +
                             relation->Table() + "': " + DescribeBlockingRows(blocking) +
                             (existing ? "; se conserva la relación anterior" : ""));
+      if (same) {
+        if (old->CompleteRelation(existing->Name()))
+          window.Report.For(window.Text4.Text(), window.Text3.Text()).relations_created.push_back(name);
+        continue;
+      }
       old->Relations().Append(relation);
       window.Report.For(window.Text4.Text(), window.Text3.Text())
           .relations_created.push_back(name);
@@ -87,6 +107,7 @@ void CreateRelations(Actualiz& window) {
                    Error(error.Number(), "Relación '" + name + "' no creada: " + error.Text()));
     }
   }
+  if (model) model->Close();
   old->Close();
 }
 

@@ -28,7 +28,9 @@ void DeleteRelations(Actualiz& window) {
     auto current = old->Relations().Find(name);
     auto replacement = model && current ? model->Relations().Find(name) : nullptr;
     if (replacement && (SameRelation(*current, *replacement) || RowsAgainst(*old, *replacement).count > 0)) {
-      report.relations_kept.push_back(current->Name());
+      // A clause alone is completed by the creation, which reports it.
+      if (!current->ClauseOnly() || !SameRelation(*current, *replacement))
+        report.relations_kept.push_back(current->Name());
       continue;
     }
     old->Relations().Delete(name);

@@ -64,6 +64,7 @@ std::string RelationAttributeNames(long attributes) {
       {dbRelationDeleteSetDefault, "valor predeterminado al borrar"},
       {dbRelationUpdateSetDefault, "valor predeterminado al actualizar"},
       {dbRelationDeferred, "comprobada al confirmar"},
+      {dbRelationDeclared, "cláusula FOREIGN KEY"},
   };
   std::string names;
   auto add = [&names](const std::string& name) {

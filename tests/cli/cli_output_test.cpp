@@ -212,7 +212,7 @@ TEST(CliSchema, UserTablesFirstSystemTablesOnRequestAttributesByName) {
   CliRun plain = Cli({"schema", file});
   ASSERT_EQ(plain.code, kExitOk) << plain.err;
   EXPECT_FALSE(Contains(plain.out, "MSys")) << plain.out;
-  EXPECT_TRUE(Contains(plain.out, "(cascada al actualizar, cascada al borrar)")) << plain.out;
+  EXPECT_TRUE(Contains(plain.out, "(cascada al actualizar, cascada al borrar, cláusula FOREIGN KEY)")) << plain.out;
 
   CliRun all = Cli({"schema", file, "--system"});
   ASSERT_EQ(all.code, kExitOk);

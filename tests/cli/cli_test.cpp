@@ -208,7 +208,7 @@ TEST(CliSchema, ShowsWhatTheEngineInfersFromAnSqliteFile) {
             (std::vector<std::string>{"name", "table", "foreignTable", "attributes", "fields"}));
   EXPECT_EQ(relation["table"], "Clientes del año");
   EXPECT_EQ(relation["foreignTable"], "Pedidos");
-  EXPECT_EQ(relation["attributes"], dbRelationDeleteCascade);
+  EXPECT_EQ(relation["attributes"], dbRelationDeleteCascade | dbRelationDeclared);
   EXPECT_EQ(relation["fields"], Json::parse(R"([{"name":"Id","foreignName":"Cliente"}])"));
   ASSERT_EQ(schema["queries"].size(), 1u);
   EXPECT_EQ(schema["queries"][0]["name"], "Recientes");
@@ -219,7 +219,7 @@ TEST(CliSchema, ShowsWhatTheEngineInfersFromAnSqliteFile) {
   for (const char* line :
        {"Tabla \"Clientes del año\"", "campo \"Nombre\" Texto(40)",
         "índice \"PorNombre\" único (\"Nombre\" descendente)",
-        "Relación \"", "(cascada al borrar)", "Consulta \"Recientes\""})
+        "Relación \"", "(cascada al borrar, cláusula FOREIGN KEY)", "Consulta \"Recientes\""})
     EXPECT_TRUE(Contains(listing.out, line)) << line << "\n" << listing.out;
   EXPECT_EQ(RawQuery(file, kMaster), master) << "reading the schema changed it";
 }

@@ -206,3 +206,176 @@ TEST(StoredQueries, TextIsKeptExactlyAndSelectsRun) {
 
 }  // namespace
 }  // namespace brenquil
+
+namespace brenquil {
+namespace {
+
+using test::NumberOf;
+using test::RawExec;
+using test::RawQuery;
+using test::TempDir;
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr const char* kPlain =
+    "CREATE TABLE padre (id INTEGER PRIMARY KEY, nombre TEXT);"
+    "CREATE TABLE hijo (id INTEGER PRIMARY KEY, pid INTEGER, nota TEXT);"
+    "INSERT INTO padre VALUES (1, 'uno'), (2, 'dos'); INSERT INTO hijo VALUES (10, 1, 'a');";
+
+std::shared_ptr<Relation> Declared(Database& db, const std::string& name, long attributes,
+                                   const std::string& declaration, const std::string& parent_field = "id") {
+  auto r = db.CreateRelation(name, "padre", "hijo", attributes);
+  auto f = r->CreateField(parent_field);
+  f->SetForeignName("pid");
+  r->Fields().Append(f);
+  r->SetDeclaration(declaration);
+  return r;
+}
+
+Rows Master(const std::string& path) { return RawQuery(path, "SELECT * FROM sqlite_master ORDER BY rowid"); }
+
+TEST(DeclaredRelations, AreTheirClauseAndTheEnginesTriggersAndLeaveWithBoth) {
+  struct Case {
+    const char* what;
+    std::string declaration;  // empty: the engine writes the clause
+    std::string declared;     // hijo's declaration afterwards
+  };
+  const Case cases[] = {
+      {"on its column", "REFERENCES padre (id) ON DELETE CASCADE",
+       "CREATE TABLE hijo (id INTEGER PRIMARY KEY, pid INTEGER REFERENCES padre (id) ON DELETE CASCADE, nota TEXT)"},
+      {"among the table's clauses", "CONSTRAINT fk FOREIGN KEY (pid) REFERENCES padre ON DELETE CASCADE",
+       "CREATE TABLE hijo (id INTEGER PRIMARY KEY, pid INTEGER, nota TEXT,"
+       " CONSTRAINT fk FOREIGN KEY (pid) REFERENCES padre ON DELETE CASCADE)"},
+      {"written by the engine", "",
+       "CREATE TABLE hijo (id INTEGER PRIMARY KEY, pid INTEGER, nota TEXT, FOREIGN KEY (\"pid\") REFERENCES"
+       " \"padre\" (\"id\") ON DELETE CASCADE ON UPDATE NO ACTION)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = dir / "d.mdb";
+    RawExec(path, kPlain);
+    const std::string plain = RawQuery(path, "SELECT sql FROM sqlite_master WHERE name = 'hijo'")[0][0];
+    const long attributes = dbRelationDeclared | dbRelationDeleteCascade;
+    {
+      auto db = DBEngine::Instance().OpenDatabase(path);
+      db->Relations().Append(Declared(*db, "PadreHijo", attributes, c.declaration));
+    }
+    DBEngine::Instance().CloseIdle();
+    EXPECT_EQ(RawQuery(path, "SELECT sql FROM sqlite_master WHERE name = 'hijo'")[0][0], c.declared);
+    {
+      auto db = DBEngine::Instance().OpenDatabase(path);
+      ASSERT_EQ(db->Relations().Count(), 1);
+      auto r = db->Relations()[0];
+      EXPECT_EQ(r->Name(), "PadreHijo");
+      EXPECT_EQ(r->Attributes(), attributes);
+      EXPECT_FALSE(r->ClauseOnly());
+      EXPECT_TRUE(SameRelationDeclaration(r->Declaration(), c.declaration.empty() ? r->Declaration() : c.declaration));
+    }
+    DBEngine::Instance().CloseIdle();
+    // Writers with foreign keys off meet the triggers; with them on, both act once.
+    EXPECT_THROW(RawExec(path, "INSERT INTO hijo VALUES (11, 9, 'x')"), std::runtime_error);
+    RawExec(path, "PRAGMA foreign_keys = ON; DELETE FROM padre WHERE id = 1;");
+    EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM hijo"), (Rows{{"0"}}));
+    RawExec(path, "INSERT INTO hijo VALUES (12, 2, 'b')");
+    {
+      auto db = DBEngine::Instance().OpenDatabase(path);
+      db->Relations().Delete("PadreHijo");
+      EXPECT_EQ(db->Relations().Count(), 0);
+    }
+    DBEngine::Instance().CloseIdle();
+    EXPECT_EQ(RawQuery(path, "SELECT sql FROM sqlite_master WHERE name = 'hijo'")[0][0], plain);
+    EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'MSysRel!_%' ESCAPE '!'"), (Rows{{"0"}}));
+    EXPECT_EQ(RawQuery(path, "SELECT id, pid FROM hijo"), (Rows{{"12", "2"}}));
+    RawExec(path, "INSERT INTO hijo VALUES (13, 9, 'x')");  // held to nothing any more
+    EXPECT_EQ(RawQuery(path, "PRAGMA integrity_check"), (Rows{{"ok"}}));
+  }
+}
+
+TEST(DeclaredRelations, AClauseThatIsNotTheRelationIsRefusedAndNothingIsStored) {
+  struct Case {
+    const char* what;
+    long attributes;
+    std::string declaration;
+    std::string parent_field;
+  };
+  const long cascade = dbRelationDeclared | dbRelationDeleteCascade;
+  const Case cases[] = {
+      {"other actions", cascade, "REFERENCES padre (id) ON DELETE SET NULL", "id"},
+      {"another parent", cascade, "REFERENCES hijo (id) ON DELETE CASCADE", "id"},
+      {"another column", cascade, "FOREIGN KEY (nota) REFERENCES padre (id) ON DELETE CASCADE", "id"},
+      {"more than a clause", cascade, "REFERENCES padre (id) ON DELETE CASCADE, extra INTEGER", "id"},
+      {"a text that closes the table", cascade, "REFERENCES padre (id) ON DELETE CASCADE); DROP TABLE padre; --",
+       "id"},
+      {"a parent field that is not its key", cascade, "", "nombre"},
+      {"a relation not enforced", dbRelationDeclared | dbRelationDontEnforce, "", "id"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = dir / "r.mdb";
+    RawExec(path, kPlain);
+    const Rows before = Master(path);
+    {
+      auto db = DBEngine::Instance().OpenDatabase(path);
+      EXPECT_EQ(NumberOf([&] { db->Relations().Append(Declared(*db, "R", c.attributes, c.declaration, c.parent_field)); }),
+                err::kInvalidOperation);
+      EXPECT_EQ(db->Relations().Count(), 0);
+    }
+    DBEngine::Instance().CloseIdle();
+    Rows after = Master(path);
+    std::erase_if(after, [](const auto& row) { return row[1].rfind("MSys", 0) == 0 || row[1].find("_MSys") != std::string::npos; });
+    EXPECT_EQ(after, before);
+  }
+}
+
+TEST(DeclaredRelations, AClauseAloneIsCompletedOnceUnlessRowsBreakIt) {
+  TempDir dir;
+  const std::string path = dir / "c.mdb";
+  RawExec(path,
+          "CREATE TABLE padre (id INTEGER PRIMARY KEY);"
+          "CREATE TABLE hijo (id INTEGER PRIMARY KEY, pid INTEGER REFERENCES padre (id) ON UPDATE CASCADE);"
+          "CREATE TABLE otro (id INTEGER PRIMARY KEY, pid INTEGER REFERENCES padre (id));"
+          "INSERT INTO padre VALUES (1); INSERT INTO hijo VALUES (10, 1); INSERT INTO otro VALUES (20, 7);");
+  const std::string declared = RawQuery(path, "SELECT sql FROM sqlite_master WHERE name = 'hijo'")[0][0];
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  ASSERT_EQ(db->Relations().Count(), 2);
+  auto hijo = db->Relations()["padrehijo"];
+  EXPECT_TRUE(hijo->ClauseOnly());
+  EXPECT_EQ(hijo->Attributes(), dbRelationDeclared | dbRelationUpdateCascade);
+  EXPECT_TRUE(db->CompleteRelation("padrehijo"));
+  EXPECT_FALSE(db->CompleteRelation("padrehijo"));
+  auto completed = db->Relations()["padrehijo"];
+  EXPECT_FALSE(completed->ClauseOnly());
+  EXPECT_EQ(completed->Attributes(), dbRelationDeclared | dbRelationUpdateCascade);
+  EXPECT_EQ(db->Relations().Count(), 2);
+  EXPECT_EQ(RawQuery(path, "SELECT sql FROM sqlite_master WHERE name = 'hijo'")[0][0], declared);
+  EXPECT_THROW(RawExec(path, "INSERT INTO hijo VALUES (11, 5)"), std::runtime_error);
+  RawExec(path, "UPDATE padre SET id = 2 WHERE id = 1");
+  EXPECT_EQ(RawQuery(path, "SELECT pid FROM hijo"), (Rows{{"2"}}));
+  // otro's row names a parent that is not there.
+  EXPECT_EQ(NumberOf([&] { db->CompleteRelation("padreotro"); }), err::kRelatedRecordRequired);
+  EXPECT_TRUE(db->Relations()["padreotro"]->ClauseOnly());
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'MSysRel_padreotro%'"), (Rows{{"0"}}));
+}
+
+TEST(DeclaredRelations, ADeferredRelationKeepsItsNameAndAttributes) {
+  TempDir dir;
+  const std::string path = dir / "a.mdb";
+  RawExec(path, kPlain);
+  {
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    db->Relations().Append(Declared(*db, "Aplazada", dbRelationDeferred | dbRelationDeleteCascade, ""));
+  }
+  DBEngine::Instance().CloseIdle();
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  ASSERT_EQ(db->Relations().Count(), 1);
+  EXPECT_EQ(db->Relations()[0]->Name(), "Aplazada");
+  EXPECT_EQ(db->Relations()[0]->Attributes(), dbRelationDeferred | dbRelationDeleteCascade);
+  // Deferred: no trigger could wait for the commit.
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'MSysRel!_%' ESCAPE '!'"), (Rows{{"0"}}));
+  RawExec(path, "PRAGMA foreign_keys = ON; BEGIN; INSERT INTO hijo VALUES (11, 3, 'x'); INSERT INTO padre VALUES (3, 'tres');"
+                " COMMIT;");
+}
+
+}  // namespace
+}  // namespace brenquil

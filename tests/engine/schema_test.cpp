@@ -242,7 +242,7 @@ TEST(Schema, FileMadeBySqlite3ShowsItsObjects) {
   auto r = db->Relations()[0];
   EXPECT_EQ(r->Table(), "clientes");
   EXPECT_EQ(r->ForeignTable(), "pedidos");
-  EXPECT_EQ(r->Attributes(), dbRelationDeleteCascade);
+  EXPECT_EQ(r->Attributes(), dbRelationDeclared | dbRelationDeleteCascade);
   EXPECT_EQ(r->Fields()[0]->Name(), "id");
   EXPECT_EQ(r->Fields()[0]->ForeignName(), "cliente");
   ASSERT_EQ(db->QueryDefs().Count(), 1);
