@@ -34,9 +34,46 @@ Connection::~Connection() {
     // Rolled back: the file keeps what it had before the batch.
     DBEngine::Instance().RecordCommitFailure(path_, error);
   }
+  ForgetStatements();
   RestoreJournalMode();
   sqlite3_finalize(version_stmt_);
   sqlite3_close_v2(db_);
+}
+
+namespace {
+// Enough for every reading statement a step repeats; more are finalised.
+constexpr std::size_t kPooledStatements = 96;
+}  // namespace
+
+void Connection::ForgetStatements() {
+  for (auto& [sql, list] : statements_)
+    for (sqlite3_stmt* st : list) sqlite3_finalize(st);
+  statements_.clear();
+  pooled_ = 0;
+  statements_stamp_ = local_changes_;
+}
+
+sqlite3_stmt* Connection::TakeStatement(const std::string& sql) {
+  if (statements_stamp_ != local_changes_) ForgetStatements();
+  auto it = statements_.find(sql);
+  if (it == statements_.end() || it->second.empty()) return nullptr;
+  sqlite3_stmt* st = it->second.back();
+  it->second.pop_back();
+  --pooled_;
+  return st;
+}
+
+void Connection::GiveBackStatement(const std::string& sql, sqlite3_stmt* statement) {
+  if (!statement) return;
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  if (statements_stamp_ != local_changes_) ForgetStatements();
+  if (pooled_ >= kPooledStatements) {
+    sqlite3_finalize(statement);
+    return;
+  }
+  statements_[sql].push_back(statement);
+  ++pooled_;
 }
 
 void Connection::RestoreJournalMode() {

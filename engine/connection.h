@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -138,6 +139,13 @@ class Connection {
   // Creates the engine's MSys tables that are missing.
   void EnsureSystemTables();
 
+  // Statements prepared once and run again (see Statement): a statement
+  // given back is kept, reset, while nothing changes the schema; taking one
+  // prepared before a change finalises it instead, since its columns are
+  // those of the old schema until it is run.
+  sqlite3_stmt* TakeStatement(const std::string& sql);
+  void GiveBackStatement(const std::string& sql, sqlite3_stmt* statement);
+
  private:
   friend class Rebuild;
   void Touched() { ++local_changes_; Invalidate(); }
@@ -215,6 +223,10 @@ class Connection {
   std::string original_journal_mode_;  // set when the engine switched the file to WAL
   bool abandoned_ = false;
   sqlite3_stmt* version_stmt_ = nullptr;
+  void ForgetStatements();
+  std::unordered_map<std::string, std::vector<sqlite3_stmt*>> statements_;
+  std::size_t pooled_ = 0;
+  std::uint64_t statements_stamp_ = 0;  // the local_changes_ they were prepared under
 };
 
 }  // namespace brenquil::detail

@@ -172,6 +172,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     if (has_rowid_) row.rowid = st.Int(0);
     for (int col = first; col < st.ColumnCount(); ++col) row.values.push_back(st.Text(col));
     rows_.push_back(std::move(row));
+    live_ = 1;
   } else {
     complete_ = true;
   }
@@ -191,22 +192,14 @@ void Recordset::FetchAll() {
     rows.push_back(std::move(row));
   }
   rows_ = std::move(rows);
+  live_ = static_cast<long>(rows_.size());
   complete_ = true;
 }
 
-namespace {
-template <class Rows>
-long Live(const Rows& rows) {
-  long n = 0;
-  for (auto& r : rows) n += r.deleted ? 0 : 1;
-  return n;
-}
-}  // namespace
+bool Recordset::Eof() const { return position_ >= static_cast<long>(rows_.size()) || live_ == 0; }
+bool Recordset::Bof() const { return position_ < 0 || live_ == 0; }
 
-bool Recordset::Eof() const { return position_ >= static_cast<long>(rows_.size()) || Live(rows_) == 0; }
-bool Recordset::Bof() const { return position_ < 0 || Live(rows_) == 0; }
-
-long Recordset::RecordCount() const { return Live(rows_); }
+long Recordset::RecordCount() const { return live_; }
 
 void Recordset::MoveFirst() {
   FetchAll();
@@ -273,6 +266,7 @@ void Recordset::Delete() {
   st.Bind(1, row.rowid);
   st.Step();
   rows_[static_cast<size_t>(position_)].deleted = true;
+  --live_;
 }
 
 void Recordset::AddNew() {
@@ -333,8 +327,9 @@ void Recordset::Update() {
     Row row;
     row.rowid = back.Int(0);
     for (int col = 1; col < back.ColumnCount(); ++col) row.values.push_back(back.Text(col));
-    bool was_empty = Live(rows_) == 0;
+    bool was_empty = live_ == 0;
     rows_.push_back(std::move(row));
+    ++live_;
     if (was_empty) position_ = static_cast<long>(rows_.size()) - 1;
   }
 }

@@ -70,6 +70,7 @@ class Recordset {
   bool has_rowid_ = false;
   Collection<Field> fields_;
   std::vector<Row> rows_;
+  long live_ = 0;          // rows_ not deleted
   bool complete_ = false;  // every row has been read
   long position_ = 0;      // -1: before first; rows_.size(): after last
   bool adding_ = false;

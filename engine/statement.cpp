@@ -9,6 +9,8 @@ namespace brenquil::detail {
 
 Statement::Statement(Connection& connection, const std::string& sql)
     : connection_(connection), sql_(sql) {
+  stmt_ = connection.TakeStatement(sql_);
+  if (stmt_) return;
   int rc = sqlite3_prepare_v2(connection.Handle(), sql.c_str(), static_cast<int>(sql.size()),
                               &stmt_, nullptr);
   if (rc != SQLITE_OK) {
@@ -18,7 +20,7 @@ Statement::Statement(Connection& connection, const std::string& sql)
   }
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() { connection_.GiveBackStatement(sql_, stmt_); }
 
 Statement& Statement::Bind(int index, std::string_view text) {
   sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
