@@ -126,7 +126,7 @@ build_tree() {
   fi
   cmake --build "$dir" -j"$jobs" --target "$@" >/dev/null
 }
-targets=(brenquil-cli brenquil-bench-gen brenquil-bench-floor)
+targets=(brenquil-cli brenquil-bench-gen brenquil-bench-floor brenquil-sqlcount)
 if ((window)); then
   build_tree "$build" ON "${targets[@]}" brenquil-bench-window
 else
