@@ -283,7 +283,7 @@ timed plan2 "$logs/plan2.txt" "$cli" transform --plan --home "$work/brenquil/hom
 
 echo
 echo "installation: $base (${gen_args[*]:-defaults})"
-echo "floor (tables, fields, indexes)   $elapsed_floor s   $(sed -n 1p "$logs/floor.txt")"
+echo "floor --all (views too)          $elapsed_floor s   $(sed -n 1p "$logs/floor.txt")"
 echo "                                  $(sed -n 2p "$logs/floor.txt")"
 echo "brenquil transform                $elapsed_first s   peak $((rss_first / 1024)) MiB   exit $rc_first"
 echo "  changes: $f_tables tables, $f_fields fields, $f_dropped indexes deleted, $f_created created; journal $f_errors"

@@ -252,7 +252,8 @@ run_window() {
   times_line "window, offscreen (in process)" "$name:window"
   times_line "command line (whole process)" "$name:cli-process"
   times_line "window (whole process)" "$name:window-process"
-  echo "  last runs: $(sed -n 1p "$logs/$name-cli-$repeat.txt"); $(sed -n 1p "$logs/$name-window-$repeat.txt")"
+  echo "  last runs: $(grep -m1 '^línea de órdenes:' "$logs/$name-cli-$repeat.txt");" \
+    "$(grep -m1 '^ventana:' "$logs/$name-window-$repeat.txt")"
   ratio_line "$name window/command line" "${wl_goal[$name]}" \
     $(quotients "${seconds_of[$name:window]}" "${seconds_of[$name:cli]}")
   ((keep)) || rm -rf "$dir"
