@@ -28,6 +28,8 @@
 #                transform/floor --all <= 1.2
 #   tables10     10 pairs x 10 tables x 12 fields; transform/floor --all <= 1.5
 #   fields10     10 pairs x 30 tables x 10 fields; transform/floor --all <= 1.5
+#   bigrows      3 pairs x 10 tables, 2 tables of 300000 rows each: the peak
+#                memory against the rows (transform/floor shown, no goal)
 #   uptodate10   10 pairs x 10 tables x 12 fields x 200 rows, 3 views, already
 #                transformed (untimed): transform/reading every schema once
 #                (floor --all --dry-run) <= 2; ms per table
