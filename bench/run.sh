@@ -6,7 +6,8 @@
 # floor, brenquil, ...; each transforming run on a fresh copy) --repeat times,
 # and every figure printed is the median of those runs, with its min and max.
 # One line per ratio:  ratio NAME  min X  median Y  max Z  (goal <= G)  MET|NOT MET
-# The raw times go to WORK/logs/times.tsv, one line a run.
+# The raw times go to WORK/logs/STAMP/times.tsv (logs/latest: the newest run),
+# one line a run.
 #
 # One installation (no --workload; the generator options pick it): times one
 # transformation against the floor, a second run on the transformed copy, a

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # The workloads of bench/run.sh (`run.sh --help` lists them). Sourced by
 # run.sh once it has built the programs and read its options: it uses $cli,
 # $gen, $floor, $work, $logs, $repeat, $quick, $keep, $gui_build and the
@@ -61,6 +62,10 @@ arg_of() {
 }
 
 # ---- measuring
+# Each invocation keeps its own logs; WORK/logs/latest names the newest.
+logs=$logs/$(date +%Y%m%d-%H%M%S)
+mkdir -p "$logs"
+ln -sfn "$(basename "$logs")" "$(dirname "$logs")/latest"
 times_file=$logs/times.tsv
 printf 'workload\trun\trole\tseconds\tpeak_kib\texit\n' >"$times_file"
 declare -A seconds_of rss_of
@@ -146,9 +151,10 @@ ratio_line() {
 
 # memory_line NAME ROLE-KEY: the peak RSS of every run, the largest judged.
 memory_line() {
-  local min median max
+  local min median max mib
   # shellcheck disable=SC2086
-  read -r min median max <<<"$(stats %.1f $(for k in ${rss_of[$2]}; do awk -v k="$k" 'BEGIN { print k / 1024 }'; done))"
+  mapfile -t mib < <(for k in ${rss_of[$2]}; do awk -v k="$k" 'BEGIN { print k / 1024 }'; done)
+  read -r min median max <<<"$(stats %.1f "${mib[@]}")"
   verdict "$1" MiB "$mib_goal" "$max" "$min" "$median" "$max"
 }
 
@@ -169,7 +175,7 @@ median_of() {
 
 # A transformation against the floor, each on a fresh copy of the installation.
 run_transform() {
-  local name=$1 base dir=$work/$1 r args
+  local name=$1 base dir=$work/$1 r args q
   read -ra args <<<"${wl_args[$name]}"
   base=$(installation "$(cache_key "${args[@]}")" "${args[@]}")
   for ((r = 1; r <= repeat; ++r)); do
@@ -191,8 +197,8 @@ run_transform() {
     "journal $e"
   echo "  left to do after brenquil (floor dry run): $(remaining "$dir/brenquil")"
   echo "    (tables fields idx-dropped idx-created views-dropped views-created copied failed; all 0 when done)"
-  ratio_line "$name transform/floor" "${wl_goal[$name]}" \
-    $(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:floor]}")
+  mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:floor]}")
+  ratio_line "$name transform/floor" "${wl_goal[$name]}" "${q[@]}"
   memory_line "$name brenquil-cli peak RSS" "$name:brenquil"
   ((keep)) || rm -rf "$dir"
 }
@@ -200,7 +206,7 @@ run_transform() {
 # An installation already up to date: reading every schema once against the
 # transformation that finds nothing to do, on the same copy.
 run_uptodate() {
-  local name=$1 base dir=$work/$1 r args pairs tables
+  local name=$1 base dir=$work/$1 r args pairs tables q
   read -ra args <<<"${wl_args[$name]}"
   pairs=$(arg_of --pairs 100 "${args[@]}")
   tables=$(( $(arg_of --tables 30 "${args[@]}") + $(arg_of --new-tables 5 "${args[@]}") ))
@@ -231,8 +237,8 @@ run_uptodate() {
   echo "  brenquil ms per table (median): $per_table"
   uptodate_done+=("$name")
   uptodate_tables[$name]=$((pairs * tables))
-  ratio_line "$name transform/reading" "${wl_goal[$name]}" \
-    $(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:read]}")
+  mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:read]}")
+  ratio_line "$name transform/reading" "${wl_goal[$name]}" "${q[@]}"
   memory_line "$name brenquil-cli peak RSS" "$name:brenquil"
   ((keep)) || rm -rf "$dir"
 }
@@ -240,10 +246,10 @@ run_uptodate() {
 # "Transformar" in the window against the command line, each timed inside its
 # own process (start-up activation and run), on fresh copies.
 run_window() {
-  local name=$1 base dir=$work/$1 r args bench_window=$gui_build/bench/brenquil-bench-window
+  local name=$1 base dir=$work/$1 r args q bench_window=$gui_build/bench/brenquil-bench-window
   read -ra args <<<"${wl_args[$name]}"
   base=$(installation "$(cache_key "${args[@]}")" "${args[@]}")
-  local cli_runs="" window_runs="" s
+  local s
   for ((r = 1; r <= repeat; ++r)); do
     fresh_copy "$base" "$dir/cli"
     sync
@@ -264,8 +270,8 @@ run_window() {
   times_line "window (whole process)" "$name:window-process"
   echo "  last runs: $(grep -m1 '^línea de órdenes:' "$logs/$name-cli-$repeat.txt");" \
     "$(grep -m1 '^ventana:' "$logs/$name-window-$repeat.txt")"
-  ratio_line "$name window/command line" "${wl_goal[$name]}" \
-    $(quotients "${seconds_of[$name:window]}" "${seconds_of[$name:cli]}")
+  mapfile -t q < <(quotients "${seconds_of[$name:window]}" "${seconds_of[$name:cli]}")
+  ratio_line "$name window/command line" "${wl_goal[$name]}" "${q[@]}"
   ((keep)) || rm -rf "$dir"
 }
 
@@ -300,7 +306,8 @@ if ((${#uptodate_done[@]} > 1)); then
       awk -v s="$s" -v n="${uptodate_tables[$small]}" 'BEGIN { printf "%.9f ", s / n }'; done)
     per_large=$(for s in ${seconds_of[$large:brenquil]}; do
       awk -v s="$s" -v n="${uptodate_tables[$large]}" 'BEGIN { printf "%.9f ", s / n }'; done)
-    ratio_line "per table $large/$small" "$linear_goal" $(quotients "$per_large" "$per_small")
+    mapfile -t q < <(quotients "$per_large" "$per_small")
+    ratio_line "per table $large/$small" "$linear_goal" "${q[@]}"
   done
 fi
 
