@@ -2,8 +2,10 @@
 // SQLite library alone. For every old database of an installation and its
 // model, it works out by SQLite's own pragmas the statements the
 // transformation makes (CREATE TABLE and ALTER TABLE ADD COLUMN; with
-// --indexes the index step's DROP INDEX and CREATE INDEX) and applies them in
-// one transaction per database. Nothing of the engine is used.
+// --indexes the index step's DROP INDEX and CREATE INDEX; with --all both, and
+// the views: DROP VIEW for an old view the model lacks or declares otherwise,
+// CREATE VIEW for a model view the old database lacks as declared) and applies
+// them in one transaction per database. Nothing of the engine is used.
 #include <sqlite3.h>
 
 #include <CLI/CLI.hpp>
@@ -88,30 +90,53 @@ struct IndexDef {
   bool unique = false;
   std::vector<std::pair<std::string, bool>> keys;  // column, descending
   std::string sql;
+  std::string given;  // the name the index goes by in its table (below)
   bool SameAs(const IndexDef& other) const {
-    return name == other.name && unique == other.unique && keys == other.keys;
+    return given == other.given && unique == other.unique && keys == other.keys;
   }
 };
+
+// SQLite's index names are one namespace per file, so the program stores an
+// index named N of table T as "T_N" or as "N", followed by "_2", "_3", ... when
+// that is taken: two files that hold the same index may name it differently.
+// The name it goes by is SQLite's without those additions.
+std::string GivenName(const std::string& table, std::string name) {
+  const std::string prefix = Upper(table) + "_";
+  if (name.size() > prefix.size() && Upper(name.substr(0, prefix.size())) == prefix) name.erase(0, prefix.size());
+  const auto underscore = name.rfind('_');
+  if (underscore != std::string::npos && underscore > 0 && underscore + 1 < name.size() &&
+      name.find_first_not_of("0123456789", underscore + 1) == std::string::npos)
+    name.erase(underscore);
+  return name;
+}
 struct Table {
   std::string name;
   std::vector<Column> columns;
   std::vector<IndexDef> indexes;  // made by CREATE INDEX; keys of the table itself are not offered
 };
 using Schema = std::vector<Table>;
+struct View {
+  std::string name, sql;  // the declaration as SQLite keeps it
+};
+using Views = std::vector<View>;
 
-// One pass over sqlite_master gives the tables and their indexes' texts; the
-// pragmas give columns, unique flags, origins and keys.
-Schema ReadSchema(sqlite3* db) {
+// One pass over sqlite_master gives the tables, their indexes' texts and the
+// views; the pragmas give columns, unique flags, origins and keys.
+Schema ReadSchema(sqlite3* db, Views& views) {
   Schema schema;
   std::map<std::string, std::string> index_sql;
   Query master(db,
-               "SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'index')"
+               "SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'index', 'view')"
                " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
   while (master.Step()) {
-    std::string name = master.Text(1);
-    if (master.Text(0) == "index")
+    std::string type = master.Text(0), name = master.Text(1);
+    if (type == "index")
       index_sql[name] = master.Text(2);
-    else if (!IsSystem(name))
+    else if (IsSystem(name))
+      continue;
+    else if (type == "view")
+      views.push_back({name, master.Text(2)});
+    else
       schema.push_back({name, {}, {}});
   }
   Query columns(db, "SELECT name, type FROM pragma_table_info(?1)");
@@ -122,8 +147,9 @@ Schema ReadSchema(sqlite3* db) {
     while (columns.Step()) table.columns.push_back({columns.Text(0), columns.Text(1)});
     indexes.Reset().Bind(1, table.name);
     while (indexes.Step()) {
-      IndexDef index{indexes.Text(0), indexes.Int(1) != 0, {}, {}};
+      IndexDef index{indexes.Text(0), indexes.Int(1) != 0, {}, {}, {}};
       index.sql = index_sql[index.name];
+      index.given = GivenName(table.name, index.name);
       keys.Reset().Bind(1, index.name);
       while (keys.Step()) index.keys.emplace_back(keys.Text(0), keys.Int(1) != 0);
       table.indexes.push_back(std::move(index));
@@ -151,7 +177,8 @@ const Table* FindUpper(const Schema& schema, const std::string& name) {
 
 struct Counts {
   long databases = 0, copies = 0, tables = 0, fields = 0, dropped = 0, created = 0, failed = 0;
-  double read_s = 0, tables_s = 0, indexes_s = 0, commit_s = 0;
+  long views_dropped = 0, views_created = 0;
+  double read_s = 0, tables_s = 0, indexes_s = 0, views_s = 0, commit_s = 0;
 };
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -209,7 +236,24 @@ class Pair {
     }
   }
 
+  // An old view stays when the model declares a view of that name in the same
+  // words; every other old view goes first, before the tables change, and the
+  // model's views that are missing come last, over the finished tables.
+  void DropViews(const Views& model, const Views& old) {
+    for (const auto& view : old)
+      if (!Same(model, view) && Run("DROP VIEW " + QuoteId(view.name))) ++counts_.views_dropped;
+  }
+  void CreateViews(const Views& model, const Views& old) {
+    for (const auto& view : model)
+      if (!Same(old, view) && Run(view.sql)) ++counts_.views_created;
+  }
+
  private:
+  static bool Same(const Views& views, const View& view) {
+    return std::any_of(views.begin(), views.end(),
+                       [&](const View& v) { return v.name == view.name && v.sql == view.sql; });
+  }
+
   static bool Kept(const Table& other, const IndexDef& index) {
     return std::any_of(other.indexes.begin(), other.indexes.end(),
                        [&](const IndexDef& i) { return i.SameAs(index); });
@@ -249,17 +293,23 @@ void Exec(sqlite3* db, const char* sql) {
 
 struct Options {
   std::string home, data;
-  bool tables = true, indexes = false, dry_run = false;
+  bool tables = true, indexes = false, views = false, dry_run = false;
 };
 
 void Transform(const std::string& model_path, const std::string& old_path, const Options& o, Counts& n) {
   auto start = Clock::now();
-  Schema model = ReadSchema(Open(model_path, false).get());
+  Views model_views, old_views;
+  Schema model = ReadSchema(Open(model_path, false).get(), model_views);
   SqliteHandle old = Open(old_path, !o.dry_run);
   if (!o.dry_run) Exec(old.get(), "BEGIN IMMEDIATE");
-  Schema before = ReadSchema(old.get());
+  Schema before = ReadSchema(old.get(), old_views);
   n.read_s += Since(start);
   Pair pair(old.get(), o.dry_run, n);
+  if (o.views) {
+    start = Clock::now();
+    pair.DropViews(model_views, old_views);
+    n.views_s += Since(start);
+  }
   if (o.tables) {
     start = Clock::now();
     // The index step sees the tables that the table step has just made.
@@ -270,6 +320,11 @@ void Transform(const std::string& model_path, const std::string& old_path, const
     start = Clock::now();
     pair.Indexes(model, before);
     n.indexes_s += Since(start);
+  }
+  if (o.views) {
+    start = Clock::now();
+    pair.CreateViews(model_views, old_views);
+    n.views_s += Since(start);
   }
   start = Clock::now();
   if (!o.dry_run) Exec(old.get(), "COMMIT");
@@ -310,10 +365,12 @@ int Main(const Options& o) {
   }
   std::cout << (o.dry_run ? "statements needed" : "floor") << ": " << n.databases << " databases, "
             << n.tables << " tables created, " << n.fields << " fields added, " << n.dropped
-            << " indexes dropped, " << n.created << " indexes created, " << n.copies << " databases copied, "
-            << n.failed << " failed\n";
+            << " indexes dropped, " << n.created << " indexes created, " << n.views_dropped << " views dropped, "
+            << n.views_created << " views created, " << n.copies << " databases copied, " << n.failed
+            << " failed\n";
   std::cout << "seconds: total " << Since(start) << ", reading " << n.read_s << ", tables and fields "
-            << n.tables_s << ", indexes " << n.indexes_s << ", commits " << n.commit_s << "\n";
+            << n.tables_s << ", indexes " << n.indexes_s << ", views " << n.views_s << ", commits "
+            << n.commit_s << "\n";
   return n.failed ? 1 : 0;
 }
 
@@ -327,11 +384,14 @@ int main(int argc, char** argv) {
   app.add_option("--home", o.home, "installation folder (models in HOME/modelos)")->required();
   app.add_option("--data", o.data, "folder of the old databases")->required();
   auto* idx = app.add_flag("--indexes", indexes_only, "the index step's statements only");
-  app.add_flag("--all", all, "tables and fields, then indexes")->excludes(idx);
+  app.add_flag("--all", all, "the whole transformation: views that differ dropped, tables and fields, indexes, "
+               "the model's views created")
+      ->excludes(idx);
   app.add_flag("--dry-run", o.dry_run, "count the statements needed, change nothing");
   CLI11_PARSE(app, argc, argv);
   o.tables = !indexes_only;
   o.indexes = indexes_only || all;
+  o.views = all;
   try {
     return Main(o);
   } catch (const std::exception& e) {

@@ -33,11 +33,14 @@ struct Sizes {
   int new_tables = 5;  // tables the model adds
   int new_fields = 3;  // fields the model adds to every table
   int new_databases = 0;  // models without an old namesake
+  int views = 0;          // stored queries (views) of a model
   bool indexes = true;
   // Old databases that already have every table and field of their model, so
   // that a run has only index work to do.
   bool same_structure = false;
 };
+
+std::string QuoteId(const std::string& name);
 
 // True for `n` of the `total` positions, spread evenly, never position 0 when
 // n < total: the model's additions stand between the old tables and fields,
@@ -58,6 +61,12 @@ struct IndexPlan {
   std::vector<std::string> fields;
   bool primary = false;
   bool unique = false;
+};
+
+struct ViewPlan {
+  std::string name;
+  std::string model_sql;
+  std::string old_sql;  // empty: the old database lacks the view
 };
 
 struct TablePlan {
@@ -136,9 +145,45 @@ std::vector<TablePlan> PlanTables(const Sizes& s) {
   return plan;
 }
 
+// The model's views, each over one old table; the old databases hold them as
+// they drift: a third the same as the model's, a third an older text (fewer
+// columns, no condition) that the run replaces, a third absent.
+std::vector<ViewPlan> PlanViews(const Sizes& s, const std::vector<TablePlan>& tables) {
+  std::vector<const TablePlan*> old_tables;
+  for (const auto& t : tables)
+    if (t.in_old) old_tables.push_back(&t);
+  std::vector<ViewPlan> views;
+  for (int v = 0; v < s.views && !old_tables.empty(); ++v) {
+    const TablePlan& table = *old_tables[static_cast<size_t>(v) * old_tables.size() /
+                                         static_cast<size_t>(s.views)];
+    std::vector<std::string> old_fields, model_fields;
+    for (const auto& f : table.fields) {
+      if (f.in_old && old_fields.size() < 3) old_fields.push_back(f.name);
+      // The model's text also shows the first field the model adds.
+      if ((f.in_old && model_fields.size() < 3) || (!f.in_old && model_fields.size() == 3))
+        model_fields.push_back(f.name);
+    }
+    auto select = [&](const std::vector<std::string>& fields) {
+      std::string sql = "SELECT ";
+      for (size_t f = 0; f < fields.size(); ++f) sql += (f ? ", " : "") + QuoteId(fields[f]);
+      return sql + " FROM " + QuoteId(table.name);
+    };
+    ViewPlan view;
+    view.name = Numbered("Consulta %02d", v + 1);
+    view.model_sql = select(model_fields) + " WHERE " + QuoteId(model_fields[0]) + " > " + std::to_string(v);
+    if (s.same_structure || v % 3 == 0)
+      view.old_sql = view.model_sql;
+    else if (v % 3 == 1)
+      view.old_sql = select(old_fields);
+    views.push_back(std::move(view));
+  }
+  return views;
+}
+
 // Makes one database through the engine: the model when `model` is set,
 // otherwise the old database's structure (no rows).
-void MakeStructure(const std::string& path, const std::vector<TablePlan>& plan, bool model) {
+void MakeStructure(const std::string& path, const std::vector<TablePlan>& plan,
+                   const std::vector<ViewPlan>& views, bool model) {
   auto db = DBEngine::Instance().CreateDatabase(path);
   for (const auto& table : plan) {
     if (!model && !table.in_old) continue;
@@ -157,6 +202,10 @@ void MakeStructure(const std::string& path, const std::vector<TablePlan>& plan, 
       for (const auto& name : i.fields) index->Fields().Append(index->CreateField(name));
       db->TableDefs()[table.name]->Indexes().Append(index);
     }
+  }
+  for (const auto& view : views) {
+    const std::string& sql = model ? view.model_sql : view.old_sql;
+    if (!sql.empty()) db->QueryDefs().Append(db->CreateQueryDef(view.name, sql));
   }
   db->Close();
   DBEngine::Instance().Release(path);
@@ -271,16 +320,17 @@ int Generate(const std::string& dir, const Sizes& s) {
   Paths paths(home);
 
   const auto plan = PlanTables(s);
+  const auto views = PlanViews(s, plan);
   long rows = 0;
   for (int p = 0; p < s.pairs; ++p) {
     const std::string name = Numbered("Base %03d.mdb", p + 1);
-    MakeStructure(paths.ModelPath(name), plan, true);
+    MakeStructure(paths.ModelPath(name), plan, views, true);
     const std::string old = Paths::Join(data, name);
-    MakeStructure(old, plan, false);
+    MakeStructure(old, plan, views, false);
     rows += FillRows(old, plan);
   }
   for (int n = 0; n < s.new_databases; ++n)
-    MakeStructure(paths.ModelPath(Numbered("Nueva %03d.mdb", n + 1)), plan, true);
+    MakeStructure(paths.ModelPath(Numbered("Nueva %03d.mdb", n + 1)), plan, views, true);
   DBEngine::Instance().CloseIdle();
 
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -315,6 +365,10 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
   app.add_option("--new-databases", s.new_databases, "models without an old namesake")
+      ->capture_default_str()
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--views", s.views, "stored queries (views) of a model; the old databases have a third as the "
+                 "model does, a third in an older text, a third not at all")
       ->capture_default_str()
       ->check(CLI::NonNegativeNumber);
   bool no_indexes = false;

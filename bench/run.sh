@@ -1,50 +1,111 @@
 #!/usr/bin/env bash
-# Times `brenquil-cli transform` against the floor (the same schema statements
-# applied with SQLite alone) on copies of one generated installation, then a
-# second run on the transformed copy, then the index step on an installation
-# whose tables and fields already match. Prints times, ratios and peak memory.
-# A plan (`transform --plan`) is timed before the first run, on the same files,
-# and again on the installation once up to date, against reading every schema
-# once (the floor's dry run). With --window, times instead "Transformar" in the
-# desktop window (offscreen) against the same run on the command line, on two
-# copies of the installation.
+# The benchmark of `brenquil-cli transform`. Two modes:
 #
+# Workloads (--workload NAME, repeatable, or --workload all): each workload is a
+# generated installation and a goal; the runs alternate (floor, brenquil,
+# floor, brenquil, ...; each transforming run on a fresh copy) --repeat times,
+# and every figure printed is the median of those runs, with its min and max.
+# One line per ratio:  ratio NAME  min X  median Y  max Z  (goal <= G)  MET|NOT MET
+# The raw times go to WORK/logs/STAMP/times.tsv (logs/latest: the newest run),
+# one line a run.
+#
+# One installation (no --workload; the generator options pick it): times one
+# transformation against the floor, a second run on the transformed copy, a
+# plan before and after, and the index step alone; with --window, "Transformar"
+# in the desktop window (offscreen) against the command line.
+#
+#   bench/run.sh --workload NAME|all [--workload NAME ...] [--repeat N] [--quick]
+#                [--keep] [--build DIR] [--gui-build DIR] [--cache DIR] [--work DIR]
+#                [--regen] [--jobs N]
 #   bench/run.sh [--build DIR] [--cache DIR] [--work DIR] [--regen] [--window]
 #                [--no-index-run] [generator options: --pairs N --tables N
 #                --fields N --rows N --big-rows N --big-tables N --new-tables N
-#                --new-fields N --new-databases N --no-indexes]
+#                --new-fields N --new-databases N --views N --no-indexes]
 #
-# Goals: transform/floor at most 2, peak memory under 64 MiB, and a second run
-# that rebuilds no index and costs about what reading the schema costs; a plan
-# that changes no file, costs no more than the run and lists what it does, and
-# on an up-to-date installation costs at most twice reading every schema; a
-# window run at most 1.3 times the command line's.
+# Workloads (generator options; goal):
+#   defaults     100 pairs x 30 tables x 12 fields, 1000 rows (3 tables of 10000)
+#                transform/floor --all <= 1.2
+#   small30      30 pairs x 20 tables x 10 fields x 300 rows, 3 views
+#                transform/floor --all <= 1.2
+#   tables10     10 pairs x 10 tables x 12 fields; transform/floor --all <= 1.5
+#   fields10     10 pairs x 30 tables x 10 fields; transform/floor --all <= 1.5
+#   bigrows      3 pairs x 10 tables, 2 tables of 300000 rows each: the peak
+#                memory against the rows (transform/floor shown, no goal)
+#   uptodate10   10 pairs x 10 tables x 12 fields x 200 rows, 3 views, already
+#                transformed (untimed): transform/reading every schema once
+#                (floor --all --dry-run) <= 2; ms per table
+#   uptodate100  the same at 100 tables
+#   uptodate500  the same at 500 tables
+#   window       the small30 installation: "Transformar" in the window
+#                (offscreen) / the same run on the command line <= 1.3, both
+#                timed inside one process each
+# Over every workload: peak memory (RSS) of brenquil-cli <= 64 MiB; with two or
+# more uptodate workloads, the up-to-date ms per table of each against the next
+# smaller one <= 1.2 (it must not grow with the number of tables; 1.2 leaves
+# room for the noise of a shared machine).
+#
+#   --repeat N   alternations per workload (default 3)
+#   --quick      the same workloads at a few pairs and tables, to check the
+#                harness itself (its ratios say nothing of the goals)
+#   --keep       leave each workload's last copies in WORK/NAME/ (for a profile)
+#   --jobs N     build jobs (default: the smaller of 2 and the cores)
+#
+# Goals of the one-installation mode: transform/floor at most 2, peak memory
+# under 64 MiB, and a second run that rebuilds no index and costs about what
+# reading the schema costs; a plan that changes no file, costs no more than the
+# run and lists what it does, and on an up-to-date installation costs at most
+# twice reading every schema; a window run at most 1.3 times the command line's.
+# bench/README.md says how to profile what a workload costs.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$repo/build/bench
+gui_build=
+build_given=0
 cache=
 work=
 regen=0
 index_run=1
 window=0
 gen_args=()
+workloads=()
+repeat=3
+quick=0
+keep=0
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+
+usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
 
 while (($#)); do
   case $1 in
-    --build) build=$2; shift 2 ;;
+    --build) build=$2; build_given=1; shift 2 ;;
+    --gui-build) gui_build=$2; shift 2 ;;
     --cache) cache=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --regen) regen=1; shift ;;
     --no-index-run) index_run=0; shift ;;
     --window) window=1; shift ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --workload) workloads+=("$2"); shift 2 ;;
+    --repeat) repeat=$2; shift 2 ;;
+    --quick) quick=1; shift ;;
+    --keep) keep=1; shift ;;
+    --jobs) jobs=$2; shift 2 ;;
+    -h|--help) usage; exit 0 ;;
     --no-indexes|--same-structure) gen_args+=("$1"); shift ;;
     --*) gen_args+=("$1" "$2"); shift 2 ;;
     *) echo "run.sh: unexpected argument '$1'" >&2; exit 2 ;;
   esac
 done
-((window)) && [ "$build" = "$repo/build/bench" ] && build=$repo/build/bench-gui
+[[ $repeat =~ ^[1-9][0-9]*$ ]] || { echo "run.sh: --repeat needs a whole number of 1 or more" >&2; exit 2; }
+[[ $jobs =~ ^[1-9][0-9]*$ ]] || { echo "run.sh: --jobs needs a whole number of 1 or more" >&2; exit 2; }
+if ((${#workloads[@]})) && ((${#gen_args[@]} || window)); then
+  echo "run.sh: --workload takes no generator options and no --window (the window is a workload)" >&2
+  exit 2
+fi
+# In the one-installation mode --window builds in DIR of --build, as always.
+((window)) && ((build_given)) && gui_build=$build
+((window)) && ! ((build_given)) && build=$repo/build/bench-gui
+gui_build=${gui_build:-$repo/build/bench-gui}
 build=$(mkdir -p "$build" && cd "$build" && pwd)
 cache=${cache:-$build/bench-cache}
 work=${work:-$build/bench-work}
@@ -57,15 +118,23 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 # ---- build (Release), incremental
-targets=(brenquil-cli brenquil-bench-gen brenquil-bench-floor)
-((window)) && targets+=(brenquil-bench-window)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  gui=OFF
-  ((window)) && gui=ON
-  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENQUIL_TESTS=OFF -DBRENQUIL_GUI=$gui \
-    >/dev/null
+# build_tree DIR GUI TARGETS...
+build_tree() {
+  local dir=$1 gui=$2 launcher=()
+  shift 2
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$repo" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBRENQUIL_TESTS=OFF -DBRENQUIL_GUI="$gui" \
+      "${launcher[@]}" >/dev/null
+  fi
+  cmake --build "$dir" -j"$jobs" --target "$@" >/dev/null
+}
+targets=(brenquil-cli brenquil-bench-gen brenquil-bench-floor brenquil-sqlcount)
+if ((window)); then
+  build_tree "$build" ON "${targets[@]}" brenquil-bench-window
+else
+  build_tree "$build" OFF "${targets[@]}"
 fi
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 cli=$build/cli/brenquil-cli
 gen=$build/bench/brenquil-bench-gen
 floor=$build/bench/brenquil-bench-floor
@@ -110,7 +179,8 @@ fresh_copy() {
   cp -a --reflink=auto "$1" "$2"
 }
 
-# Changes listed in a transform's JSON report: "tables fields dropped created".
+# Changes listed in a transform's JSON report: "tables fields dropped created
+# errors views-deleted views-created".
 changes() {
   if command -v python3 >/dev/null; then
     python3 - "$1" <<'EOF'
@@ -121,10 +191,12 @@ print(sum(len(x["tablesCreated"]) for x in d),
       sum(len(f["fields"]) for x in d for f in x["fieldsAdded"]),
       sum(len(x["indexesDeleted"]) for x in d),
       sum(len(x["indexesCreated"]) for x in d),
-      len(r.get("errors", [])))
+      len(r.get("errors", [])),
+      sum(len(x.get("queriesDeleted", [])) for x in d),
+      sum(len(x.get("queriesCreated", [])) for x in d))
 EOF
   else
-    echo "? ? ? ? ?"
+    echo "? ? ? ? ? ? ?"
   fi
 }
 
@@ -132,16 +204,27 @@ EOF
 # of its summary line, all 0 when the old databases match their models.
 remaining() {
   "$floor" --home "$1/home" --data "$1/datos" --all --dry-run | head -1 |
-    grep -o '[0-9]\+ \(tables created\|fields added\|indexes dropped\|indexes created\|databases copied\|failed\)' |
+    grep -o '[0-9]\+ \(tables created\|fields added\|indexes dropped\|indexes created\|views dropped\|views created\|databases copied\|failed\)' |
     awk '{ printf "%s ", $1 }'
 }
 
-key=$(printf '%s_' "${gen_args[@]}" | sed 's/--//g' | tr -c 'A-Za-z0-9.-' '_')
-key=${key%_}
-key=${key:-defaults}
+# The cache key of an installation: its generator options.
+cache_key() {
+  local key
+  key=$(printf '%s_' "$@" | sed 's/--//g' | tr -c 'A-Za-z0-9.-' '_')
+  key=${key%_}
+  echo "${key:-defaults}"
+}
+
+key=$(cache_key "${gen_args[@]}")
 mkdir -p "$work"
 logs=$work/logs
 mkdir -p "$logs"
+
+if ((${#workloads[@]})); then
+  source "$repo/bench/workloads.sh"
+  exit $?
+fi
 
 # ---- the window against the command line
 if ((window)); then
@@ -181,8 +264,8 @@ plan_changed=$( (cd "$work/brenquil" && find . -type f ! -name .brenquil-transfo
   xargs -0 md5sum) | diff - "$logs/before-plan.md5" | grep -c '^[<>]' || true)
 timed first "$logs/first.txt" "$cli" transform --home "$work/brenquil/home" --data "$work/brenquil/datos" \
   --json "$logs/first.json"
-read -r f_tables f_fields f_dropped f_created f_errors <<<"$(changes "$logs/first.json")"
-read -r p_tables p_fields p_dropped p_created p_errors <<<"$(changes "$logs/plan.json")"
+read -r f_tables f_fields f_dropped f_created f_errors _ <<<"$(changes "$logs/first.json")"
+read -r p_tables p_fields p_dropped p_created p_errors _ <<<"$(changes "$logs/plan.json")"
 left_after_first=$(remaining "$work/brenquil")
 
 # ---- second run: everything is up to date
@@ -193,7 +276,7 @@ left_after_first=$(remaining "$work/brenquil")
 timed floor2 "$logs/floor2.txt" "$floor" --home "$work/floor/home" --data "$work/floor/datos" --all
 timed second "$logs/second.txt" "$cli" transform --home "$work/brenquil/home" --data "$work/brenquil/datos" \
   --json "$logs/second.json"
-read -r s_tables s_fields s_dropped s_created s_errors <<<"$(changes "$logs/second.json")"
+read -r s_tables s_fields s_dropped s_created s_errors _ <<<"$(changes "$logs/second.json")"
 differing=$(cd "$work/brenquil/datos" && md5sum -c --quiet "$logs/before-second.md5" 2>/dev/null | wc -l)
 # Reading every schema once (models and old databases), then a plan on the
 # same up-to-date installation.
@@ -203,7 +286,7 @@ timed plan2 "$logs/plan2.txt" "$cli" transform --plan --home "$work/brenquil/hom
 
 echo
 echo "installation: $base (${gen_args[*]:-defaults})"
-echo "floor (tables, fields, indexes)   $elapsed_floor s   $(sed -n 1p "$logs/floor.txt")"
+echo "floor --all (views too)          $elapsed_floor s   $(sed -n 1p "$logs/floor.txt")"
 echo "                                  $(sed -n 2p "$logs/floor.txt")"
 echo "brenquil transform                $elapsed_first s   peak $((rss_first / 1024)) MiB   exit $rc_first"
 echo "  changes: $f_tables tables, $f_fields fields, $f_dropped indexes deleted, $f_created created; journal $f_errors"
@@ -241,7 +324,7 @@ if ((index_run)) && [[ " ${gen_args[*]} " != *" --no-indexes "* ]]; then
     --indexes
   timed idx "$logs/idx.txt" "$cli" transform --home "$work/brenquil-idx/home" --data "$work/brenquil-idx/datos" \
     --json "$logs/idx.json"
-  read -r i_tables i_fields i_dropped i_created i_errors <<<"$(changes "$logs/idx.json")"
+  read -r i_tables i_fields i_dropped i_created i_errors _ <<<"$(changes "$logs/idx.json")"
   timed idx2 "$logs/idx2.txt" "$cli" transform --home "$work/brenquil-idx/home" --data "$work/brenquil-idx/datos" \
     --json "$logs/idx2.json"
   echo
