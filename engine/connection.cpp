@@ -211,6 +211,9 @@ void Connection::Exec(const std::string& sql) {
 std::uint64_t Connection::Stamp() {
   // Inside a transaction no other process's commit can show.
   if (!sqlite3_get_autocommit(db_)) return local_changes_;
+  const DBEngine& engine = DBEngine::Instance();
+  if (engine.InBatch() && checked_step_ == engine.StepNumber()) return local_changes_;
+  checked_step_ = engine.StepNumber();
   std::int64_t version = data_version_;
   if (!version_stmt_) sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &version_stmt_, nullptr);
   if (version_stmt_ && sqlite3_step(version_stmt_) == SQLITE_ROW) version = sqlite3_column_int64(version_stmt_, 0);

@@ -203,6 +203,7 @@ class Connection {
   bool read_only_;
   std::uint64_t local_changes_ = 0;
   std::int64_t data_version_ = -1;
+  std::uint64_t checked_step_ = 0;  // DBEngine's step in which data_version_ was read
   bool names_loaded_ = false;
   std::shared_ptr<std::vector<std::string>> table_names_;
   std::vector<std::string> view_names_;

@@ -195,10 +195,11 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
     // A connection in use is shared as it is; an idle one only while the file
     // is still the same file with the same write permission.
     bool same = exists && e.device == st.st_dev && e.inode == st.st_ino && e.read_only == read_only;
-    if (same && Idle(e.connection)) {
+    if (same && Idle(e.connection) && !(batch_ && e.checked_step == step_)) {
       // Another program may have rewritten the file in place meanwhile.
       try {
         CheckFile(path);
+        e.checked_step = step_;
       } catch (const Error&) {
         same = false;
       }
@@ -212,7 +213,7 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
   }
   CheckFile(path);
   auto connection = OpenConnection(path, false);
-  open_[key] = Entry{connection, st.st_dev, st.st_ino, connection->ReadOnly(), ++uses_};
+  open_[key] = Entry{connection, st.st_dev, st.st_ino, connection->ReadOnly(), ++uses_, step_};
   auto leased = Leased(connection);
   TrimIdle();
   return leased;

@@ -3,6 +3,7 @@
 // all Database objects and record sets open on the same file.
 #pragma once
 
+#include <cstdint>
 #include <future>
 #include <map>
 #include <memory>
@@ -63,6 +64,12 @@ class DBEngine {
   }
   void EndBatch();
   bool InBatch() const { return batch_; }
+  // Inside a batch, what other processes commit is looked for once per step
+  // of the operation rather than at every read: a step works on what the
+  // files held when it began (its own changes are known anyway), and the
+  // driver calls NextStep before each step.
+  void NextStep() { ++step_; }
+  std::uint64_t StepNumber() const { return step_; }
   bool InPlan() const { return batch_ && plan_; }
 
   // Commits that failed when a file was released (its batch rolled back):
@@ -88,10 +95,12 @@ class DBEngine {
     unsigned long long device = 0, inode = 0;
     bool read_only = false;
     unsigned long long last_used = 0;
+    std::uint64_t checked_step = 0;  // the step in which the file was last checked
   };
   void TrimIdle();
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
+  std::uint64_t step_ = 1;
   bool batch_ = false;
   bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;

@@ -1,5 +1,6 @@
 #include "shell/ignore_errors.h"
 
+#include "engine/dbengine.h"
 #include "engine/error.h"
 #include "shell/actualiz.h"
 
@@ -27,6 +28,7 @@ bool IgnoreErrors::operator()(const std::function<void()>& statement) {
 
 bool RunStep(Actualiz& window, const std::string& operation,
              const std::function<void()>& step) {
+  DBEngine::Instance().NextStep();
   try {
     step();
     return true;

@@ -53,6 +53,7 @@ constexpr Step kAfterSecondListing[] = {
 // Runs the table listing; when it fails, the pair's later steps would read
 // the lists another pair left, so they are skipped, and the journal says so.
 bool ListTablesOrSkip(Actualiz& window, const std::string& skipped) {
+  DBEngine::Instance().NextStep();
   try {
     window.Command6_Click();
     return true;
