@@ -229,6 +229,7 @@ std::uint64_t Connection::Stamp() {
 
 void Connection::Invalidate() {
   names_loaded_ = false;
+  rows_.reset();
   tables_.clear();
   relations_.reset();
   queries_.reset();
@@ -319,6 +320,7 @@ void Connection::Atomically(const std::function<void()>& change, const std::stri
       Touched();
     } else {
       ++local_changes_;
+      rows_.reset();
       tables_.erase(Upper(only_table));
       relations_.reset();
     }

@@ -153,6 +153,19 @@ class Connection {
   void AfterRollback();
   void LoadTableNames();
   TableInfo LoadTable(const std::string& name);
+  // What LoadTable needs of sqlite_master and the engine's MSysFields and
+  // MSysIndexes, read in one pass each for every table at once: found by
+  // name, these tables have no index that serves the lookup, so reading them
+  // table by table would scan them once per table.
+  struct SchemaRows {
+    struct FieldMeta { std::string name; int type; long size; long attributes; bool azl; bool required; };
+    struct IndexName { std::string name; bool primary; };
+    std::map<std::string, std::string, std::less<>> table_sql;  // by stored name
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>, std::less<>> indexes;  // upper table -> name, sql
+    std::map<std::string, std::vector<FieldMeta>, std::less<>> fields;  // upper table
+    std::map<std::string, std::map<std::string, IndexName>, std::less<>> index_names;  // upper table -> sql name
+  };
+  const SchemaRows& Rows();
   std::vector<RelationInfo> LoadRelations();
   std::vector<QueryInfo> LoadQueries();
   std::string ColumnDefinition(const Field& field, bool in_create) const;
@@ -209,6 +222,7 @@ class Connection {
   std::vector<std::string> view_names_;
   std::map<std::string, std::shared_ptr<const TableInfo>, std::less<>> tables_;  // by upper-case name
   std::shared_ptr<const std::vector<RelationInfo>> relations_;
+  std::unique_ptr<SchemaRows> rows_;
   std::shared_ptr<const std::vector<QueryInfo>> queries_;
   // Triggers of a view deleted in this connection, created again when a view
   // of that name comes back (a replaced view keeps its INSTEAD OF triggers).

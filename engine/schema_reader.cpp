@@ -123,27 +123,47 @@ std::vector<std::pair<std::string, std::string>> Connection::TriggersOn(std::str
   return out;
 }
 
+const Connection::SchemaRows& Connection::Rows() {
+  Stamp();
+  if (rows_) return *rows_;
+  auto rows = std::make_unique<SchemaRows>();
+  {
+    Statement st(*this, "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE type IN ('table', 'index') ORDER BY rowid");
+    while (st.Step()) {
+      std::string type = st.Text(0).value_or("");
+      if (type == "table")
+        rows->table_sql[st.Text(1).value_or("")] = st.Text(3).value_or("");
+      else
+        rows->indexes[Upper(st.Text(2).value_or(""))].emplace_back(st.Text(1).value_or(""), st.Text(3).value_or(""));
+    }
+  }
+  if (system_tables_) {
+    Statement st(*this, "SELECT TableName, FieldName, Type, Size, Attributes, AllowZeroLength, Required FROM MSysFields");
+    while (st.Step())
+      rows->fields[Upper(st.Text(0).value_or(""))].push_back(
+          SchemaRows::FieldMeta{st.Text(1).value_or(""), static_cast<int>(st.Int(2)), static_cast<long>(st.Int(3)),
+                                static_cast<long>(st.Int(4)), st.Int(5) != 0, st.Int(6) != 0});
+    Statement names(*this, "SELECT TableName, SqlName, IndexName, IsPrimary FROM MSysIndexes");
+    while (names.Step())
+      rows->index_names[Upper(names.Text(0).value_or(""))][names.Text(1).value_or("")] =
+          SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
+  }
+  rows_ = std::move(rows);
+  return *rows_;
+}
+
 TableInfo Connection::LoadTable(const std::string& name) {
   TableInfo info;
   info.name = name;
-  {
-    Statement st(*this, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
-    st.Bind(1, name);
-    if (st.Step()) info.declaration = st.Text(0).value_or("");
-    info.without_rowid = Contains(Upper(info.declaration), "WITHOUT ROWID");
-  }
+  const SchemaRows& rows = Rows();
+  const std::string upper = Upper(name);
+  if (auto it = rows.table_sql.find(name); it != rows.table_sql.end()) info.declaration = it->second;
+  info.without_rowid = Contains(Upper(info.declaration), "WITHOUT ROWID");
   auto parsed = ParseTableDeclaration(info.declaration);
   struct Meta { int type; long size; long attributes; bool azl; bool required; };
   std::map<std::string, Meta> meta;
-  if (system_tables_) {
-    Statement st(*this,
-                 "SELECT FieldName, Type, Size, Attributes, AllowZeroLength, Required"
-                 " FROM MSysFields WHERE TableName = ? COLLATE NOCASE");
-    st.Bind(1, name);
-    while (st.Step())
-      meta[st.Text(0).value_or("")] = Meta{static_cast<int>(st.Int(1)), static_cast<long>(st.Int(2)),
-                                           static_cast<long>(st.Int(3)), st.Int(4) != 0, st.Int(5) != 0};
-  }
+  if (auto it = rows.fields.find(upper); it != rows.fields.end())
+    for (const auto& f : it->second) meta[f.name] = Meta{f.type, f.size, f.attributes, f.azl, f.required};
   int pk_count = 0;
   {
     Statement st(*this, "SELECT name, type, \"notnull\", dflt_value, pk, hidden FROM pragma_table_xinfo(?)");
@@ -200,11 +220,8 @@ TableInfo Connection::LoadTable(const std::string& name) {
     }
   }
   std::map<std::string, std::pair<std::string, bool>> named;  // sql name -> name, primary
-  if (system_tables_) {
-    Statement st(*this, "SELECT SqlName, IndexName, IsPrimary FROM MSysIndexes WHERE TableName = ? COLLATE NOCASE");
-    st.Bind(1, name);
-    while (st.Step()) named[st.Text(0).value_or("")] = {st.Text(1).value_or(""), st.Int(2) != 0};
-  }
+  if (auto it = rows.index_names.find(upper); it != rows.index_names.end())
+    for (const auto& [sql_name, n] : it->second) named[sql_name] = {n.name, n.primary};
   struct Listed { bool unique; char origin; bool partial; };
   std::map<std::string, Listed> list;  // sql name -> what SQLite says of it
   {
@@ -215,13 +232,12 @@ TableInfo Connection::LoadTable(const std::string& name) {
       list[st.Text(0).value_or("")] = {st.Int(1) != 0, origin == "pk" ? 'p' : origin[0], st.Int(3) != 0};
     }
   }
-  Statement st(*this,
-               "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE ORDER BY rowid");
-  st.Bind(1, name);
-  while (st.Step()) {
+  static const std::vector<std::pair<std::string, std::string>> kNone;
+  auto stored = rows.indexes.find(upper);
+  for (const auto& [sql_name, sql] : stored == rows.indexes.end() ? kNone : stored->second) {
     IndexInfo index;
-    index.sql_name = st.Text(0).value_or("");
-    index.declaration = st.Text(1).value_or("");
+    index.sql_name = sql_name;
+    index.declaration = sql;
     auto l = list.find(index.sql_name);
     if (l != list.end()) {
       index.unique = l->second.unique;
