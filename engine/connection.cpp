@@ -42,7 +42,7 @@ Connection::~Connection() {
 
 namespace {
 // Enough for every reading statement a step repeats; more are finalised.
-constexpr std::size_t kPooledStatements = 96;
+constexpr std::size_t kPooledStatements = 64;
 }  // namespace
 
 void Connection::ForgetStatements() {

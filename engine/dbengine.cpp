@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <filesystem>
@@ -150,6 +151,10 @@ bool ReadsWithoutWriting(const std::string& path) {
 void DBEngine::CheckIntegrityAhead(const std::string& path) {
   std::string key = Key(path);
   if (integrity_ahead_.count(key) || !ReadsWithoutWriting(path)) return;
+  // One check at a time: a run that changes little moves on faster than
+  // the checks, which would otherwise pile up, each with its own cache.
+  for (auto& [other, check] : integrity_ahead_)
+    if (check.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
   integrity_ahead_[key] = std::async(std::launch::async, IntegrityOf, path);
 }
 

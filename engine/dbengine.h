@@ -82,7 +82,8 @@ class DBEngine {
   // file; the connection that first changes `path` takes the result instead of
   // checking the file itself (see Connection::CheckIntact). Only a file in
   // rollback-journal mode, with no journal or log beside it, is checked so:
-  // a read-only connection then writes nothing, not even a -shm file.
+  // a read-only connection then writes nothing, not even a -shm file. While
+  // one check runs, no other starts.
   void CheckIntegrityAhead(const std::string& path);
   // The result of the check started for `path`, waited for; nullopt when
   // none was started or it could not run. Taking it forgets it.
