@@ -235,6 +235,13 @@ void Connection::Invalidate() {
   queries_.reset();
 }
 
+void Connection::TouchedTable(const std::string& table) {
+  ++local_changes_;
+  tables_.erase(Upper(table));
+  relations_.reset();
+  RefreshRows(table);
+}
+
 void Connection::AfterRollback() {
   // What the rollback took back may include the engine's own tables, made by
   // the change that failed: they are looked for again.
@@ -319,10 +326,7 @@ void Connection::Atomically(const std::function<void()>& change, const std::stri
     if (only_table.empty()) {
       Touched();
     } else {
-      ++local_changes_;
-      rows_.reset();
-      tables_.erase(Upper(only_table));
-      relations_.reset();
+      TouchedTable(only_table);
     }
   };
   PrepareWrite();

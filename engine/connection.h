@@ -149,6 +149,10 @@ class Connection {
  private:
   friend class Rebuild;
   void Touched() { ++local_changes_; Invalidate(); }
+  // A change inside table `table` only (a column or an index added or
+  // removed): what was read of the other tables still holds.
+  void TouchedTable(const std::string& table);
+  void RefreshRows(const std::string& table);
   void Invalidate();
   void AfterRollback();
   void LoadTableNames();
@@ -164,6 +168,7 @@ class Connection {
     std::map<std::string, std::vector<std::pair<std::string, std::string>>, std::less<>> indexes;  // upper table -> name, sql
     std::map<std::string, std::vector<FieldMeta>, std::less<>> fields;  // upper table
     std::map<std::string, std::map<std::string, IndexName>, std::less<>> index_names;  // upper table -> sql name
+    bool system_tables = false;  // the engine's tables were there to read
   };
   const SchemaRows& Rows();
   std::vector<RelationInfo> LoadRelations();

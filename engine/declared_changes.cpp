@@ -101,7 +101,7 @@ void Connection::AddDeclaredField(const std::string& table, const Field& field) 
     Atomically([&] {
       EnsureSystemTables();
       Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + definition);
-      Touched();
+      TouchedTable(table);
       RecordDeclaredField(table, field, true, Contains(definition, "MSysZLS_"));
     }, table);
     return;

@@ -148,8 +148,52 @@ const Connection::SchemaRows& Connection::Rows() {
       rows->index_names[Upper(names.Text(0).value_or(""))][names.Text(1).value_or("")] =
           SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
   }
+  rows->system_tables = system_tables_;
   rows_ = std::move(rows);
   return *rows_;
+}
+
+void Connection::RefreshRows(const std::string& table) {
+  if (!rows_) return;
+  if (rows_->system_tables != system_tables_) {
+    // The engine's tables came with this change: read everything again.
+    rows_.reset();
+    return;
+  }
+  SchemaRows& rows = *rows_;
+  const std::string upper = Upper(table);
+  for (auto it = rows.table_sql.begin(); it != rows.table_sql.end();)
+    it = IEquals(it->first, table) ? rows.table_sql.erase(it) : std::next(it);
+  rows.indexes.erase(upper);
+  rows.fields.erase(upper);
+  rows.index_names.erase(upper);
+  {
+    Statement st(*this,
+                 "SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'index')"
+                 " AND tbl_name = ? COLLATE NOCASE ORDER BY rowid");
+    st.Bind(1, table);
+    while (st.Step()) {
+      if (st.Text(0).value_or("") == "table")
+        rows.table_sql[st.Text(1).value_or("")] = st.Text(2).value_or("");
+      else
+        rows.indexes[upper].emplace_back(st.Text(1).value_or(""), st.Text(2).value_or(""));
+    }
+  }
+  if (system_tables_) {
+    Statement st(*this,
+                 "SELECT FieldName, Type, Size, Attributes, AllowZeroLength, Required FROM MSysFields"
+                 " WHERE TableName = ? COLLATE NOCASE");
+    st.Bind(1, table);
+    while (st.Step())
+      rows.fields[upper].push_back(SchemaRows::FieldMeta{st.Text(0).value_or(""), static_cast<int>(st.Int(1)),
+                                                         static_cast<long>(st.Int(2)), static_cast<long>(st.Int(3)),
+                                                         st.Int(4) != 0, st.Int(5) != 0});
+    Statement names(*this, "SELECT SqlName, IndexName, IsPrimary FROM MSysIndexes WHERE TableName = ? COLLATE NOCASE");
+    names.Bind(1, table);
+    while (names.Step())
+      rows.index_names[upper][names.Text(0).value_or("")] =
+          SchemaRows::IndexName{names.Text(1).value_or(""), names.Int(2) != 0};
+  }
 }
 
 TableInfo Connection::LoadTable(const std::string& name) {
