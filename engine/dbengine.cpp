@@ -72,7 +72,7 @@ void CheckFile(const std::string& path) {
     throw MakeError(err::kCannotOpen, "'" + path + "' está incompleto o dañado");
 }
 
-std::string Key(const std::string& path) {
+std::string CanonicalKey(const std::string& path) {
   std::error_code ec;
   auto canonical = fs::weakly_canonical(path, ec);
   return ec ? path : canonical.string();
@@ -149,7 +149,7 @@ bool ReadsWithoutWriting(const std::string& path) {
 }  // namespace
 
 void DBEngine::CheckIntegrityAhead(const std::string& path) {
-  std::string key = Key(path);
+  std::string key = KeyOf(path);
   if (integrity_ahead_.count(key) || !ReadsWithoutWriting(path)) return;
   // One check at a time: a run that changes little moves on faster than
   // the checks, which would otherwise pile up, each with its own cache.
@@ -160,11 +160,23 @@ void DBEngine::CheckIntegrityAhead(const std::string& path) {
 
 std::optional<std::string> DBEngine::TakeIntegrity(const std::string& path) {
   if (integrity_ahead_.empty()) return std::nullopt;
-  auto it = integrity_ahead_.find(Key(path));
+  auto it = integrity_ahead_.find(KeyOf(path));
   if (it == integrity_ahead_.end()) return std::nullopt;
   auto result = it->second.get();
   integrity_ahead_.erase(it);
   return result;
+}
+
+const std::string& DBEngine::KeyOf(const std::string& path) {
+  // Within a step of a batch a path names the same file: its canonical form
+  // (a system call for each folder on the way) is worked out once.
+  if (!batch_ || keys_step_ != step_) {
+    keys_.clear();
+    keys_step_ = step_;
+  }
+  auto it = keys_.find(path);
+  if (it == keys_.end()) it = keys_.emplace(path, CanonicalKey(path)).first;
+  return it->second;
 }
 
 DBEngine& DBEngine::Instance() {
@@ -191,7 +203,7 @@ std::shared_ptr<detail::Connection> Leased(const std::shared_ptr<detail::Connect
 }  // namespace
 
 std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
-  std::string key = Key(path);
+  std::string key = KeyOf(path);
   struct stat st {};
   bool exists = ::stat(path.c_str(), &st) == 0;
   bool read_only = !exists || (st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
@@ -272,7 +284,7 @@ void DBEngine::CloseIdle() {
 }
 
 void DBEngine::Release(const std::string& path) {
-  auto it = open_.find(Key(path));
+  auto it = open_.find(KeyOf(path));
   if (it == open_.end()) return;
   if (Idle(it->second.connection)) {
     open_.erase(it);
@@ -302,7 +314,7 @@ std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {
   connection->Atomically([&] { connection->EnsureSystemTables(); });
   struct stat st {};
   ::stat(path.c_str(), &st);
-  open_[Key(path)] = Entry{connection, st.st_dev, st.st_ino, false, ++uses_};
+  open_[KeyOf(path)] = Entry{connection, st.st_dev, st.st_ino, false, ++uses_};
   auto leased = Leased(connection);
   TrimIdle();
   return std::make_shared<Database>(path, leased);

@@ -99,9 +99,13 @@ class DBEngine {
     std::uint64_t checked_step = 0;  // the step in which the file was last checked
   };
   void TrimIdle();
+  // The key of `path` in open_: the file's canonical path.
+  const std::string& KeyOf(const std::string& path);
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
   std::uint64_t step_ = 1;
+  std::map<std::string, std::string> keys_;  // path -> KeyOf, for step keys_step_
+  std::uint64_t keys_step_ = 0;
   bool batch_ = false;
   bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;
