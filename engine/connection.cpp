@@ -282,7 +282,9 @@ void Connection::PrepareWrite() {
   if (!sqlite3_get_autocommit(db_)) return;
   const bool plan = DBEngine::Instance().InPlan();
   // A plan leaves the journal mode alone: switching to WAL writes the file.
-  if (!write_ready_ && !plan) {
+  // So does a batch: its changes to a file are one transaction, committed
+  // once, which WAL would make no cheaper.
+  if (!write_ready_ && !DBEngine::Instance().InBatch()) {
     // WAL: each change is still one atomic transaction and a crash leaves
     // the file valid, but a commit needs no sync of its own. The mode the
     // file had comes back when the connection closes. A file locked by

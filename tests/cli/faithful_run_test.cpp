@@ -173,7 +173,10 @@ int ShimOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int*
     file->pMethods = nullptr;
     return rc;
   }
-  shim->fails = failing_name && name && (flags & SQLITE_OPEN_WAL) && std::strstr(name, failing_name);
+  // The database file itself and its log: a run writes either only when it
+  // commits (or when the log is written into the file).
+  shim->fails = failing_name && name && (flags & (SQLITE_OPEN_WAL | SQLITE_OPEN_MAIN_DB)) &&
+                std::strstr(name, failing_name);
   const sqlite3_io_methods* real = shim->real->pMethods;
   shim_methods = *real;
   shim_methods.xClose = [](sqlite3_file* f) {
@@ -217,9 +220,9 @@ int ShimOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int*
   return SQLITE_OK;
 }
 
-class FailingLog {
+class FailingWrites {
  public:
-  explicit FailingLog(const char* name) {
+  explicit FailingWrites(const char* name) {
     real_vfs = sqlite3_vfs_find(nullptr);
     vfs_ = *real_vfs;
     vfs_.zName = "brenquil-falla";
@@ -228,7 +231,7 @@ class FailingLog {
     sqlite3_vfs_register(&vfs_, 1);
     failing_name = name;
   }
-  ~FailingLog() {
+  ~FailingWrites() {
     failing_name = nullptr;
     sqlite3_vfs_unregister(&vfs_);
     sqlite3_vfs_register(real_vfs, 1);
@@ -244,7 +247,7 @@ TEST_F(FaithfulRun, ACommitThatFailsIsAnErrorAndTheReportListsNothingOfIt) {
   Pair("bien.mdb", "CREATE TABLE t (a TEXT);", "CREATE TABLE n (x);");
   RunResult run;
   {
-    FailingLog failing("falla.mdb-wal");
+    FailingWrites failing("falla.mdb");
     run = Transform();
   }
   DBEngine::Instance().CloseIdle();
