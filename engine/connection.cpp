@@ -87,7 +87,9 @@ void Connection::RestoreJournalMode() {
 }
 
 void Connection::Unlease() {
-  if (--leases_ != 0 || read_only_) return;
+  if (--leases_ != 0) return;
+  EndRead();
+  if (read_only_) return;
   // Nobody holds the file: the batch's changes to it are committed now, or
   // a plan's rolled back.
   try {
@@ -101,6 +103,7 @@ void Connection::Unlease() {
 }
 
 void Connection::FinishBatch() {
+  EndRead();
   if (!batch_open_) return;
   batch_open_ = false;
   if (batch_is_plan_) {
@@ -212,7 +215,13 @@ std::uint64_t Connection::Stamp() {
   // Inside a transaction no other process's commit can show.
   if (!sqlite3_get_autocommit(db_)) return local_changes_;
   const DBEngine& engine = DBEngine::Instance();
-  if (engine.InBatch() && checked_step_ == engine.StepNumber()) return local_changes_;
+  if (engine.InBatch() && leases_ > 0) {
+    // data_version is read inside the transaction, so what it says is what
+    // the step's reads see.
+    if (sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) read_open_ = true;
+  } else if (engine.InBatch() && checked_step_ == engine.StepNumber()) {
+    return local_changes_;
+  }
   checked_step_ = engine.StepNumber();
   std::int64_t version = data_version_;
   if (!version_stmt_) sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &version_stmt_, nullptr);
@@ -225,6 +234,14 @@ std::uint64_t Connection::Stamp() {
     Invalidate();
   }
   return local_changes_;
+}
+
+void Connection::EndRead() {
+  if (!read_open_) return;
+  read_open_ = false;
+  // A read transaction has nothing to keep: its end cannot lose anything.
+  if (!sqlite3_get_autocommit(db_) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Connection::Invalidate() {
@@ -279,6 +296,9 @@ void Connection::CheckIntact() {
 void Connection::PrepareWrite() {
   CheckWritable();
   CheckIntact();
+  // A change ends the step's read transaction: the batch's own transaction
+  // (or the change's) takes its place.
+  EndRead();
   if (!sqlite3_get_autocommit(db_)) return;
   const bool plan = DBEngine::Instance().InPlan();
   // A plan leaves the journal mode alone: switching to WAL writes the file.

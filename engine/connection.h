@@ -66,8 +66,14 @@ class Connection {
   void Exec(const std::string& sql);
 
   // Changes whenever the stored object model may have changed, through this
-  // connection or another process.
+  // connection or another process. Inside a batch, while the file is held,
+  // the first call also opens a read transaction that lasts until the next
+  // step (EndRead), the first change or the last holder's release: every
+  // read of the step then sees one state of the file and takes no lock of
+  // its own.
   std::uint64_t Stamp();
+  // Ends the read transaction Stamp opened, if one is open.
+  void EndRead();
 
   // ---- Reading (cached until the stamp changes). Names are found without
   // regard to letter case; what is returned stays valid while it is held.
@@ -222,6 +228,7 @@ class Connection {
   std::uint64_t local_changes_ = 0;
   std::int64_t data_version_ = -1;
   std::uint64_t checked_step_ = 0;  // DBEngine's step in which data_version_ was read
+  bool read_open_ = false;          // Stamp's read transaction
   bool names_loaded_ = false;
   std::shared_ptr<std::vector<std::string>> table_names_;
   std::vector<std::string> view_names_;

@@ -168,12 +168,10 @@ std::optional<std::string> DBEngine::TakeIntegrity(const std::string& path) {
 }
 
 const std::string& DBEngine::KeyOf(const std::string& path) {
-  // Within a step of a batch a path names the same file: its canonical form
-  // (a system call for each folder on the way) is worked out once.
-  if (!batch_ || keys_step_ != step_) {
-    keys_.clear();
-    keys_step_ = step_;
-  }
+  // Within a batch a path names the same file (a file replaced under it is
+  // found by its inode in Connect): its canonical form, a system call for
+  // each folder on the way, is worked out once.
+  if (!batch_) keys_.clear();
   auto it = keys_.find(path);
   if (it == keys_.end()) it = keys_.emplace(path, CanonicalKey(path)).first;
   return it->second;
@@ -263,9 +261,16 @@ std::vector<std::pair<std::string, Error>> DBEngine::TakeCommitFailures() {
   return std::exchange(commit_failures_, {});
 }
 
+void DBEngine::NextStep() {
+  ++step_;
+  // What other processes committed meanwhile shows to the next step.
+  for (auto& [key, e] : open_) e.connection->EndRead();
+}
+
 void DBEngine::EndBatch() {
   // A check started for a file the batch never changed is not wanted any more.
   integrity_ahead_.clear();
+  keys_.clear();
   batch_ = false;
   plan_ = false;
   std::optional<Error> first;

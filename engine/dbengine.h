@@ -68,7 +68,7 @@ class DBEngine {
   // of the operation rather than at every read: a step works on what the
   // files held when it began (its own changes are known anyway), and the
   // driver calls NextStep before each step.
-  void NextStep() { ++step_; }
+  void NextStep();
   std::uint64_t StepNumber() const { return step_; }
   bool InPlan() const { return batch_ && plan_; }
 
@@ -104,8 +104,7 @@ class DBEngine {
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
   std::uint64_t step_ = 1;
-  std::map<std::string, std::string> keys_;  // path -> KeyOf, for step keys_step_
-  std::uint64_t keys_step_ = 0;
+  std::map<std::string, std::string> keys_;  // path -> KeyOf, during a batch
   bool batch_ = false;
   bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;
