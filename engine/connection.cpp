@@ -215,12 +215,11 @@ std::uint64_t Connection::Stamp() {
   // Inside a transaction no other process's commit can show.
   if (!sqlite3_get_autocommit(db_)) return local_changes_;
   const DBEngine& engine = DBEngine::Instance();
-  if (engine.InBatch() && leases_ > 0) {
+  if (engine.InBatch()) {
     // data_version is read inside the transaction, so what it says is what
     // the step's reads see.
-    if (sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) read_open_ = true;
-  } else if (engine.InBatch() && checked_step_ == engine.StepNumber()) {
-    return local_changes_;
+    if (leases_ > 0 && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) read_open_ = true;
+    if (checked_step_ == engine.StepNumber()) return local_changes_;
   }
   checked_step_ = engine.StepNumber();
   std::int64_t version = data_version_;
@@ -276,8 +275,10 @@ void Connection::CheckIntact() {
   if (!intact_) {
     // The whole check, indexes against their tables included: a change to a
     // file whose index already misses rows would spread the damage.
-    // A check started ahead, while the run worked on another file, saves
-    // the time of this one.
+    // The run changes files: the next one is checked meanwhile. A check
+    // started ahead, while the run worked on another file, saves the time
+    // of this one.
+    DBEngine::Instance().StartCheckAhead();
     std::string first = "ok";
     if (auto ahead = DBEngine::Instance().TakeIntegrity(path_)) {
       first = *ahead;

@@ -148,7 +148,9 @@ bool ReadsWithoutWriting(const std::string& path) {
 
 }  // namespace
 
-void DBEngine::CheckIntegrityAhead(const std::string& path) {
+void DBEngine::StartCheckAhead() {
+  if (check_ahead_.empty()) return;
+  const std::string path = std::exchange(check_ahead_, {});
   std::string key = KeyOf(path);
   if (integrity_ahead_.count(key) || !ReadsWithoutWriting(path)) return;
   // One check at a time: a run that changes little moves on faster than
@@ -270,6 +272,7 @@ void DBEngine::NextStep() {
 void DBEngine::EndBatch() {
   // A check started for a file the batch never changed is not wanted any more.
   integrity_ahead_.clear();
+  check_ahead_.clear();
   keys_.clear();
   batch_ = false;
   plan_ = false;

@@ -77,14 +77,16 @@ class DBEngine {
   void RecordCommitFailure(const std::string& path, const Error& error);
   std::vector<std::pair<std::string, Error>> TakeCommitFailures();
 
-  // SQLite's integrity check of `path`, started now on a connection of its
-  // own in another thread, so that it runs while the caller works on another
-  // file; the connection that first changes `path` takes the result instead of
-  // checking the file itself (see Connection::CheckIntact). Only a file in
-  // rollback-journal mode, with no journal or log beside it, is checked so:
-  // a read-only connection then writes nothing, not even a -shm file. While
-  // one check runs, no other starts.
-  void CheckIntegrityAhead(const std::string& path);
+  // SQLite's integrity check of `path`, run on a connection of its own in
+  // another thread while the caller works on another file; the connection
+  // that first changes `path` takes the result instead of checking the file
+  // itself (see Connection::CheckIntact). The check starts when a file is
+  // first about to change (StartCheckAhead): a run that changes nothing
+  // checks nothing. Only a file in rollback-journal mode, with no journal or
+  // log beside it, is checked so: a read-only connection then writes
+  // nothing, not even a -shm file. While one check runs, no other starts.
+  void CheckIntegrityAhead(const std::string& path) { check_ahead_ = path; }
+  void StartCheckAhead();
   // The result of the check started for `path`, waited for; nullopt when
   // none was started or it could not run. Taking it forgets it.
   std::optional<std::string> TakeIntegrity(const std::string& path);
@@ -109,6 +111,7 @@ class DBEngine {
   bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;
   std::map<std::string, std::future<std::optional<std::string>>> integrity_ahead_;
+  std::string check_ahead_;  // the file to check once a change is under way
 };
 
 }  // namespace brenquil

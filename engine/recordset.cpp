@@ -165,8 +165,17 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     field->MarkStored();
     fields_.Append(field);
   }
-  // The first row tells EOF and BOF; the rest is read when first reached, so
-  // a record source that is only asked for its fields costs one row.
+  // Rows are read when first asked for (Start): a record source that is
+  // only asked for its fields reads none.
+}
+
+Recordset::~Recordset() = default;
+
+void Recordset::Start() const {
+  if (started_) return;
+  // The first row tells EOF and BOF; the rest is read when first reached.
+  detail::Statement st(*connection_, sql_);
+  int first = has_rowid_ ? 1 : 0;
   if (st.Step()) {
     Row row;
     if (has_rowid_) row.rowid = st.Int(0);
@@ -176,11 +185,11 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
   } else {
     complete_ = true;
   }
+  started_ = true;
 }
 
-Recordset::~Recordset() = default;
-
 void Recordset::FetchAll() {
+  Start();
   if (complete_) return;
   detail::Statement st(*connection_, sql_);
   std::vector<Row> rows;
@@ -196,10 +205,19 @@ void Recordset::FetchAll() {
   complete_ = true;
 }
 
-bool Recordset::Eof() const { return position_ >= static_cast<long>(rows_.size()) || live_ == 0; }
-bool Recordset::Bof() const { return position_ < 0 || live_ == 0; }
+bool Recordset::Eof() const {
+  Start();
+  return position_ >= static_cast<long>(rows_.size()) || live_ == 0;
+}
+bool Recordset::Bof() const {
+  Start();
+  return position_ < 0 || live_ == 0;
+}
 
-long Recordset::RecordCount() const { return live_; }
+long Recordset::RecordCount() const {
+  Start();
+  return live_;
+}
 
 void Recordset::MoveFirst() {
   FetchAll();

@@ -1,8 +1,8 @@
 // A Recordset is the rows of one record source: a table name, "Select * from"
 // a table (optionally with a where clause), or any SELECT the engine can run.
 // The record set of a table or of "Select * from" one table is updatable.
-// Rows are read when first reached; Delete and AddNew/Update change the table
-// at once. Owned by whoever opened it; it keeps its database open.
+// Rows are read when first asked for; Delete and AddNew/Update change the
+// table at once. Owned by whoever opened it; it keeps its database open.
 #pragma once
 
 #include <memory>
@@ -62,6 +62,8 @@ class Recordset {
     bool deleted = false;
   };
   void FetchAll();
+  // Reads the first row, once.
+  void Start() const;
   const Row& Current() const;
 
   std::shared_ptr<detail::Connection> connection_;
@@ -69,9 +71,11 @@ class Recordset {
   std::string table_;      // the table behind an updatable source, else empty
   bool has_rowid_ = false;
   Collection<Field> fields_;
-  std::vector<Row> rows_;
-  long live_ = 0;          // rows_ not deleted
-  bool complete_ = false;  // every row has been read
+  // What has been read; reading is not a change, so const readers may read.
+  mutable std::vector<Row> rows_;
+  mutable long live_ = 0;          // rows_ not deleted
+  mutable bool complete_ = false;  // every row has been read
+  mutable bool started_ = false;   // the first row has been looked for
   long position_ = 0;      // -1: before first; rows_.size(): after last
   bool adding_ = false;
   std::vector<std::optional<std::string>> new_values_;
