@@ -57,6 +57,8 @@ void DataControl::Close() {
 }
 
 void DataControl::ShowCurrentRow() {
+  // Without a bound box nothing shows the row: none is read for it.
+  if (bindings_.empty()) return;
   bool current = recordset_ && !recordset_->Eof() && !recordset_->Bof();
   for (auto& b : bindings_) {
     std::string text;
