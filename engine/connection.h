@@ -231,6 +231,7 @@ class Connection {
   bool read_open_ = false;          // Stamp's read transaction
   bool names_loaded_ = false;
   std::shared_ptr<std::vector<std::string>> table_names_;
+  std::map<std::string, std::string, std::less<>> stored_names_;  // upper-case name -> stored name
   std::vector<std::string> view_names_;
   std::map<std::string, std::shared_ptr<const TableInfo>, std::less<>> tables_;  // by upper-case name
   std::shared_ptr<const std::vector<RelationInfo>> relations_;

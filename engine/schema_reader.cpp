@@ -71,6 +71,9 @@ void Connection::LoadTableNames() {
     if (name == "MSysFields") system_tables = true;
   }
   system_tables_ = system_tables;
+  // SQLite allows no two tables whose names differ in letter case only.
+  stored_names_.clear();
+  for (const auto& name : *names) stored_names_.emplace(Upper(name), name);
   table_names_ = std::move(names);
   names_loaded_ = true;
 }
@@ -82,12 +85,9 @@ Connection::Names Connection::TableNames() {
 }
 
 std::string Connection::StoredTableName(std::string_view name) {
-  auto names = TableNames();
-  for (const auto& n : *names)
-    if (n == name) return n;
-  for (const auto& n : *names)
-    if (IEquals(n, name)) return n;
-  return {};
+  TableNames();
+  auto it = stored_names_.find(Upper(name));
+  return it == stored_names_.end() ? std::string() : it->second;
 }
 
 bool Connection::IsView(std::string_view name) {
