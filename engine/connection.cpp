@@ -255,7 +255,7 @@ void Connection::TouchedTable(const std::string& table) {
   ++local_changes_;
   tables_.erase(Upper(table));
   relations_.reset();
-  RefreshRows(table);
+  if (rows_) stale_rows_.insert(Upper(table));
 }
 
 void Connection::AfterRollback() {

@@ -26,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -158,6 +159,7 @@ class Connection {
   // A change inside table `table` only (a column or an index added or
   // removed): what was read of the other tables still holds.
   void TouchedTable(const std::string& table);
+  // Reads again what rows_ holds of `table`, when a change made it stale.
   void RefreshRows(const std::string& table);
   void Invalidate();
   void AfterRollback();
@@ -236,6 +238,7 @@ class Connection {
   std::map<std::string, std::shared_ptr<const TableInfo>, std::less<>> tables_;  // by upper-case name
   std::shared_ptr<const std::vector<RelationInfo>> relations_;
   std::unique_ptr<SchemaRows> rows_;
+  std::set<std::string> stale_rows_;  // upper-case tables whose rows_ a change made stale
   std::shared_ptr<const std::vector<QueryInfo>> queries_;
   // Triggers of a view deleted in this connection, created again when a view
   // of that name comes back (a replaced view keeps its INSTEAD OF triggers).

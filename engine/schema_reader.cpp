@@ -150,13 +150,14 @@ const Connection::SchemaRows& Connection::Rows() {
   }
   rows->system_tables = system_tables_;
   rows_ = std::move(rows);
+  stale_rows_.clear();
   return *rows_;
 }
 
 void Connection::RefreshRows(const std::string& table) {
-  if (!rows_) return;
+  if (!rows_ || !stale_rows_.erase(Upper(table))) return;
   if (rows_->system_tables != system_tables_) {
-    // The engine's tables came with this change: read everything again.
+    // The engine's tables came with a change: read everything again.
     rows_.reset();
     return;
   }
@@ -199,6 +200,8 @@ void Connection::RefreshRows(const std::string& table) {
 TableInfo Connection::LoadTable(const std::string& name) {
   TableInfo info;
   info.name = name;
+  Rows();
+  RefreshRows(name);
   const SchemaRows& rows = Rows();
   const std::string upper = Upper(name);
   if (auto it = rows.table_sql.find(name); it != rows.table_sql.end()) info.declaration = it->second;
