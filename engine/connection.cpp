@@ -278,7 +278,7 @@ void Connection::CheckIntact() {
     // The run changes files: the next one is checked meanwhile. A check
     // started ahead, while the run worked on another file, saves the time
     // of this one.
-    DBEngine::Instance().StartCheckAhead();
+    DBEngine::Instance().StartCheckAhead(path_);
     std::string first = "ok";
     if (auto ahead = DBEngine::Instance().TakeIntegrity(path_)) {
       first = *ahead;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <mutex>
 #include <cstring>
 #include <optional>
 #include <filesystem>
@@ -117,19 +118,30 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
 namespace {
 
 // The first line of PRAGMA integrity_check on a read-only connection of its
-// own ("ok" when the file is sound), or nullopt when the check could not run.
-std::optional<std::string> IntegrityOf(const std::string& path) {
+// own ("ok" when the file is sound), or nullopt when the check could not run
+// or was stopped.
+std::optional<std::string> IntegrityOf(const std::string& path, std::shared_ptr<DBEngine::AheadCheck> check) {
   std::optional<std::string> result;
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
     sqlite3_busy_timeout(db, 1000);
+    bool stopped = false;
+    {
+      std::lock_guard<std::mutex> lock(check->mutex);
+      stopped = check->stopped;
+      if (!stopped) check->db = db;
+    }
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &st, nullptr) == SQLITE_OK &&
+    if (!stopped && sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &st, nullptr) == SQLITE_OK &&
         sqlite3_step(st) == SQLITE_ROW) {
       const unsigned char* text = sqlite3_column_text(st, 0);
       result = text ? reinterpret_cast<const char*>(text) : "";
     }
     sqlite3_finalize(st);
+    std::lock_guard<std::mutex> lock(check->mutex);
+    check->db = nullptr;
+    // A check stopped midway says nothing of the file.
+    if (check->stopped) result.reset();
   }
   sqlite3_close_v2(db);
   return result;
@@ -148,25 +160,46 @@ bool ReadsWithoutWriting(const std::string& path) {
 
 }  // namespace
 
-void DBEngine::StartCheckAhead() {
-  if (check_ahead_.empty()) return;
+void DBEngine::CheckIntegrityAhead(const std::string& path, const std::string& after) {
+  check_ahead_ = path;
+  check_after_ = after;
+  if (after.empty()) StartCheckAhead(path);
+}
+
+void DBEngine::StartCheckAhead(const std::string& changing) {
+  if (check_ahead_.empty() || (!check_after_.empty() && KeyOf(changing) != KeyOf(check_after_))) return;
   const std::string path = std::exchange(check_ahead_, {});
+  check_after_.clear();
   std::string key = KeyOf(path);
   if (integrity_ahead_.count(key) || !ReadsWithoutWriting(path)) return;
   // One check at a time: a run that changes little moves on faster than
   // the checks, which would otherwise pile up, each with its own cache.
   for (auto& [other, check] : integrity_ahead_)
-    if (check.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
-  integrity_ahead_[key] = std::async(std::launch::async, IntegrityOf, path);
+    if (check->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+  auto check = std::make_shared<AheadCheck>();
+  check->result = std::async(std::launch::async, IntegrityOf, path, check);
+  integrity_ahead_[key] = std::move(check);
 }
 
 std::optional<std::string> DBEngine::TakeIntegrity(const std::string& path) {
   if (integrity_ahead_.empty()) return std::nullopt;
   auto it = integrity_ahead_.find(KeyOf(path));
   if (it == integrity_ahead_.end()) return std::nullopt;
-  auto result = it->second.get();
+  auto result = it->second->result.get();
   integrity_ahead_.erase(it);
   return result;
+}
+
+void DBEngine::StopChecksAhead() {
+  for (auto& [key, check] : integrity_ahead_) {
+    std::lock_guard<std::mutex> lock(check->mutex);
+    check->stopped = true;
+    if (check->db) sqlite3_interrupt(check->db);
+  }
+  for (auto& [key, check] : integrity_ahead_) check->result.wait();
+  integrity_ahead_.clear();
+  check_ahead_.clear();
+  check_after_.clear();
 }
 
 const std::string& DBEngine::KeyOf(const std::string& path) {
@@ -271,8 +304,7 @@ void DBEngine::NextStep() {
 
 void DBEngine::EndBatch() {
   // A check started for a file the batch never changed is not wanted any more.
-  integrity_ahead_.clear();
-  check_ahead_.clear();
+  StopChecksAhead();
   keys_.clear();
   batch_ = false;
   plan_ = false;

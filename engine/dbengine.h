@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <future>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@
 #include "engine/error.h"
 
 #include "engine/database.h"
+
+struct sqlite3;
 
 namespace brenquil {
 
@@ -77,16 +80,26 @@ class DBEngine {
   void RecordCommitFailure(const std::string& path, const Error& error);
   std::vector<std::pair<std::string, Error>> TakeCommitFailures();
 
+  // A check run ahead: its result, and its connection while it runs, so that
+  // it can be stopped.
+  struct AheadCheck {
+    std::mutex mutex;
+    sqlite3* db = nullptr;
+    bool stopped = false;
+    std::future<std::optional<std::string>> result;
+  };
+
   // SQLite's integrity check of `path`, run on a connection of its own in
   // another thread while the caller works on another file; the connection
   // that first changes `path` takes the result instead of checking the file
-  // itself (see Connection::CheckIntact). The check starts when a file is
-  // first about to change (StartCheckAhead): a run that changes nothing
-  // checks nothing. Only a file in rollback-journal mode, with no journal or
-  // log beside it, is checked so: a read-only connection then writes
-  // nothing, not even a -shm file. While one check runs, no other starts.
-  void CheckIntegrityAhead(const std::string& path) { check_ahead_ = path; }
-  void StartCheckAhead();
+  // itself (see Connection::CheckIntact). The check starts at once, or with
+  // `after` when the file `after` is first about to change (StartCheckAhead):
+  // a run that changes nothing starts no check after its first. Only a file
+  // in rollback-journal mode, with no journal or log beside it, is checked
+  // so: a read-only connection then writes nothing, not even a -shm file.
+  // While one check runs, no other starts; the end of the batch stops them.
+  void CheckIntegrityAhead(const std::string& path, const std::string& after = {});
+  void StartCheckAhead(const std::string& changing);
   // The result of the check started for `path`, waited for; nullopt when
   // none was started or it could not run. Taking it forgets it.
   std::optional<std::string> TakeIntegrity(const std::string& path);
@@ -110,8 +123,10 @@ class DBEngine {
   bool batch_ = false;
   bool plan_ = false;
   std::vector<std::pair<std::string, Error>> commit_failures_;
-  std::map<std::string, std::future<std::optional<std::string>>> integrity_ahead_;
-  std::string check_ahead_;  // the file to check once a change is under way
+  void StopChecksAhead();
+  std::map<std::string, std::shared_ptr<AheadCheck>> integrity_ahead_;
+  std::string check_ahead_;  // the file to check once check_after_ changes
+  std::string check_after_;
 };
 
 }  // namespace brenquil

@@ -177,14 +177,18 @@ void TransformPair(Actualiz& window, RunBackups& backups) {
 }
 
 // The next old database that has a model is checked for damage in the
-// background while this pair's steps run (see DBEngine::CheckIntegrityAhead).
+// background (see DBEngine::CheckIntegrityAhead): the first one at once,
+// while its pair's listings run, and each later one once the database before
+// it changes, while that pair's steps run.
 void CheckNextAhead(Actualiz& window, short current) {
   try {
     for (short next = current + 1; next < window.List6.ListCount(); ++next) {
       const std::string& name = window.List6.List(next);
       for (short j = 0; j < window.List7.ListCount(); ++j)
         if (window.List7.List(j) == name) {
-          DBEngine::Instance().CheckIntegrityAhead(Paths::Join(window.Dir1.Path(), name));
+          DBEngine::Instance().CheckIntegrityAhead(
+              Paths::Join(window.Dir1.Path(), name),
+              current < 0 ? std::string() : Paths::Join(window.Dir1.Path(), window.List6.List(current)));
           return;
         }
     }
@@ -203,6 +207,7 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
   if (olds == 0) return;
   ignore([&] { window.Bar1.SetValue(0); });
   ignore([&] { window.Bar1.SetMax(olds); });
+  CheckNextAhead(window, -1);
   for (short i = 0; i < olds; ++i) {
     ignore([&] { window.Bar1.SetValue(i + 1); });
     ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
