@@ -68,7 +68,10 @@ void Connection::GiveBackStatement(const std::string& sql, sqlite3_stmt* stateme
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
   if (statements_stamp_ != local_changes_) ForgetStatements();
-  if (pooled_ >= kPooledStatements) {
+  // A statement without parameters names what it reads in its text (a
+  // table, a catalogue's row): it is seldom run twice, and kept it would
+  // only hold memory.
+  if (pooled_ >= kPooledStatements || sqlite3_bind_parameter_count(statement) == 0) {
     sqlite3_finalize(statement);
     return;
   }
