@@ -180,6 +180,8 @@ class Connection {
   };
   const SchemaRows& Rows();
   std::vector<RelationInfo> LoadRelations();
+  // A copy of relation `name` as stored; Error 3265 when there is none.
+  RelationInfo RelationNamed(const std::string& name);
   std::vector<QueryInfo> LoadQueries();
   std::string ColumnDefinition(const Field& field, bool in_create) const;
   void CreateRelationTriggers(const RelationInfo& relation);

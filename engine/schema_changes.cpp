@@ -467,15 +467,16 @@ void Connection::RecordRelation(const RelationInfo& r) {
   }
 }
 
+RelationInfo Connection::RelationNamed(const std::string& name) {
+  for (auto& r : *Relations())
+    if (IEquals(r.name, name)) return r;
+  throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
+}
+
 bool Connection::CompleteRelation(const std::string& name) {
   CheckWritable();
-  const RelationInfo* found = nullptr;
-  auto relations = Relations();
-  for (auto& r : *relations)
-    if (IEquals(r.name, name)) found = &r;
-  if (!found) throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
-  if (found->recorded || found->foreign_key_id < 0) return false;
-  RelationInfo r = *found;
+  RelationInfo r = RelationNamed(name);
+  if (r.recorded || r.foreign_key_id < 0) return false;
   const bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
   const bool deferred = (r.attributes & dbRelationDeferred) != 0;
   if (enforced && !deferred) {
@@ -499,12 +500,7 @@ bool Connection::CompleteRelation(const std::string& name) {
 
 void Connection::DeleteRelation(const std::string& name) {
   CheckWritable();
-  const RelationInfo* found = nullptr;
-  auto relations = Relations();
-  for (auto& r : *relations)
-    if (IEquals(r.name, name)) found = &r;
-  if (!found) throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
-  RelationInfo r = *found;
+  RelationInfo r = RelationNamed(name);
   // Both of its parts, the clause and the engine's record and triggers, in one transaction.
   Atomically([&] {
     if (r.foreign_key_id >= 0) RemoveForeignKey(r.foreign_table, r.foreign_key_id);

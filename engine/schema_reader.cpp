@@ -200,7 +200,6 @@ void Connection::RefreshRows(const std::string& table) {
 TableInfo Connection::LoadTable(const std::string& name) {
   TableInfo info;
   info.name = name;
-  Rows();
   RefreshRows(name);
   const SchemaRows& rows = Rows();
   const std::string upper = Upper(name);
@@ -343,13 +342,6 @@ bool SamePairs(const RelationInfo& a, const RelationInfo& b) {
   for (size_t i = 0; i < a.fields.size(); ++i)
     if (!IEquals(a.fields[i].first, b.fields[i].first) || !IEquals(a.fields[i].second, b.fields[i].second))
       return false;
-  return true;
-}
-
-bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (!IEquals(a[i], b[i])) return false;
   return true;
 }
 

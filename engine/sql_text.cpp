@@ -20,6 +20,13 @@ bool IEquals(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (!IEquals(a[i], b[i])) return false;
+  return true;
+}
+
 bool Contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brenquil::detail {
 
@@ -19,6 +20,8 @@ bool IsSystemName(std::string_view name);
 // compares names.
 std::string Upper(std::string_view s);
 bool IEquals(std::string_view a, std::string_view b);
+// The same names in the same order, letter case aside.
+bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b);
 bool Contains(std::string_view haystack, std::string_view needle);
 
 // Skips blanks and SQL comments from `i`.

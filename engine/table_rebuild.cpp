@@ -21,13 +21,6 @@ std::string Refusal(const std::string& table, const std::string& clause, const s
   return "no se quita " + clause + " de la tabla '" + table + "' en '" + path + "': " + reason;
 }
 
-bool SameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (!IEquals(a[i], b[i])) return false;
-  return true;
-}
-
 }  // namespace
 
 TableDeclaration Connection::ParsedDeclaration(const std::string& table) {
