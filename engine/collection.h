@@ -30,6 +30,12 @@ class CollectionBackend {
   virtual void Delete(const std::string& name) = 0;
   // True when the members loaded last may be out of date.
   virtual bool Stale() = 0;
+  // Stores the leading `items` that can be stored in one change, as if
+  // appended one by one, and returns how many; none by default.
+  virtual size_t AppendTogether(const std::vector<T*>& items) {
+    (void)items;
+    return 0;
+  }
 };
 
 // ASCII letters compared without regard to case.
@@ -118,6 +124,21 @@ class Collection {
       grown->push_back(item);
       items_ = std::move(grown);
     }
+  }
+
+  // Appends, in one change where the backend can, the leading `items` that
+  // Append would take one by one, and returns how many: the rest are for
+  // Append, which raises each one's error. Nothing is appended on a failure.
+  size_t AppendTogether(const std::vector<std::shared_ptr<T>>& items) {
+    if (!backend_) return 0;
+    std::vector<T*> taken;
+    for (const auto& item : items) {
+      if (!item || Find(item->Name())) break;
+      taken.push_back(item.get());
+    }
+    size_t count = taken.empty() ? 0 : backend_->AppendTogether(taken);
+    if (count > 0) loaded_ = false;
+    return count;
   }
 
   // Removes the member of that name; Error 3265 when absent.

@@ -17,6 +17,8 @@
 //   relation_triggers.cpp  the triggers that enforce relations
 //   declared_changes.cpp   creating tables, fields, indexes and views as a
 //                       model declares them
+//   fields_together.cpp    several new fields of a table added in one edit of
+//                       its declaration
 #pragma once
 
 #include <sqlite3.h>
@@ -98,6 +100,10 @@ class Connection {
   void CreateTable(TableDef& table);
   void DeleteTable(const std::string& name);
   void AddField(const std::string& table, const Field& field);
+  // Adds the leading `fields` that can go into `table` together in one edit
+  // of its declaration, with what adding them one by one would leave;
+  // returns how many (0: none, the caller adds them one by one).
+  size_t AddFieldsTogether(const std::string& table, const std::vector<const Field*>& fields);
   void DeleteField(const std::string& table, const std::string& name);
   void CreateIndex(const std::string& table, Index& index);
   void DeleteIndex(const std::string& table, const std::string& name);
@@ -217,6 +223,14 @@ class Connection {
   void AddDeclaredField(const std::string& table, const Field& field);
   bool CreateDeclaredIndex(const std::string& table, Index& index);
   std::string DeclaredView(QueryDef& query);
+  // The model's column definition of `field`, without a zero-length check
+  // the field does not want.
+  static std::string DeclaredColumn(const Field& field);
+  // An Error for a field no table can take: no name, an unknown type, a
+  // size out of range.
+  static void CheckField(const Field& field, const std::string& table);
+  // The field's DAO properties in MSysFields.
+  void RecordField(const std::string& table, const Field& field);
   void RecordDeclaredField(const std::string& table, const Field& field, bool number_rows, bool refuses_empty);
   void RestoreJournalMode();
   // A plan's transaction: the pager keeps every changed page in memory (no

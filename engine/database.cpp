@@ -45,6 +45,17 @@ class FieldsBackend : public StoredBackend<Field> {
     field.MarkStored();
   }
   void Delete(const std::string& name) override { connection_->DeleteField(table_, name); }
+  size_t AppendTogether(const std::vector<Field*>& fields) override {
+    std::vector<const Field*> given(fields.begin(), fields.end());
+    size_t count = 0;
+    try {
+      count = connection_->AddFieldsTogether(table_, given);
+    } catch (const Error&) {
+      return 0;  // each field then meets its error when appended alone
+    }
+    for (size_t i = 0; i < count; ++i) fields[i]->MarkStored();
+    return count;
+  }
 
  private:
   std::string table_;

@@ -89,19 +89,21 @@ bool Connection::CreateDeclaredTable(TableDef& table) {
   return true;
 }
 
-void Connection::AddDeclaredField(const std::string& table, const Field& field) {
+std::string Connection::DeclaredColumn(const Field& field) {
   std::string definition = field.Definition();
-  {
-    // The definition read as a column of a table, to drop a zero-length check
-    // the field does not want.
-    std::string wrapped = WithoutZeroLengthCheck("CREATE TABLE x (" + definition + ")", field);
-    if (wrapped.size() > 17) definition = wrapped.substr(16, wrapped.size() - 17);
-  }
+  // The definition read as a column of a table, to drop a zero-length check
+  // the field does not want.
+  std::string wrapped = WithoutZeroLengthCheck("CREATE TABLE x (" + definition + ")", field);
+  if (wrapped.size() > 17) definition = wrapped.substr(16, wrapped.size() - 17);
+  return definition;
+}
+
+void Connection::AddDeclaredField(const std::string& table, const Field& field) {
+  std::string definition = DeclaredColumn(field);
   try {
     Atomically([&] {
       EnsureSystemTables();
       Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + definition);
-      TouchedTable(table);
       RecordDeclaredField(table, field, true, Contains(definition, "MSysZLS_"));
     }, table);
     return;

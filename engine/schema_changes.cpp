@@ -24,8 +24,7 @@ std::string Connection::ColumnDefinition(const Field& field, bool in_create) con
   return def;
 }
 
-namespace {
-void CheckField(const Field& field, const std::string& table) {
+void Connection::CheckField(const Field& field, const std::string& table) {
   if (field.Name().empty())
     throw MakeError(err::kInvalidName, "nombre de campo vacío en la tabla '" + table + "'");
   if (!IsKnownType(field.Type()))
@@ -37,7 +36,14 @@ void CheckField(const Field& field, const std::string& table) {
     throw MakeError(err::kInvalidOperation, "tamaño " + std::to_string(field.Size()) + " del campo '" +
                                                 field.Name() + "' de la tabla '" + table + "'");
 }
-}  // namespace
+
+void Connection::RecordField(const std::string& table, const Field& field) {
+  Statement meta(*this, "INSERT OR REPLACE INTO MSysFields VALUES (?, ?, ?, ?, ?, ?, ?)");
+  meta.Bind(1, table).Bind(2, field.Name()).Bind(3, static_cast<long long>(field.Type()));
+  meta.Bind(4, static_cast<long long>(field.Size())).Bind(5, static_cast<long long>(field.Attributes()));
+  meta.Bind(6, static_cast<long long>(field.AllowZeroLength())).Bind(7, static_cast<long long>(field.Required()));
+  meta.Step();
+}
 
 void Connection::CreateAutoIncrement(const std::string& table, const std::string& field, bool number_rows) {
   // The rows already there are numbered in their order; new rows continue
@@ -126,11 +132,7 @@ void Connection::AddField(const std::string& given, const Field& field) {
   Atomically([&] {
     EnsureSystemTables();
     Exec("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + ColumnDefinition(field, false));
-    Statement meta(*this, "INSERT OR REPLACE INTO MSysFields VALUES (?, ?, ?, ?, ?, ?, ?)");
-    meta.Bind(1, table).Bind(2, field.Name()).Bind(3, static_cast<long long>(field.Type()));
-    meta.Bind(4, static_cast<long long>(field.Size())).Bind(5, static_cast<long long>(field.Attributes()));
-    meta.Bind(6, static_cast<long long>(field.AllowZeroLength())).Bind(7, static_cast<long long>(field.Required()));
-    meta.Step();
+    RecordField(table, field);
     if (counter) CreateAutoIncrement(table, field.Name(), true);
   }, table);
 }

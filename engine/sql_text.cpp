@@ -68,6 +68,32 @@ std::string NextToken(std::string_view sql, size_t& i) {
       }
       ++i;
     }
+  } else if ((c == 'x' || c == 'X') && i + 1 < sql.size() && sql[i + 1] == '\'') {
+    // A blob literal, x'...', is one token, as SQLite reads it.
+    i = sql.find('\'', i + 2);
+    i = i == std::string_view::npos ? sql.size() : i + 1;
+  } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+             (c == '.' && i + 1 < sql.size() && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+    // A number is one token: 12, 1.5, .5, 1e-3, 0x1F.
+    auto digit = [&](size_t at) { return at < sql.size() && std::isdigit(static_cast<unsigned char>(sql[at])); };
+    if (c == '0' && i + 1 < sql.size() && (sql[i + 1] == 'x' || sql[i + 1] == 'X')) {
+      i += 2;
+      while (i < sql.size() && std::isxdigit(static_cast<unsigned char>(sql[i]))) ++i;
+    } else {
+      while (digit(i)) ++i;
+      if (i < sql.size() && sql[i] == '.') {
+        ++i;
+        while (digit(i)) ++i;
+      }
+      if (i < sql.size() && (sql[i] == 'e' || sql[i] == 'E')) {
+        size_t at = i + 1;
+        if (at < sql.size() && (sql[at] == '+' || sql[at] == '-')) ++at;
+        if (digit(at)) {
+          i = at;
+          while (digit(i)) ++i;
+        }
+      }
+    }
   } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
              static_cast<unsigned char>(c) >= 0x80) {
     while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' ||

@@ -118,23 +118,53 @@ void AddMissingFields(Actualiz& window) {
   ListBox& names = window.List1[3];
   ListBox& types = window.List1[4];
   ListBox& sizes = window.List1[5];
+  // The field of the row selected in the lists, as the model declares it
+  // (`declared`) or with its type alone.
+  auto make = [&](bool declared) {
+    auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
+    auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
+    long type = Number(types.Text()).Value();
+    if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
+    // The jobs table numbers its rows itself.
+    if (table_name == "trabajos" && names.Text() == "clave") field->SetAttributes(dbAutoIncrField);
+    if (model_field && (model_field->Attributes() & dbAutoIncrField)) field->SetAttributes(dbAutoIncrField);
+    if (declared && model_field) field->SetDefinition(model_field->Definition());
+    return field;
+  };
+  auto added = [&](const Field& field) {
+    window.Report.FieldAdded(window.Text4.Text(), window.Text3.Text(), table_name, field.Name());
+  };
+  // Fields from row `first` on that the engine takes together, in one change
+  // of the table; how many.
+  auto add_together = [&](short first, short count) -> short {
+    std::vector<std::shared_ptr<Field>> fields;
+    try {
+      for (short f = first; f < count; ++f) {
+        SelectRow(window.List1, 3, f);
+        fields.push_back(make(true));
+      }
+    } catch (const Error&) {
+      // The rows before the one that cannot make a field still go together.
+    }
+    size_t together = 0;
+    try {
+      together = table->Fields().AppendTogether(fields);
+    } catch (const Error&) {
+      together = 0;
+    }
+    for (size_t i = 0; i < together; ++i) {
+      SelectRow(window.List1, 3, first + static_cast<short>(i));
+      added(*fields[i]);
+    }
+    return static_cast<short>(together);
+  };
   IgnoreErrors ignore(window, kOperation);
   short count = names.ListCount();
   for (short f = 0; f < count; ++f) {
+    f = static_cast<short>(f + add_together(f, count));
+    if (f >= count) break;
     SelectRow(window.List1, 3, f);
     ignore([&] {
-      auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
-      auto make = [&](bool declared) {
-        auto field = table->CreateField(names.Text(), types.Text(), sizes.Text());
-        long type = Number(types.Text()).Value();
-        if (type == dbText || type == dbMemo) field->SetAllowZeroLength(true);
-        // The jobs table numbers its rows itself.
-        if (table_name == "trabajos" && names.Text() == "clave")
-          field->SetAttributes(dbAutoIncrField);
-        if (model_field && (model_field->Attributes() & dbAutoIncrField)) field->SetAttributes(dbAutoIncrField);
-        if (declared && model_field) field->SetDefinition(model_field->Definition());
-        return field;
-      };
       auto field = make(true);
       try {
         table->Fields().Append(field);
@@ -142,12 +172,12 @@ void AddMissingFields(Actualiz& window) {
         if (field->Definition().empty()) throw;
         // The model's definition cannot be carried whole: the field is added
         // with its type alone, and the journal says what did not arrive.
+        auto model_field = model_table ? model_table->Fields().Find(names.Text()) : nullptr;
         JournalRefusedDefinition(window, *old, table_name, model_field.get(), error);
         field = make(false);
         table->Fields().Append(field);
       }
-      window.Report.FieldAdded(window.Text4.Text(), window.Text3.Text(), table_name,
-                               field->Name());
+      added(*field);
     });
   }
   old->Close();
