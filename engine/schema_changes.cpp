@@ -164,14 +164,19 @@ void Connection::DeleteField(const std::string& given, const std::string& given_
 }
 
 std::string Connection::UniqueSqlName(const std::string& base) {
-  Statement st(*this, "SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE");
-  std::string candidate = base;
-  for (int n = 2;; ++n) {
-    st.Reset();
-    st.Bind(1, candidate);
-    if (!st.Step()) return candidate;
-    candidate = base + "_" + std::to_string(n);
+  // One walk of sqlite_master gives every name the candidates could take:
+  // the base and the base followed by "_" and anything.
+  std::set<std::string> taken;
+  {
+    Statement st(*this,
+                 "SELECT upper(name) FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"
+                 " OR substr(name, 1, length(?1) + 1) = (?1 || '_') COLLATE NOCASE");
+    st.Bind(1, base);
+    while (st.Step()) taken.insert(st.Text(0).value_or(""));
   }
+  std::string candidate = base;
+  for (int n = 2; taken.count(Upper(candidate)) != 0; ++n) candidate = base + "_" + std::to_string(n);
+  return candidate;
 }
 
 void Connection::CreateIndex(const std::string& given, Index& index) {

@@ -95,6 +95,31 @@ TEST(Schema, IndexNamesBelongToTheirTable) {
   EXPECT_EQ(db->TableDefs()["Dos"]->Indexes().Count(), 1);
 }
 
+
+// SQLite has one namespace for tables, views, indexes and triggers, and finds
+// names in any letter case: an index takes the first free name.
+TEST(Schema, AnIndexTakesTheFirstNameNoObjectHasInAnyCase) {
+  TempDir dir;
+  std::string path = dir / "a.mdb";
+  RawExec(path,
+          "CREATE TABLE Uno (Nombre TEXT);"
+          "CREATE VIEW uno_primarykey AS SELECT 1;"
+          "CREATE TABLE \"UNO_PRIMARYKEY_2\" (x);"
+          "CREATE TABLE \"Uno_PrimaryKey_10\" (x);"
+          "CREATE TABLE \"Uno_PrimaryKeyX_3\" (x);");
+  {
+    auto db = DBEngine::Instance().OpenDatabase(path);
+    auto uno = db->TableDefs()["Uno"];
+    auto index = uno->CreateIndex("PrimaryKey");
+    index->Fields().Append(index->CreateField("Nombre"));
+    uno->Indexes().Append(index);
+    EXPECT_EQ(uno->Indexes().Count(), 1);
+    EXPECT_EQ(uno->Indexes()[0]->Name(), "PrimaryKey");
+  }
+  DBEngine::Instance().CloseIdle();
+  EXPECT_EQ(RawQuery(path, "SELECT name, tbl_name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Uno'"),
+            (std::vector<std::vector<std::string>>{{"Uno_PrimaryKey_3", "Uno"}}));
+}
 TEST(Schema, UniqueIndexIsEnforcedAndRefusedOverDuplicates) {
   TempDir dir;
   std::string path = dir / "a.mdb";
