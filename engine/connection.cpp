@@ -278,12 +278,15 @@ void Connection::CheckIntact() {
   if (!intact_) {
     // The whole check, indexes against their tables included: a change to a
     // file whose index already misses rows would spread the damage.
-    // The run changes files: the next one is checked meanwhile. A check
-    // started ahead, while the run worked on another file, saves the time
-    // of this one.
+    // A check started ahead, while the run worked on another file, saves
+    // the time of this one. The next file's check starts once this one's is
+    // over: only one runs at a time, and starting it before would find this
+    // one still running and leave the next file to be checked here, on the
+    // run's own thread.
+    std::optional<std::string> ahead = DBEngine::Instance().TakeIntegrity(path_);
     DBEngine::Instance().StartCheckAhead(path_);
     std::string first = "ok";
-    if (auto ahead = DBEngine::Instance().TakeIntegrity(path_)) {
+    if (ahead) {
       first = *ahead;
     } else {
       Statement st(*this, "PRAGMA integrity_check(1)");
