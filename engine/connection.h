@@ -153,6 +153,14 @@ class Connection {
   sqlite3_stmt* TakeStatement(const std::string& sql);
   void GiveBackStatement(const std::string& sql, sqlite3_stmt* statement);
 
+  // row_lookup.cpp: the rowids, in rowid order, of the rows of `table` whose
+  // field `column` holds exactly the text `value`, as "column = 'value'"
+  // would find them. One pass over the table answers every value until its
+  // rows change; nullopt when that cannot answer exactly or the table is too
+  // big to keep, and SQLite must be asked instead.
+  std::optional<std::vector<long long>> RowidsWhere(const std::string& table, const std::string& column,
+                                                    const std::string& value);
+
  private:
   friend class Rebuild;
   void Touched() { ++local_changes_; Invalidate(); }
@@ -260,6 +268,8 @@ class Connection {
   std::unordered_map<std::string, std::vector<sqlite3_stmt*>> statements_;
   std::size_t pooled_ = 0;
   std::uint64_t statements_stamp_ = 0;  // the local_changes_ they were prepared under
+  struct RowLookup;
+  std::shared_ptr<RowLookup> row_lookup_;
 };
 
 }  // namespace brenquil::detail
