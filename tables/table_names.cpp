@@ -148,8 +148,18 @@ class UpperBytes {
 
 bool SameTableName(std::string_view a, std::string_view b) {
   // Compared as UpperCase(a) == UpperCase(b), byte by byte as the upper-case
-  // texts come: a list searched name by name allocates nothing.
-  UpperBytes x(a), y(b);
+  // texts come: a list searched name by name allocates nothing. ASCII letters
+  // are their own characters in both texts; from the first other byte on, the
+  // rest is decoded.
+  size_t i = 0;
+  while (i < a.size() && i < b.size()) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80) break;
+    if (x != y && (x >= 'a' && x <= 'z' ? x - 0x20 : x) != (y >= 'a' && y <= 'z' ? y - 0x20 : y)) return false;
+    ++i;
+  }
+  if (i == a.size() || i == b.size()) return a.size() == b.size();
+  UpperBytes x(a.substr(i)), y(b.substr(i));
   char cx = 0, cy = 0;
   for (;;) {
     bool more_x = x.Next(cx), more_y = y.Next(cy);
@@ -162,7 +172,8 @@ bool SameTableName(std::string_view a, std::string_view b) {
 bool SameSqlName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+    if (a[i] != b[i] &&
+        std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
