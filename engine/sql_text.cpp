@@ -216,6 +216,8 @@ std::string Renamed(std::string_view create, const std::string& name, const std:
 }
 
 bool SameDeclaration(std::string_view a, std::string_view b) {
+  // The same text says the same, when it is such a statement at all.
+  if (a == b) return FindObjectNames(a).found;
   std::string x = WithObjectName(a, "x", "t");
   std::string y = WithObjectName(b, "x", "t");
   if (x.empty() || y.empty()) return false;
