@@ -125,13 +125,36 @@ bool SimpleEquality(const std::string& tail, std::string& field, std::string& va
 
 }  // namespace
 
+namespace {
+
+// The columns of a record set over one table: its fields, whose names SQLite
+// keeps distinct, taken whole rather than appended one by one.
+class TableColumns : public CollectionBackend<Field> {
+ public:
+  explicit TableColumns(std::vector<std::shared_ptr<Field>> columns) : columns_(std::move(columns)) {}
+  std::vector<std::shared_ptr<Field>> Load() override { return columns_; }
+  void Append(Field& field) override { columns_.push_back(std::make_shared<Field>(field)); }
+  void Delete(const std::string& name) override {
+    std::erase_if(columns_, [&](const auto& f) { return SameName(f->Name(), name); });
+  }
+  bool Stale() override { return false; }
+
+ private:
+  std::vector<std::shared_ptr<Field>> columns_;
+};
+
+}  // namespace
+
 void Recordset::FieldsOf(const detail::TableInfo& table) {
+  std::vector<std::shared_ptr<Field>> columns;
+  columns.reserve(table.fields.size());
   for (const auto& info : table.fields) {
     auto field = std::make_shared<Field>(info.name);
     field->Load(info.type, info.size, info.attributes, info.allow_zero_length, info.required, "");
     field->MarkStored();
-    fields_.Append(field);
+    columns.push_back(std::move(field));
   }
+  fields_.SetBackend(std::make_unique<TableColumns>(std::move(columns)));
 }
 
 Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::string& source)
