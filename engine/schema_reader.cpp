@@ -290,7 +290,12 @@ TableInfo Connection::LoadTable(const std::string& name) {
       f.required = st.Int(2) != 0;
       f.pk = static_cast<int>(st.Int(4));
       if (parsed) {
-        for (const auto& column : parsed->columns) {
+        // The declaration lists the columns in the table's order: the one at
+        // this field's place is looked at first.
+        const size_t place = info.fields.size();
+        const bool in_place = place < parsed->columns.size() && IEquals(parsed->columns[place].name, f.name);
+        for (size_t c = in_place ? place : 0; c < (in_place ? place + 1 : parsed->columns.size()); ++c) {
+          const auto& column = parsed->columns[c];
           if (!IEquals(column.name, f.name)) continue;
           f.definition = parsed->text.substr(column.span.begin, column.span.end - column.span.begin);
           for (const auto& clause : column.clauses) {
