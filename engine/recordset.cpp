@@ -388,9 +388,11 @@ std::optional<std::string> Recordset::Value(int column) const {
 }
 
 std::optional<std::string> Recordset::Value(const std::string& column) const {
-  auto& fields = const_cast<Collection<Field>&>(fields_);
-  for (int i = 0; i < fields.Count(); ++i)
-    if (fields[i]->Name() == column) return Value(i);
+  int i = 0;
+  for (const auto& field : const_cast<Collection<Field>&>(fields_)) {
+    if (field->Name() == column) return Value(i);
+    ++i;
+  }
   throw MakeError(err::kItemNotFound, "la columna '" + column + "'");
 }
 
@@ -416,12 +418,15 @@ void Recordset::AddNew() {
 
 void Recordset::SetValue(const std::string& column, std::optional<std::string> value) {
   if (!adding_) throw MakeError(err::kUpdateWithoutAddNew, "SetValue('" + column + "')");
-  for (int i = 0; i < fields_.Count(); ++i)
-    if (fields_[i]->Name() == column) {
-      new_values_[static_cast<size_t>(i)] = std::move(value);
-      set_[static_cast<size_t>(i)] = true;
+  size_t i = 0;
+  for (const auto& field : fields_) {
+    if (field->Name() == column) {
+      new_values_[i] = std::move(value);
+      set_[i] = true;
       return;
     }
+    ++i;
+  }
   throw MakeError(err::kItemNotFound, "la columna '" + column + "' de '" + table_ + "'");
 }
 
