@@ -467,6 +467,13 @@ std::vector<RelationInfo> Connection::LoadRelations() {
   std::set<std::string> names;
   for (auto& r : relations) names.insert(Upper(r.name));
   for (const auto& child : *tables) {
+    // A FOREIGN KEY clause always says REFERENCES: a table whose declaration
+    // never does has none, and SQLite need not be asked.
+    RefreshRows(child);
+    const SchemaRows& rows = Rows();
+    if (auto declared = rows.table_sql.find(child);
+        declared != rows.table_sql.end() && !Contains(Upper(declared->second), "REFERENCES"))
+      continue;
     Statement st(*this,
                  "SELECT id, \"table\", \"from\", \"to\", on_update, on_delete"
                  " FROM pragma_foreign_key_list(?) ORDER BY id, seq");
