@@ -264,6 +264,8 @@ class Connection {
   std::string original_journal_mode_;  // set when the engine switched the file to WAL
   bool abandoned_ = false;
   sqlite3_stmt* version_stmt_ = nullptr;
+  sqlite3_stmt* begin_read_stmt_ = nullptr;  // Stamp's BEGIN and EndRead's COMMIT, prepared once
+  sqlite3_stmt* end_read_stmt_ = nullptr;
   void ForgetStatements();
   std::unordered_map<std::string, std::vector<sqlite3_stmt*>> statements_;
   std::size_t pooled_ = 0;
