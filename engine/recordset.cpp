@@ -254,24 +254,37 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
 
 Recordset::~Recordset() = default;
 
-bool Recordset::ReadRow(long long rowid, std::vector<std::optional<std::string>>& values) const {
-  detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
+namespace {
+
+// Reads the row `rowid` with `st` ("SELECT rowid, * FROM T WHERE rowid = ?").
+bool ReadRowWith(detail::Statement& st, long long rowid, std::vector<std::optional<std::string>>& values) {
+  st.Reset();
   st.Bind(1, rowid);
   if (!st.Step()) return false;
   values.clear();
   for (int col = 1; col < st.ColumnCount(); ++col) values.push_back(st.Text(col));
+  st.Reset();
   return true;
+}
+
+}  // namespace
+
+bool Recordset::ReadRow(long long rowid, std::vector<std::optional<std::string>>& values) const {
+  detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
+  return ReadRowWith(st, rowid, values);
 }
 
 std::vector<Recordset::Row> Recordset::Read(long limit) const {
   std::vector<Row> rows;
   if (!lookup_field_.empty()) {
     if (auto rowids = connection_->RowidsWhere(table_, lookup_field_, lookup_value_)) {
+      if (rowids->empty()) return rows;
+      detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
       for (long long rowid : *rowids) {
         if (limit >= 0 && static_cast<long>(rows.size()) >= limit) break;
         Row row;
         row.rowid = rowid;
-        if (ReadRow(rowid, row.values)) rows.push_back(std::move(row));
+        if (ReadRowWith(st, rowid, row.values)) rows.push_back(std::move(row));
       }
       return rows;
     }
