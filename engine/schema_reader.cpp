@@ -204,15 +204,33 @@ const Connection::SchemaRows& Connection::Rows() {
     }
   }
   if (system_tables_) {
+    // A table's rows mostly follow one another: its entry is looked up again
+    // only when the table name changes.
+    auto table_of = [](Statement& st, std::string& last) {
+      const unsigned char* text = sqlite3_column_text(st.Handle(), 0);
+      std::string_view name = text ? std::string_view(reinterpret_cast<const char*>(text),
+                                                      static_cast<size_t>(sqlite3_column_bytes(st.Handle(), 0)))
+                                   : std::string_view();
+      bool same = name == last;
+      if (!same) last = name;
+      return same;
+    };
     Statement st(*this, "SELECT TableName, FieldName, Type, Size, Attributes, AllowZeroLength, Required FROM MSysFields");
-    while (st.Step())
-      rows->fields[Upper(st.Text(0).value_or(""))].push_back(
-          SchemaRows::FieldMeta{st.Text(1).value_or(""), static_cast<int>(st.Int(2)), static_cast<long>(st.Int(3)),
-                                static_cast<long>(st.Int(4)), st.Int(5) != 0, st.Int(6) != 0});
+    std::string last_fields;
+    std::vector<SchemaRows::FieldMeta>* fields = nullptr;
+    while (st.Step()) {
+      if (!table_of(st, last_fields) || !fields) fields = &rows->fields[Upper(last_fields)];
+      fields->push_back(SchemaRows::FieldMeta{st.Text(1).value_or(""), static_cast<int>(st.Int(2)),
+                                              static_cast<long>(st.Int(3)), static_cast<long>(st.Int(4)),
+                                              st.Int(5) != 0, st.Int(6) != 0});
+    }
     Statement names(*this, "SELECT TableName, SqlName, IndexName, IsPrimary FROM MSysIndexes");
-    while (names.Step())
-      rows->index_names[Upper(names.Text(0).value_or(""))][names.Text(1).value_or("")] =
-          SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
+    std::string last_indexes;
+    std::map<std::string, SchemaRows::IndexName>* indexes = nullptr;
+    while (names.Step()) {
+      if (!table_of(names, last_indexes) || !indexes) indexes = &rows->index_names[Upper(last_indexes)];
+      (*indexes)[names.Text(1).value_or("")] = SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
+    }
   }
   rows->system_tables = system_tables_;
   rows_ = std::move(rows);
