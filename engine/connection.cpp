@@ -37,6 +37,8 @@ Connection::~Connection() {
   ForgetStatements();
   RestoreJournalMode();
   sqlite3_finalize(version_stmt_);
+  sqlite3_finalize(begin_read_stmt_);
+  sqlite3_finalize(end_read_stmt_);
   sqlite3_close_v2(db_);
 }
 
@@ -221,7 +223,11 @@ std::uint64_t Connection::Stamp() {
   if (engine.InBatch()) {
     // data_version is read inside the transaction, so what it says is what
     // the step's reads see.
-    if (leases_ > 0 && sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) read_open_ = true;
+    if (leases_ > 0) {
+      if (!begin_read_stmt_) sqlite3_prepare_v2(db_, "BEGIN", -1, &begin_read_stmt_, nullptr);
+      if (begin_read_stmt_ && sqlite3_step(begin_read_stmt_) == SQLITE_DONE) read_open_ = true;
+      sqlite3_reset(begin_read_stmt_);
+    }
     if (checked_step_ == engine.StepNumber()) return local_changes_;
   }
   checked_step_ = engine.StepNumber();
@@ -242,8 +248,11 @@ void Connection::EndRead() {
   if (!read_open_) return;
   read_open_ = false;
   // A read transaction has nothing to keep: its end cannot lose anything.
-  if (!sqlite3_get_autocommit(db_) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (sqlite3_get_autocommit(db_)) return;
+  if (!end_read_stmt_) sqlite3_prepare_v2(db_, "COMMIT", -1, &end_read_stmt_, nullptr);
+  const int rc = end_read_stmt_ ? sqlite3_step(end_read_stmt_) : SQLITE_ERROR;
+  sqlite3_reset(end_read_stmt_);
+  if (rc != SQLITE_DONE) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Connection::Invalidate() {

@@ -159,6 +159,14 @@ class Connection {
   sqlite3_stmt* TakeStatement(const std::string& sql);
   void GiveBackStatement(const std::string& sql, sqlite3_stmt* statement);
 
+  // row_lookup.cpp: the rowids, in rowid order, of the rows of `table` whose
+  // field `column` holds exactly the text `value`, as "column = 'value'"
+  // would find them. One pass over the table answers every value until its
+  // rows change; nullopt when that cannot answer exactly or the table is too
+  // big to keep, and SQLite must be asked instead.
+  std::optional<std::vector<long long>> RowidsWhere(const std::string& table, const std::string& column,
+                                                    const std::string& value);
+
  private:
   friend class Rebuild;
   void Touched() { ++local_changes_; Invalidate(); }
@@ -270,10 +278,14 @@ class Connection {
   std::string original_journal_mode_;  // set when the engine switched the file to WAL
   bool abandoned_ = false;
   sqlite3_stmt* version_stmt_ = nullptr;
+  sqlite3_stmt* begin_read_stmt_ = nullptr;  // Stamp's BEGIN and EndRead's COMMIT, prepared once
+  sqlite3_stmt* end_read_stmt_ = nullptr;
   void ForgetStatements();
   std::unordered_map<std::string, std::vector<sqlite3_stmt*>> statements_;
   std::size_t pooled_ = 0;
   std::uint64_t statements_stamp_ = 0;  // the local_changes_ they were prepared under
+  struct RowLookup;
+  std::shared_ptr<RowLookup> row_lookup_;
 };
 
 }  // namespace brenquil::detail

@@ -255,6 +255,11 @@ std::shared_ptr<detail::Connection> Leased(const std::shared_ptr<detail::Connect
 
 std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
   std::string key = KeyOf(path);
+  // A connection in use is shared as it is, whatever the file looks like now.
+  if (auto it = open_.find(key); it != open_.end() && !Idle(it->second.connection)) {
+    it->second.last_used = ++uses_;
+    return Leased(it->second.connection);
+  }
   struct stat st {};
   bool exists = ::stat(path.c_str(), &st) == 0;
   bool read_only = !exists || (st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "engine/connection.h"
+#include "engine/statement.h"
 
 namespace brenquil {
 
@@ -90,7 +91,71 @@ bool HasOwnShape(const std::string& tail) {
   return false;
 }
 
+// The tail "where F = 'text'" and nothing more (blanks and comments aside):
+// F a name, never a keyword, and the text as its literal says it.
+bool SimpleEquality(const std::string& tail, std::string& field, std::string& value) {
+  size_t i = 0;
+  if (!detail::IEquals(detail::NextToken(tail, i), "where")) return false;
+  std::string name = detail::NextToken(tail, i);
+  if (name.empty()) return false;
+  const char c = name[0];
+  if (c == '"' || c == '`' || c == '[') {
+    if (name.size() < 2 || name.back() != (c == '[' ? ']' : c)) return false;
+    field = detail::Unquote(name);
+  } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80) {
+    if (sqlite3_keyword_check(name.data(), static_cast<int>(name.size()))) return false;
+    field = name;
+  } else {
+    return false;
+  }
+  if (detail::NextToken(tail, i) != "=") return false;
+  // "==" is equality too, but "=" followed by anything else is not this shape.
+  size_t at = detail::SkipBlanks(tail, i);
+  if (at >= tail.size() || tail[at] != '\'') return false;
+  std::string literal = detail::NextToken(tail, i);
+  if (literal.size() < 2 || literal.back() != '\'') return false;
+  if (detail::SkipBlanks(tail, i) != tail.size()) return false;
+  value.clear();
+  for (size_t k = 1; k + 1 < literal.size(); ++k) {
+    value += literal[k];
+    if (literal[k] == '\'') ++k;  // '' is one apostrophe
+  }
+  return true;
+}
+
 }  // namespace
+
+namespace {
+
+// The columns of a record set over one table: its fields, whose names SQLite
+// keeps distinct, taken whole rather than appended one by one.
+class TableColumns : public CollectionBackend<Field> {
+ public:
+  explicit TableColumns(std::vector<std::shared_ptr<Field>> columns) : columns_(std::move(columns)) {}
+  std::vector<std::shared_ptr<Field>> Load() override { return columns_; }
+  void Append(Field& field) override { columns_.push_back(std::make_shared<Field>(field)); }
+  void Delete(const std::string& name) override {
+    std::erase_if(columns_, [&](const auto& f) { return SameName(f->Name(), name); });
+  }
+  bool Stale() override { return false; }
+
+ private:
+  std::vector<std::shared_ptr<Field>> columns_;
+};
+
+}  // namespace
+
+void Recordset::FieldsOf(const detail::TableInfo& table) {
+  std::vector<std::shared_ptr<Field>> columns;
+  columns.reserve(table.fields.size());
+  for (const auto& info : table.fields) {
+    auto field = std::make_shared<Field>(info.name);
+    field->Load(info.type, info.size, info.attributes, info.allow_zero_length, info.required, "");
+    field->MarkStored();
+    columns.push_back(std::move(field));
+  }
+  fields_.SetBackend(std::make_unique<TableColumns>(std::move(columns)));
+}
 
 Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::string& source)
     : connection_(std::move(connection)), fields_("Fields", err::kFieldExists) {
@@ -102,12 +167,17 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
   size_t j = 0;
   if (!is_select && StartsWithWord(text, j, "with")) is_select = true;
   if (!is_select) {
-    if (c.IsTable(text) && !c.Table(text)->without_rowid) {
+    std::shared_ptr<const detail::TableInfo> info = c.IsTable(text) ? c.Table(text) : nullptr;
+    if (info && !info->without_rowid) {
       table_ = text;
       // Rows come in the order they were written: without the ORDER BY,
       // SQLite may walk an index that covers the columns instead.
       sql_ = "SELECT rowid, * FROM " + QuoteId(text) + " ORDER BY rowid";
       has_rowid_ = true;
+      // The columns are the table's fields, which the engine knows: the
+      // statement is prepared when rows are first read.
+      FieldsOf(*info);
+      return;
     } else if (c.IsTable(text) || c.IsView(text)) {
       sql_ = "SELECT * FROM " + QuoteId(text);
     } else {
@@ -118,27 +188,40 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     size_t k = i;
     std::string name;
     while (k < text.size() && std::isspace(static_cast<unsigned char>(text[k]))) ++k;
+    std::shared_ptr<const detail::TableInfo> info;
     if (k < text.size() && text[k] == '*' && StartsWithWord(text, ++k, "from") && ReadName(text, k, name) &&
-        c.IsTable(name) && !c.Table(name)->without_rowid) {
+        c.IsTable(name) && !(info = c.Table(name))->without_rowid) {
       table_ = name;
       has_rowid_ = true;
       std::string tail = text.substr(k);
       // A "where" on an indexed column would otherwise give the rows in that
       // index's order; a line break keeps the ORDER BY out of a closing comment.
       sql_ = "SELECT rowid, * FROM " + QuoteId(name) + tail + (HasOwnShape(tail) ? "" : "\nORDER BY rowid");
+      // The whole table, or its rows whose field holds one text: the columns
+      // are the table's fields, and such a selection cannot fail to run.
+      std::string field, value;
+      if (detail::OnlyBlanksLeft(tail) && tail.find(';') == std::string::npos) {
+        FieldsOf(*info);
+        return;
+      }
+      if (SimpleEquality(tail, field, value) && info->FindField(field)) {
+        lookup_field_ = field;
+        lookup_value_ = value;
+        FieldsOf(*info);
+        return;
+      }
     } else {
       sql_ = text;
     }
   }
 
-  detail::Statement st = [&]() -> detail::Statement {
-    try {
-      return detail::Statement(c, sql_);
-    } catch (const Error& e) {
-      throw MakeError(e.Number() == err::kInputNotFound ? err::kInputNotFound : err::kInvalidSql,
-                      "'" + source + "': " + DetailOf(e));
-    }
-  }();
+  try {
+    statement_ = std::make_unique<detail::Statement>(c, sql_);
+  } catch (const Error& e) {
+    throw MakeError(e.Number() == err::kInputNotFound ? err::kInputNotFound : err::kInvalidSql,
+                    "'" + source + "': " + DetailOf(e));
+  }
+  detail::Statement& st = *statement_;
   int first = has_rowid_ ? 1 : 0;
   std::string last_table;  // columns of one table look it up once
   std::shared_ptr<const detail::TableInfo> last_info;
@@ -171,16 +254,64 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
 
 Recordset::~Recordset() = default;
 
-void Recordset::Start() const {
-  if (started_) return;
-  // The first row tells EOF and BOF; the rest is read when first reached.
-  detail::Statement st(*connection_, sql_);
+namespace {
+
+// Reads the row `rowid` with `st` ("SELECT rowid, * FROM T WHERE rowid = ?").
+bool ReadRowWith(detail::Statement& st, long long rowid, std::vector<std::optional<std::string>>& values) {
+  st.Reset();
+  st.Bind(1, rowid);
+  if (!st.Step()) return false;
+  values.clear();
+  for (int col = 1; col < st.ColumnCount(); ++col) values.push_back(st.Text(col));
+  st.Reset();
+  return true;
+}
+
+}  // namespace
+
+bool Recordset::ReadRow(long long rowid, std::vector<std::optional<std::string>>& values) const {
+  detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
+  return ReadRowWith(st, rowid, values);
+}
+
+std::vector<Recordset::Row> Recordset::Read(long limit) const {
+  std::vector<Row> rows;
+  if (!lookup_field_.empty()) {
+    if (auto rowids = connection_->RowidsWhere(table_, lookup_field_, lookup_value_)) {
+      if (rowids->empty()) return rows;
+      detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
+      for (long long rowid : *rowids) {
+        if (limit >= 0 && static_cast<long>(rows.size()) >= limit) break;
+        Row row;
+        row.rowid = rowid;
+        if (ReadRowWith(st, rowid, row.values)) rows.push_back(std::move(row));
+      }
+      return rows;
+    }
+  }
+  // The statement is kept for the next read, reset: it holds no lock between reads.
+  if (!statement_) statement_ = std::make_unique<detail::Statement>(*connection_, sql_);
+  detail::Statement& st = *statement_;
+  struct ResetAfter {
+    detail::Statement& st;
+    ~ResetAfter() { st.Reset(); }
+  } reset_after{st};
   int first = has_rowid_ ? 1 : 0;
-  if (st.Step()) {
+  while ((limit < 0 || static_cast<long>(rows.size()) < limit) && st.Step()) {
     Row row;
     if (has_rowid_) row.rowid = st.Int(0);
     for (int col = first; col < st.ColumnCount(); ++col) row.values.push_back(st.Text(col));
-    rows_.push_back(std::move(row));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void Recordset::Start() const {
+  if (started_) return;
+  // The first row tells EOF and BOF; the rest is read when first reached.
+  std::vector<Row> rows = Read(1);
+  if (!rows.empty()) {
+    rows_.push_back(std::move(rows.front()));
     live_ = 1;
   } else {
     complete_ = true;
@@ -191,16 +322,7 @@ void Recordset::Start() const {
 void Recordset::FetchAll() {
   Start();
   if (complete_) return;
-  detail::Statement st(*connection_, sql_);
-  std::vector<Row> rows;
-  int first = has_rowid_ ? 1 : 0;
-  while (st.Step()) {
-    Row row;
-    if (has_rowid_) row.rowid = st.Int(0);
-    for (int col = first; col < st.ColumnCount(); ++col) row.values.push_back(st.Text(col));
-    rows.push_back(std::move(row));
-  }
-  rows_ = std::move(rows);
+  rows_ = Read(-1);
   live_ = static_cast<long>(rows_.size());
   complete_ = true;
 }
@@ -258,7 +380,17 @@ void Recordset::MovePrevious() {
 const Recordset::Row& Recordset::Current() const {
   if (Eof() || Bof() || rows_[static_cast<size_t>(position_)].deleted)
     throw MakeError(err::kNoCurrentRecord, "en '" + sql_ + "'");
-  return rows_[static_cast<size_t>(position_)];
+  Row& row = rows_[static_cast<size_t>(position_)];
+  if (!row.read) {
+    row.read = true;
+    if (!ReadRow(row.rowid, row.values)) {
+      // Gone since it was added: no longer a row of the record set.
+      row.deleted = true;
+      --live_;
+      throw MakeError(err::kNoCurrentRecord, "en '" + sql_ + "'");
+    }
+  }
+  return row;
 }
 
 std::optional<std::string> Recordset::Value(int column) const {
@@ -269,9 +401,11 @@ std::optional<std::string> Recordset::Value(int column) const {
 }
 
 std::optional<std::string> Recordset::Value(const std::string& column) const {
-  auto& fields = const_cast<Collection<Field>&>(fields_);
-  for (int i = 0; i < fields.Count(); ++i)
-    if (fields[i]->Name() == column) return Value(i);
+  int i = 0;
+  for (const auto& field : const_cast<Collection<Field>&>(fields_)) {
+    if (field->Name() == column) return Value(i);
+    ++i;
+  }
   throw MakeError(err::kItemNotFound, "la columna '" + column + "'");
 }
 
@@ -297,12 +431,15 @@ void Recordset::AddNew() {
 
 void Recordset::SetValue(const std::string& column, std::optional<std::string> value) {
   if (!adding_) throw MakeError(err::kUpdateWithoutAddNew, "SetValue('" + column + "')");
-  for (int i = 0; i < fields_.Count(); ++i)
-    if (fields_[i]->Name() == column) {
-      new_values_[static_cast<size_t>(i)] = std::move(value);
-      set_[static_cast<size_t>(i)] = true;
+  size_t i = 0;
+  for (const auto& field : fields_) {
+    if (field->Name() == column) {
+      new_values_[i] = std::move(value);
+      set_[i] = true;
       return;
     }
+    ++i;
+  }
   throw MakeError(err::kItemNotFound, "la columna '" + column + "' de '" + table_ + "'");
 }
 
@@ -337,19 +474,16 @@ void Recordset::Update() {
       st.Bind(static_cast<int>(k) + 1, *value);
   }
   st.Step();
-  long long rowid = sqlite3_last_insert_rowid(connection_->Handle());
+  // The new row joins the record set; its values, as the table stored them,
+  // are read when it is first shown.
+  Row row;
+  row.rowid = sqlite3_last_insert_rowid(connection_->Handle());
+  row.read = false;
   adding_ = false;
-  detail::Statement back(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
-  back.Bind(1, rowid);
-  if (back.Step()) {
-    Row row;
-    row.rowid = back.Int(0);
-    for (int col = 1; col < back.ColumnCount(); ++col) row.values.push_back(back.Text(col));
-    bool was_empty = live_ == 0;
-    rows_.push_back(std::move(row));
-    ++live_;
-    if (was_empty) position_ = static_cast<long>(rows_.size()) - 1;
-  }
+  bool was_empty = live_ == 0;
+  rows_.push_back(std::move(row));
+  ++live_;
+  if (was_empty) position_ = static_cast<long>(rows_.size()) - 1;
 }
 
 }  // namespace brenquil

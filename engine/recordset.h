@@ -17,6 +17,8 @@ namespace brenquil {
 
 namespace detail {
 class Connection;
+class Statement;
+struct TableInfo;
 }
 
 class Recordset {
@@ -60,16 +62,31 @@ class Recordset {
     long long rowid = 0;
     std::vector<std::optional<std::string>> values;
     bool deleted = false;
+    bool read = true;  // false: a row added here, its values read when first shown
   };
   void FetchAll();
   // Reads the first row, once.
   void Start() const;
   const Row& Current() const;
+  // The fields of a table as the engine knows them, without asking SQLite
+  // what "SELECT *" gives.
+  void FieldsOf(const detail::TableInfo& table);
+  // Runs the source, or reads the rows the lookup found; up to `limit` rows
+  // (all when negative).
+  std::vector<Row> Read(long limit) const;
+  // The values of row `rowid` as the table holds them; false when it has none.
+  bool ReadRow(long long rowid, std::vector<std::optional<std::string>>& values) const;
 
   std::shared_ptr<detail::Connection> connection_;
   std::string sql_;        // what is run
   std::string table_;      // the table behind an updatable source, else empty
   bool has_rowid_ = false;
+  // "Select * from T where F = 'text'": the rows are found by the engine's
+  // lookup of F when it can answer (see Connection::RowidsWhere).
+  std::string lookup_field_;
+  std::string lookup_value_;
+  // The source, prepared once for the record set's reads.
+  mutable std::unique_ptr<detail::Statement> statement_;
   Collection<Field> fields_;
   // What has been read; reading is not a change, so const readers may read.
   mutable std::vector<Row> rows_;

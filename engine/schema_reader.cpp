@@ -3,6 +3,7 @@
 // DAO types, indexes with their per-table names, relations (the engine's and
 // FOREIGN KEY clauses of other tools) and queries (the engine's and views).
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 #include <set>
@@ -28,6 +29,71 @@ std::string ClauseValue(const std::string& clause, const char* keyword) {
   }
   return clause;
 }
+// What SQLite's index pragmas would say of an index declared by `create`,
+// read from the statement itself when it names plain columns of `table`:
+// CREATE [UNIQUE] INDEX [IF NOT EXISTS] [schema.]name ON table (column
+// [COLLATE name] [ASC|DESC], ...) [WHERE ...]. False for anything else (an
+// expression, a name that is not one of the table's fields): SQLite is asked.
+struct DeclaredIndex {
+  bool unique = false;
+  bool partial = false;
+  std::vector<std::pair<std::string, bool>> fields;  // the table's spelling, descending
+};
+bool ReadIndexDeclaration(const std::string& create, const TableInfo& table, DeclaredIndex& out) {
+  size_t i = 0;
+  auto next = [&] { return NextToken(create, i); };
+  auto is_name = [](const std::string& token) {
+    if (token.empty()) return false;
+    char c = token[0];
+    if (c == '"' || c == '`' || c == '[') return token.size() >= 2;
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+  };
+  if (!IEquals(next(), "CREATE")) return false;
+  std::string token = next();
+  if (IEquals(token, "UNIQUE")) {
+    out.unique = true;
+    token = next();
+  }
+  if (!IEquals(token, "INDEX")) return false;
+  token = next();
+  if (IEquals(token, "IF")) {
+    if (!IEquals(next(), "NOT") || !IEquals(next(), "EXISTS")) return false;
+    token = next();
+  }
+  if (!is_name(token)) return false;
+  token = next();
+  if (token == ".") {
+    if (!is_name(next())) return false;
+    token = next();
+  }
+  if (!IEquals(token, "ON") || !is_name(next()) || next() != "(") return false;
+  for (;;) {
+    token = next();
+    if (!is_name(token)) return false;
+    const FieldInfo* field = table.FindField(Unquote(token));
+    if (!field) return false;
+    bool descending = false;
+    token = next();
+    if (IEquals(token, "COLLATE")) {
+      if (!is_name(next())) return false;
+      token = next();
+    }
+    if (IEquals(token, "ASC") || IEquals(token, "DESC")) {
+      descending = IEquals(token, "DESC");
+      token = next();
+    }
+    out.fields.emplace_back(field->name, descending);
+    if (token == ")") break;
+    if (token != ",") return false;
+  }
+  token = next();
+  if (IEquals(token, "WHERE")) {
+    out.partial = true;
+    return true;
+  }
+  return OnlyBlanksLeft(create.substr(std::min(SkipBlanks(create, i), create.size())));
+}
+
 }  // namespace
 
 void Connection::LoadTableNames() {
@@ -138,15 +204,33 @@ const Connection::SchemaRows& Connection::Rows() {
     }
   }
   if (system_tables_) {
+    // A table's rows mostly follow one another: its entry is looked up again
+    // only when the table name changes.
+    auto table_of = [](Statement& st, std::string& last) {
+      const unsigned char* text = sqlite3_column_text(st.Handle(), 0);
+      std::string_view name = text ? std::string_view(reinterpret_cast<const char*>(text),
+                                                      static_cast<size_t>(sqlite3_column_bytes(st.Handle(), 0)))
+                                   : std::string_view();
+      bool same = name == last;
+      if (!same) last = name;
+      return same;
+    };
     Statement st(*this, "SELECT TableName, FieldName, Type, Size, Attributes, AllowZeroLength, Required FROM MSysFields");
-    while (st.Step())
-      rows->fields[Upper(st.Text(0).value_or(""))].push_back(
-          SchemaRows::FieldMeta{st.Text(1).value_or(""), static_cast<int>(st.Int(2)), static_cast<long>(st.Int(3)),
-                                static_cast<long>(st.Int(4)), st.Int(5) != 0, st.Int(6) != 0});
+    std::string last_fields;
+    std::vector<SchemaRows::FieldMeta>* fields = nullptr;
+    while (st.Step()) {
+      if (!table_of(st, last_fields) || !fields) fields = &rows->fields[Upper(last_fields)];
+      fields->push_back(SchemaRows::FieldMeta{st.Text(1).value_or(""), static_cast<int>(st.Int(2)),
+                                              static_cast<long>(st.Int(3)), static_cast<long>(st.Int(4)),
+                                              st.Int(5) != 0, st.Int(6) != 0});
+    }
     Statement names(*this, "SELECT TableName, SqlName, IndexName, IsPrimary FROM MSysIndexes");
-    while (names.Step())
-      rows->index_names[Upper(names.Text(0).value_or(""))][names.Text(1).value_or("")] =
-          SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
+    std::string last_indexes;
+    std::map<std::string, SchemaRows::IndexName>* indexes = nullptr;
+    while (names.Step()) {
+      if (!table_of(names, last_indexes) || !indexes) indexes = &rows->index_names[Upper(last_indexes)];
+      (*indexes)[names.Text(1).value_or("")] = SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
+    }
   }
   rows->system_tables = system_tables_;
   rows_ = std::move(rows);
@@ -224,7 +308,12 @@ TableInfo Connection::LoadTable(const std::string& name) {
       f.required = st.Int(2) != 0;
       f.pk = static_cast<int>(st.Int(4));
       if (parsed) {
-        for (const auto& column : parsed->columns) {
+        // The declaration lists the columns in the table's order: the one at
+        // this field's place is looked at first.
+        const size_t place = info.fields.size();
+        const bool in_place = place < parsed->columns.size() && IEquals(parsed->columns[place].name, f.name);
+        for (size_t c = in_place ? place : 0; c < (in_place ? place + 1 : parsed->columns.size()); ++c) {
+          const auto& column = parsed->columns[c];
           if (!IEquals(column.name, f.name)) continue;
           f.definition = parsed->text.substr(column.span.begin, column.span.end - column.span.begin);
           for (const auto& clause : column.clauses) {
@@ -268,9 +357,20 @@ TableInfo Connection::LoadTable(const std::string& name) {
   std::map<std::string, std::pair<std::string, bool>> named;  // sql name -> name, primary
   if (auto it = rows.index_names.find(upper); it != rows.index_names.end())
     for (const auto& [sql_name, n] : it->second) named[sql_name] = {n.name, n.primary};
+  static const std::vector<std::pair<std::string, std::string>> kNone;
+  auto stored = rows.indexes.find(upper);
+  const auto& stored_indexes = stored == rows.indexes.end() ? kNone : stored->second;
+  // Indexes the table's own CREATE INDEX statements declare on plain columns
+  // are read from those statements. A key of the table's declaration (an
+  // index with no statement), a WITHOUT ROWID table's key or an expression
+  // leaves the table to SQLite's pragmas.
+  std::vector<DeclaredIndex> declared(stored_indexes.size());
+  bool all_declared = !info.without_rowid;
+  for (size_t k = 0; all_declared && k < stored_indexes.size(); ++k)
+    all_declared = ReadIndexDeclaration(stored_indexes[k].second, info, declared[k]);
   struct Listed { bool unique; char origin; bool partial; };
   std::map<std::string, Listed> list;  // sql name -> what SQLite says of it
-  {
+  if (!all_declared) {
     Statement st(*this, "SELECT name, \"unique\", origin, partial FROM pragma_index_list(?)");
     st.Bind(1, name);
     while (st.Step()) {
@@ -278,12 +378,16 @@ TableInfo Connection::LoadTable(const std::string& name) {
       list[st.Text(0).value_or("")] = {st.Int(1) != 0, origin == "pk" ? 'p' : origin[0], st.Int(3) != 0};
     }
   }
-  static const std::vector<std::pair<std::string, std::string>> kNone;
-  auto stored = rows.indexes.find(upper);
-  for (const auto& [sql_name, sql] : stored == rows.indexes.end() ? kNone : stored->second) {
+  for (size_t k = 0; k < stored_indexes.size(); ++k) {
+    const auto& [sql_name, sql] = stored_indexes[k];
     IndexInfo index;
     index.sql_name = sql_name;
     index.declaration = sql;
+    if (all_declared) {
+      index.unique = declared[k].unique;
+      index.origin = 'c';
+      index.partial = declared[k].partial;
+    }
     auto l = list.find(index.sql_name);
     if (l != list.end()) {
       index.unique = l->second.unique;
@@ -299,9 +403,13 @@ TableInfo Connection::LoadTable(const std::string& name) {
     } else {
       index.name = index.sql_name;
     }
-    Statement cols(*this, "SELECT name, \"desc\" FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno");
-    cols.Bind(1, index.sql_name);
-    while (cols.Step()) index.fields.emplace_back(cols.Text(0).value_or(""), cols.Int(1) != 0);
+    if (all_declared) {
+      index.fields = std::move(declared[k].fields);
+    } else {
+      Statement cols(*this, "SELECT name, \"desc\" FROM pragma_index_xinfo(?) WHERE key = 1 ORDER BY seqno");
+      cols.Bind(1, index.sql_name);
+      while (cols.Step()) index.fields.emplace_back(cols.Text(0).value_or(""), cols.Int(1) != 0);
+    }
     list.erase(index.sql_name);
     if (index.primary)
       info.indexes.insert(info.indexes.begin(), std::move(index));
@@ -377,6 +485,13 @@ std::vector<RelationInfo> Connection::LoadRelations() {
   std::set<std::string> names;
   for (auto& r : relations) names.insert(Upper(r.name));
   for (const auto& child : *tables) {
+    // A FOREIGN KEY clause always says REFERENCES: a table whose declaration
+    // never does has none, and SQLite need not be asked.
+    RefreshRows(child);
+    const SchemaRows& rows = Rows();
+    if (auto declared = rows.table_sql.find(child);
+        declared != rows.table_sql.end() && !Contains(Upper(declared->second), "REFERENCES"))
+      continue;
     Statement st(*this,
                  "SELECT id, \"table\", \"from\", \"to\", on_update, on_delete"
                  " FROM pragma_foreign_key_list(?) ORDER BY id, seq");

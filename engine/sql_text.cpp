@@ -6,17 +6,21 @@
 
 namespace brenquil::detail {
 
+namespace {
+// SQLite's own folding: ASCII letters only, whatever the program's locale.
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
 std::string Upper(std::string_view s) {
   std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (auto& c : out) c = AsciiUpper(c);
   return out;
 }
 
 bool IEquals(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
+    if (a[i] != b[i] && AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   return true;
 }
 
@@ -242,6 +246,8 @@ std::string Renamed(std::string_view create, const std::string& name, const std:
 }
 
 bool SameDeclaration(std::string_view a, std::string_view b) {
+  // The same text says the same, when it is such a statement at all.
+  if (a == b) return FindObjectNames(a).found;
   std::string x = WithObjectName(a, "x", "t");
   std::string y = WithObjectName(b, "x", "t");
   if (x.empty() || y.empty()) return false;

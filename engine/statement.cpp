@@ -48,15 +48,15 @@ bool Statement::Step() {
 void Statement::Reset() { sqlite3_reset(stmt_); }
 int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
 std::optional<std::string> Statement::Text(int column) const {
-  if (sqlite3_column_type(stmt_, column) == SQLITE_NULL) return std::nullopt;
-  const void* data = sqlite3_column_blob(stmt_, column);
-  int size = sqlite3_column_bytes(stmt_, column);
-  if (sqlite3_column_type(stmt_, column) != SQLITE_BLOB) {
-    const unsigned char* text = sqlite3_column_text(stmt_, column);
-    size = sqlite3_column_bytes(stmt_, column);
-    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(size));
+  const int type = sqlite3_column_type(stmt_, column);
+  if (type == SQLITE_NULL) return std::nullopt;
+  if (type == SQLITE_BLOB) {
+    const void* data = sqlite3_column_blob(stmt_, column);
+    return std::string(static_cast<const char*>(data), static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
   }
-  return std::string(static_cast<const char*>(data), static_cast<size_t>(size));
+  // A number comes as SQLite writes it as text.
+  const unsigned char* text = sqlite3_column_text(stmt_, column);
+  return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 long long Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
 bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }

@@ -46,6 +46,7 @@ class IndexCopy {
 
  private:
   void CopyTable(const std::string& table) {
+    old_table_.reset();
     index_step::SelectCatalogueRows(window_, table);
     DataRecordset& rows = window_.Data3.Recordset();
     if (rows.Eof() && rows.Bof()) return;
@@ -93,7 +94,10 @@ class IndexCopy {
 
   void CreateIndex(const std::string& table_name, const std::string& name,
                    const std::vector<std::string>& fields, bool unique) {
-    auto table = old_->TableDefs()[table_name];
+    // The old table is looked up at its first index, not among all the
+    // file's tables again for each.
+    if (!old_table_) old_table_ = old_->TableDefs()[table_name];
+    auto table = old_table_;
     if (auto existing = table->Indexes().Find(name)) {
       // Left in place by the deletion because it comes back the same, or
       // because the old rows refuse the model's (the deletion journaled it).
@@ -124,7 +128,7 @@ class IndexCopy {
     if (rows.count > 0)
       throw MakeError(err::kDuplicateValue, "las filas de la tabla '" + table_name + "' de '" + window_.Text4.Text() +
                                                 "' repiten valores del índice único: " + DescribeBlockingRows(rows));
-    old_->TableDefs()[table_name]->Indexes().Append(index);
+    table->Indexes().Append(index);
     window_.Report.For(window_.Text4.Text(), window_.Text3.Text())
         .indexes_created.push_back(table_name + "." + name);
   }
@@ -132,6 +136,7 @@ class IndexCopy {
   Actualiz& window_;
   IgnoreErrors ignore_;
   index_step::HeldDatabase old_;
+  std::shared_ptr<TableDef> old_table_;  // the old table whose indexes are being copied
   index_step::ModelIndexes model_;
   bool model_failure_journaled_ = false;
 };

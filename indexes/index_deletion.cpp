@@ -54,11 +54,12 @@ void DeleteIndexes(Actualiz& window) {
       // The later rows of an index over several fields name an index that its
       // first row has dealt with (deleted or left in place); they are passed over.
       std::set<std::string> dealt_with;
+      std::shared_ptr<TableDef> table;  // looked up at the table's first index
       rows.MoveFirst();
       while (!rows.Eof()) {
         const std::string name = window.Text1[0].Text();
         if (model_read && dealt_with.insert(name).second) {
-          auto table = old->TableDefs()[table_name];
+          if (!table) table = old->TableDefs()[table_name];
           auto index = table->Indexes().Find(name);
           auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
           if (index && KeepsOldIndex(window, *old, model, table_name, *index)) {

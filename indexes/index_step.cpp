@@ -101,13 +101,21 @@ bool ModelIndexes::Open() {
   return static_cast<bool>(db_);
 }
 
+std::shared_ptr<TableDef> ModelIndexes::ModelTable(const std::string& table) {
+  // The step never changes the model: a table found once is the one to give
+  // again, without a search of the model's tables for each of its indexes.
+  auto it = tables_.find(table);
+  if (it == tables_.end()) it = tables_.emplace(table, db_->TableDefs().Find(table)).first;
+  return it->second;
+}
+
 bool ModelIndexes::HasTable(const std::string& table) {
-  return Open() && db_->TableDefs().Find(table) != nullptr;
+  return Open() && ModelTable(table) != nullptr;
 }
 
 std::shared_ptr<Index> ModelIndexes::Find(const std::string& table, const std::string& name) {
   if (!Open()) return nullptr;
-  auto model_table = db_->TableDefs().Find(table);
+  auto model_table = ModelTable(table);
   return model_table ? model_table->Indexes().Find(name) : nullptr;
 }
 
@@ -131,7 +139,7 @@ BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
 
 bool ModelIndexes::Keeps(const std::string& table, Index& old) {
   if (!Open()) return false;
-  auto model_table = db_->TableDefs().Find(table);
+  auto model_table = ModelTable(table);
   if (!model_table) return false;
   auto model_index = model_table->Indexes().Find(old.Name());
   return model_index && WouldComeBackTheSame(old, *model_index);

@@ -3,6 +3,7 @@
 // old index in place when deleting it and building the model's would change nothing.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,13 +90,20 @@ class ModelIndexes {
   bool HasTable(const std::string& table);
   // The model's index `name` of table `table`, or null.
   std::shared_ptr<Index> Find(const std::string& table, const std::string& name);
-  void Close() { db_.Close(); }
+  void Close() {
+    tables_.clear();
+    db_.Close();
+  }
 
  private:
+  // The model's table `table` (Find), or null; the model must be open.
+  std::shared_ptr<TableDef> ModelTable(const std::string& table);
+
   std::string path_;
   bool tried_ = false;
   HeldDatabase db_;
   std::optional<Error> failure_;
+  std::map<std::string, std::shared_ptr<TableDef>> tables_;  // by the name asked for
 };
 
 }  // namespace index_step

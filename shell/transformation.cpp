@@ -158,7 +158,7 @@ void RunPairSteps(Actualiz& window, const KeepOpen& old) {
   RunStep(window, "CopyTriggers", [&] { CopyTriggers(window); });
 }
 
-void TransformPair(Actualiz& window, RunBackups& backups) {
+void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   window.Label4.SetCaption(window.List7.Text());
   window.Text3.SetText(window.Installation().ModelPath(window.List7.Text()));
   window.Text4.SetText(Paths::Join(window.Dir1.Path(), window.List6.Text()));
@@ -174,6 +174,18 @@ void TransformPair(Actualiz& window, RunBackups& backups) {
   auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
   for (const auto& name : TriggerNames(old))
     if (!triggers_before.count(name)) report.triggers_created.push_back(name);
+}
+
+// Once a pair is done, the files nobody holds any more are closed: the run
+// does not come back to them (a model listed twice is opened again), and
+// what the engine and SQLite hold of their schemas would otherwise stay in
+// memory beside the next pairs'. The catalogues stay open: their data
+// controls hold them.
+void TransformPair(Actualiz& window, RunBackups& backups) {
+  struct CloseWhenDone {
+    ~CloseWhenDone() { DBEngine::Instance().CloseIdle(); }
+  } close_when_done;
+  TransformPairSteps(window, backups);
 }
 
 // The next old database that has a model is checked for damage in the

@@ -106,12 +106,74 @@ std::string UpperCase(std::string_view text) {
   return out;
 }
 
-bool SameTableName(std::string_view a, std::string_view b) { return UpperCase(a) == UpperCase(b); }
+namespace {
+
+// The bytes of UpperCase(text), one at a time, without building the text.
+class UpperBytes {
+ public:
+  explicit UpperBytes(std::string_view text) : text_(text) {}
+  // False at the end.
+  bool Next(char& out) {
+    if (next_ == buffered_) {
+      if (pos_ >= text_.size()) return false;
+      next_ = buffered_ = 0;
+      char32_t c;
+      size_t length = Decode(text_, pos_, c);
+      if (length == 0) {
+        buffer_[buffered_++] = text_[pos_++];
+      } else {
+        char32_t upper = UpperCodePoint(c);
+        if (upper == c) {
+          for (size_t i = 0; i < length; ++i) buffer_[buffered_++] = text_[pos_ + i];
+        } else {
+          std::string encoded;
+          Encode(upper, encoded);
+          for (char e : encoded) buffer_[buffered_++] = e;
+        }
+        pos_ += length;
+      }
+    }
+    out = buffer_[next_++];
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  size_t pos_ = 0;
+  char buffer_[4] = {};
+  size_t buffered_ = 0, next_ = 0;
+};
+
+}  // namespace
+
+bool SameTableName(std::string_view a, std::string_view b) {
+  // Compared as UpperCase(a) == UpperCase(b), byte by byte as the upper-case
+  // texts come: a list searched name by name allocates nothing. ASCII letters
+  // are their own characters in both texts; from the first other byte on, the
+  // rest is decoded.
+  size_t i = 0;
+  while (i < a.size() && i < b.size()) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 0x80 || y >= 0x80) break;
+    if (x != y && (x >= 'a' && x <= 'z' ? x - 0x20 : x) != (y >= 'a' && y <= 'z' ? y - 0x20 : y)) return false;
+    ++i;
+  }
+  if (i == a.size() || i == b.size()) return a.size() == b.size();
+  UpperBytes x(a.substr(i)), y(b.substr(i));
+  char cx = 0, cy = 0;
+  for (;;) {
+    bool more_x = x.Next(cx), more_y = y.Next(cy);
+    if (more_x != more_y) return false;
+    if (!more_x) return true;
+    if (cx != cy) return false;
+  }
+}
 
 bool SameSqlName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+    if (a[i] != b[i] &&
+        std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }

@@ -157,5 +157,104 @@ TEST(Recordset, RowsComeInTheOrderTheyWereWrittenWhateverIndexesTheTableHas) {
   }
 }
 
+// The rows a record source gives, as "nombreind" of each row, read through
+// the record set from its first row to its end.
+std::vector<std::string> Names(Database& db, const std::string& source) {
+  auto rs = db.OpenRecordset(source);
+  std::vector<std::string> names;
+  for (; !rs->Eof(); rs->MoveNext()) names.push_back(rs->Value("nombreind").value_or("NULL"));
+  return names;
+}
+
+// What SQLite itself gives for the same selection, in the order written.
+std::vector<std::string> SqliteNames(const std::string& path, const std::string& where) {
+  std::vector<std::string> names;
+  for (auto& row : RawQuery(path, "SELECT nombreind FROM indices WHERE " + where + " ORDER BY rowid"))
+    names.push_back(row[0]);
+  return names;
+}
+
+TEST(Recordset, ASelectionByOneTextGivesWhatSqliteGivesAsTheRowsChange) {
+  TempDir dir;
+  const std::string path = dir / "c.mdb";
+  auto db = Catalogue(path);
+  RawExec(path,
+          "ALTER TABLE indices ADD COLUMN sinmayus TEXT COLLATE NOCASE;"
+          "INSERT INTO indices (nombreind, tabla, sinmayus, orden) VALUES ('a', 'T1', 'x', 1), ('b', 't1', 'X', 2),"
+          " ('c', 'T1 ', 'x', 3), ('d', 'O''Brien', NULL, 4), ('e', NULL, 'y', 5), ('f', 'T1', 'x', 6),"
+          " ('g', CAST('T1' AS BLOB), 'x', 7), ('h', '', '', 8), ('i', 'Año', 'AÑO', 9), ('j', '7', '7', 7)");
+  struct Case {
+    const char* where;  // as written after "where"
+  };
+  const Case cases[] = {
+      {"tabla = 'T1'"},    {"tabla = 't1'"},     {"tabla = 'O''Brien'"}, {"tabla = ''"},
+      {"tabla = 'Año'"},   {"tabla = 'nadie'"},  {"\"tabla\" = 'T1'"},   {"[TABLA] = 'T1' -- comentario"},
+      // A column that compares without regard to case, or as a number, is
+      // left to SQLite, which knows how it compares.
+      {"sinmayus = 'x'"},  {"sinmayus = 'año'"}, {"orden = '7'"},       {"orden = 7"},
+  };
+  auto check = [&](const char* when) {
+    for (const Case& c : cases)
+      EXPECT_EQ(Names(*db, std::string("Select * from indices where ") + c.where), SqliteNames(path, c.where))
+          << c.where << " (" << when << ")";
+  };
+  check("as written");
+
+  // Rows added and deleted through a record set, and rows another connection
+  // writes, are found by the next selection.
+  auto all = db->OpenRecordset("indices");
+  all->AddNew();
+  all->SetValue("nombreind", std::string("k"));
+  all->SetValue("tabla", std::string("T1"));
+  all->Update();
+  check("after a row added");
+  auto some = db->OpenRecordset("Select * from indices where tabla = 'T1'");
+  some->MoveFirst();
+  some->Delete();
+  check("after a row deleted");
+  RawExec(path, "UPDATE indices SET tabla = 'T1' WHERE nombreind = 'b'; INSERT INTO indices (nombreind, tabla) VALUES ('m', 'T1')");
+  check("after another connection's changes");
+
+  // A selection reached only as far as its first row counts that row alone.
+  auto first = db->OpenRecordset("Select * from indices where tabla = 'T1'");
+  EXPECT_EQ(first->RecordCount(), 1);
+  first->MoveLast();
+  EXPECT_EQ(first->RecordCount(), static_cast<long>(SqliteNames(path, "tabla = 'T1'").size()));
+  EXPECT_EQ(first->Fields().Count(), 6);
+  EXPECT_EQ(first->Fields()[1]->Name(), "tabla");
+  EXPECT_EQ(first->Fields()[1]->Type(), dbText);
+}
+
+TEST(Recordset, AnAddedRowShowsWhatTheTableStored) {
+  TempDir dir;
+  const std::string path = dir / "c.mdb";
+  auto db = Catalogue(path);
+  RawExec(path, "INSERT INTO indices (nombreind, orden) VALUES ('antes', 1)");
+  auto rs = db->OpenRecordset("indices");
+  ASSERT_FALSE(rs->Eof());
+  rs->AddNew();
+  rs->SetValue("nombreind", std::string("nuevo"));
+  rs->SetValue("orden", std::string("007"));
+  rs->Update();
+  EXPECT_EQ(rs->Value("nombreind"), "antes") << "the current row stays where it was";
+  EXPECT_EQ(rs->RecordCount(), 2);
+  rs->MoveLast();
+  EXPECT_EQ(rs->Value("nombreind"), "nuevo");
+  EXPECT_EQ(rs->Value("orden"), "7") << "as the INTEGER column stored it";
+  EXPECT_EQ(rs->Value("campo"), std::nullopt);
+
+  // Into an empty record set the new row becomes the current one; a row
+  // gone before it was shown is no longer a row of the record set.
+  auto empty = db->OpenRecordset("Select * from indices where tabla = 'T9'");
+  EXPECT_TRUE(empty->Eof());
+  empty->AddNew();
+  empty->SetValue("nombreind", std::string("otro"));
+  empty->SetValue("tabla", std::string("T9"));
+  empty->Update();
+  RawExec(path, "DELETE FROM indices WHERE nombreind = 'otro'");
+  EXPECT_THROW(empty->Value("nombreind"), Error);
+  EXPECT_EQ(empty->RecordCount(), 0);
+}
+
 }  // namespace
 }  // namespace brenquil

@@ -286,6 +286,46 @@ TEST(Schema, FileMadeBySqlite3ShowsItsObjects) {
   EXPECT_EQ(RawQuery(path, "SELECT nombre FROM clientes WHERE id = 1")[0][0], "Ana");
 }
 
+TEST(Schema, IndexesReadAsSqliteReportsThemWhateverTheirDeclaration) {
+  TempDir dir;
+  const std::string path = dir / "indices.mdb";
+  // Each table holds one kind of declaration, alone or beside others.
+  RawExec(path,
+          "CREATE TABLE t1 (\"Campo Uno\" TEXT, dos INTEGER, [tres] REAL, `cuatro` TEXT, cinco TEXT);"
+          "CREATE INDEX i1 ON t1 (\"campo uno\" DESC, DOS);"
+          "CREATE UNIQUE INDEX IF NOT EXISTS main.i2 ON \"t1\" ([Tres] ASC, `CUATRO` COLLATE NOCASE DESC) ;"
+          "CREATE INDEX i3 ON t1 (cinco) WHERE cinco IS NOT NULL;"
+          "CREATE INDEX \"i 4\" ON t1(dos,tres)/* comentario */;"
+          "CREATE TABLE t2 (a TEXT, b TEXT, c TEXT UNIQUE);"
+          "CREATE INDEX j1 ON t2 (a, b);"
+          "CREATE TABLE t3 (a TEXT, b TEXT);"
+          "CREATE INDEX k1 ON t3 (lower(a), b);"
+          "CREATE INDEX k2 ON t3 (b DESC);"
+          "CREATE TABLE t4 (a TEXT, b TEXT, PRIMARY KEY (b, a)) WITHOUT ROWID;"
+          "CREATE INDEX m1 ON t4 (a);"
+          "CREATE TABLE t5 (a TEXT, \"b\" TEXT);"
+          "CREATE INDEX n1 ON t5 ('b', a);"
+          "CREATE INDEX n2 ON t5 (\"no hay\");");
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  for (const char* table : {"t1", "t2", "t3", "t4", "t5"}) {
+    auto listed = RawQuery(path, std::string("SELECT name, \"unique\" FROM pragma_index_list('") + table + "')");
+    auto indexes = db->TableDefs()[table]->Indexes().Snapshot();
+    for (const auto& row : listed) {
+      std::shared_ptr<Index> index;
+      for (auto& i : indexes)
+        if (i->Name() == row[0] || (i->Primary() && row[0].rfind("sqlite_autoindex", 0) == 0)) index = i;
+      ASSERT_TRUE(index) << table << " " << row[0];
+      EXPECT_EQ(index->Unique(), row[1] == "1") << row[0];
+      std::vector<std::string> expected, read;
+      for (auto& key : RawQuery(path, "SELECT coalesce(name, ''), \"desc\" FROM pragma_index_xinfo('" + row[0] +
+                                          "') WHERE key = 1 ORDER BY seqno"))
+        expected.push_back(key[0] + (key[1] == "1" ? " DESC" : ""));
+      for (auto& field : index->Fields()) read.push_back(field->Name() + (field->Descending() ? " DESC" : ""));
+      EXPECT_EQ(read, expected) << table << " " << row[0];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brenquil
 

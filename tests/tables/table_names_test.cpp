@@ -33,6 +33,13 @@ TEST(TableNames, SameTableNameIgnoresCaseOnly) {
   EXPECT_TRUE(SameTableName("Líneas", "lÍNEAS"));
   EXPECT_FALSE(SameTableName("Año", "Ano"));
   EXPECT_FALSE(SameTableName("Año ", "Año"));
+  // Whatever the texts, the same answer as comparing their upper-case forms:
+  // letters whose capital is longer or shorter, bytes that are not UTF-8.
+  const std::string texts[] = {"", "a", "A", "ı", "I", "ſ", "S", "ÿ", "Ÿ", "ß", "SS", "\xC3", "\xC3\xB1",
+                               "Ñ", "\xFF" "a", "\xFF" "A", "año\xC3", "AÑO\xC3", "ĸ", "Ŀ", "ŀ", "Ǆ", "ǆ"};
+  for (const auto& a : texts)
+    for (const auto& b : texts)
+      EXPECT_EQ(SameTableName(a, b), UpperCase(a) == UpperCase(b)) << "'" << a << "' '" << b << "'";
 }
 
 TEST(TableNames, SystemObjectsBeginExactlyWithMSys) {
