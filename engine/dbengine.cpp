@@ -126,14 +126,20 @@ std::optional<std::string> IntegrityOf(const std::string& path, std::shared_ptr<
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
     sqlite3_busy_timeout(db, 1000);
-    // The check looks up every row in each of its table's indexes: in a large
-    // file the inner pages of the tables and indexes no longer fit SQLite's
-    // default cache of 2 MiB, and the check reads them again and again (12 s
-    // instead of 1 s for 150 MB). A cache of a sixteenth of the file, at most
-    // 16 MiB, holds them; a small file keeps the default, which is faster.
+    // The check reads every page and looks up every row in each of its
+    // table's indexes. A file of up to 32 MiB is read through a memory map
+    // (a third faster than copying each page into SQLite's cache); the
+    // connection only reads, and holds its shared lock throughout, so no
+    // SQLite writer can shorten the file under the map. In a larger file the
+    // inner pages of the tables and indexes no longer fit SQLite's default
+    // cache of 2 MiB, and the check would read them again and again (12 s
+    // instead of 1 s for 150 MB): a cache of a sixteenth of the file, at
+    // most 16 MiB, holds them.
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    if (!error && size / 16 > 2u << 20) {
+    if (!error && size <= 32u << 20) {
+      sqlite3_exec(db, ("PRAGMA mmap_size = " + std::to_string(size)).c_str(), nullptr, nullptr, nullptr);
+    } else if (!error && size / 16 > 2u << 20) {
       const auto kib = std::min<std::uintmax_t>(size / 16, 16u << 20) >> 10;
       sqlite3_exec(db, ("PRAGMA cache_size = -" + std::to_string(kib)).c_str(), nullptr, nullptr, nullptr);
     }
