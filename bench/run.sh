@@ -33,7 +33,8 @@
 #                memory against the rows (transform/floor shown, no goal)
 #   uptodate10   10 pairs x 10 tables x 12 fields x 200 rows, 3 views, already
 #                transformed (untimed): transform/reading every schema once
-#                (floor --all --dry-run) <= 2; ms per table
+#                (floor --all --dry-run) <= 2, and so the plan (transform
+#                --plan)/reading; ms per table
 #   uptodate100  the same at 100 tables
 #   uptodate500  the same at 500 tables
 #   window       the small30 installation: "Transformar" in the window

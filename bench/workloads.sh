@@ -225,11 +225,16 @@ run_uptodate() {
     measure "$name" "$r" brenquil "$logs/$name-brenquil-$r.txt" \
       "$cli" transform --home "$dir/installation/home" --data "$dir/installation/datos" \
       --json "$logs/$name-brenquil-$r.json"
+    # The plan of an up-to-date installation costs what reading it does.
+    measure "$name" "$r" plan "$logs/$name-plan-$r.txt" \
+      "$cli" transform --plan --home "$dir/installation/home" --data "$dir/installation/datos" \
+      --json "$logs/$name-plan-$r.json"
   done
   changed=$( (cd "$dir/installation" && find datos home/modelos -type f -print0 | sort -z | xargs -0 md5sum) |
     diff - <(echo "$before") | grep -c '^<' || true)
   times_line "reading every schema (floor dry run)" "$name:read"
   times_line "brenquil-cli transform (up to date)" "$name:brenquil"
+  times_line "brenquil-cli transform --plan" "$name:plan"
   echo "  $pairs pairs x $tables tables; left to do before the timed runs (floor dry run): $left"
   echo "  databases the up-to-date runs changed (old and models; 0 expected): $changed"
   local per_table
@@ -239,6 +244,8 @@ run_uptodate() {
   uptodate_tables[$name]=$((pairs * tables))
   mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:read]}")
   ratio_line "$name transform/reading" "${wl_goal[$name]}" "${q[@]}"
+  mapfile -t q < <(quotients "${seconds_of[$name:plan]}" "${seconds_of[$name:read]}")
+  ratio_line "$name plan/reading" "${wl_goal[$name]}" "${q[@]}"
   memory_line "$name brenquil-cli peak RSS" "$name:brenquil"
   ((keep)) || rm -rf "$dir"
 }
