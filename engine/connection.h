@@ -19,6 +19,8 @@
 //                       model declares them
 //   fields_together.cpp    several new fields of a table added in one edit of
 //                       its declaration
+//   row_lookup.cpp      the rows of a table holding one text in a field,
+//                       from one pass over the table
 #pragma once
 
 #include <sqlite3.h>
