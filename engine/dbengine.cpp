@@ -220,7 +220,7 @@ void DBEngine::StopChecksAhead() {
   check_after_.clear();
 }
 
-const std::string& DBEngine::KeyOf(const std::string& path) {
+std::string DBEngine::KeyOf(const std::string& path) {
   // Within a batch a path names the same file (a file replaced under it is
   // found by its inode in Connect): its canonical form, a system call for
   // each folder on the way, is worked out once.

@@ -114,8 +114,9 @@ class DBEngine {
     std::uint64_t checked_step = 0;  // the step in which the file was last checked
   };
   void TrimIdle();
-  // The key of `path` in open_: the file's canonical path.
-  const std::string& KeyOf(const std::string& path);
+  // The key of `path` in open_: the file's canonical path. A copy: outside a
+  // batch the cache behind it keeps one path at a time.
+  std::string KeyOf(const std::string& path);
   std::map<std::string, Entry> open_;
   unsigned long long uses_ = 0;
   std::uint64_t step_ = 1;
