@@ -220,6 +220,10 @@ class Connection {
   // file changes); otherwise the table is built again from it, rows, rowids,
   // AUTOINCREMENT sequence, indexes, triggers and its place kept.
   void ChangeDeclaration(const std::string& table, const std::string& edited, bool same_format);
+  // The in-place edit itself, inside the caller's transaction: `edited`
+  // stored as the table's text by SQLite's writable_schema procedure, the
+  // schema version moved on and the schema read again at once.
+  void StoreDeclarationInPlace(const std::string& table, const std::string& edited);
   // Removes the PRIMARY KEY clause, the UNIQUE clause behind autoindex
   // `unique_index`, or FOREIGN KEY clause `foreign_key_id` of `table`.
   void RemovePrimaryKey(const std::string& table);

@@ -170,13 +170,7 @@ size_t Connection::AddFieldsTogether(const std::string& given, const std::vector
     return names;
   };
   const std::vector<std::string> old_columns = columns();
-  std::string old_text;
-  {
-    Statement st(*this, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
-    st.Bind(1, table);
-    if (!st.Step()) return 0;
-    old_text = st.Text(0).value_or("");
-  }
+  const std::string& old_text = info.declaration;
   auto parsed = ParseTableDeclaration(old_text);
   if (!parsed) return 0;
 
@@ -220,25 +214,9 @@ size_t Connection::AddFieldsTogether(const std::string& given, const std::vector
   try {
     Atomically([&] {
       EnsureSystemTables();
-      long long version = 0;
-      {
-        Statement st(*this, "PRAGMA schema_version");
-        if (st.Step()) version = st.Int(0);
-      }
-      Exec("PRAGMA writable_schema = ON");
-      try {
-        Statement st(*this, "UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ? AND sql = ?");
-        st.Bind(1, edited).Bind(2, table).Bind(3, old_text).Step();
-        if (sqlite3_changes(db_) != 1)
-          throw MakeError(err::kInvalidOperation, "la declaración de la tabla '" + table + "' cambió al editarla");
-        Exec("PRAGMA schema_version = " + std::to_string(version + 1));
-      } catch (...) {
-        sqlite3_exec(db_, "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr);
-        throw;
-      }
-      Exec("PRAGMA writable_schema = OFF");
-      // The schema is read again now; the table must read as its old columns
-      // followed by the new ones, in order.
+      StoreDeclarationInPlace(table, edited);
+      // The table must read as its old columns followed by the new ones, in
+      // order.
       std::vector<std::string> now = columns();
       bool as_meant = now.size() == old_columns.size() + count;
       for (size_t i = 0; as_meant && i < now.size(); ++i)

@@ -96,6 +96,28 @@ void Connection::RemoveForeignKey(const std::string& table, int foreign_key_id) 
   ChangeDeclaration(table, WithoutClauses(d, matches), true);
 }
 
+void Connection::StoreDeclarationInPlace(const std::string& table, const std::string& edited) {
+  long long version = 0;
+  {
+    Statement st(*this, "PRAGMA schema_version");
+    if (st.Step()) version = st.Int(0);
+  }
+  Exec("PRAGMA writable_schema = ON");
+  try {
+    Statement st(*this, "UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?");
+    st.Bind(1, edited).Bind(2, table).Step();
+    if (sqlite3_changes(db_) != 1)
+      throw MakeError(err::kInvalidOperation, "la declaración de la tabla '" + table + "' no se encuentra en '" + path_ + "'");
+    Exec("PRAGMA schema_version = " + std::to_string(version + 1));
+  } catch (...) {
+    sqlite3_exec(db_, "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr);
+    throw;
+  }
+  Exec("PRAGMA writable_schema = OFF");
+  // The schema is read again now: a text it does not take undoes the change.
+  Exec("SELECT count(*) FROM sqlite_master");
+}
+
 void Connection::ChangeDeclaration(const std::string& table, const std::string& edited, bool same_format) {
   auto parsed = ParseTableDeclaration(edited);
   if (!parsed)
@@ -119,17 +141,7 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
   };
 
   if (same_format) {
-    Atomically([&] {
-      long long version = schema_version();
-      {
-        WritableSchema writable(*this);
-        Statement st(*this, "UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?");
-        st.Bind(1, edited).Bind(2, table).Step();
-        Exec("PRAGMA schema_version = " + std::to_string(version + 1));
-      }
-      // The schema is read again now: a text it does not take undoes the change.
-      Exec("SELECT count(*) FROM sqlite_master");
-    });
+    Atomically([&] { StoreDeclarationInPlace(table, edited); });
     return;
   }
 
