@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/dbengine.h"
 #include "engine/error.h"
 #include "shell/actualiz.h"
 #include "shell/run_summary.h"
@@ -22,24 +21,9 @@ const DatabaseChanges* ChangesFor(const Actualiz& window, const std::string& old
   return nullptr;
 }
 
-// The table names of the file at `path`, or none when it does not open.
-std::vector<std::string> TableNames(const std::string& path) {
-  std::vector<std::string> names;
-  try {
-    auto db = DBEngine::Instance().OpenDatabase(path);
-    for (const auto& table : db->TableDefs()) names.push_back(table->Name());
-    db->Close();
-  } catch (const Error&) {
-  }
-  return names;
-}
-
-Json IndexList(const std::vector<std::string>& qualified, const std::vector<std::string>& tables) {
+Json IndexList(const std::vector<IndexEntry>& indexes) {
   Json list = Json::array();
-  for (const auto& name : qualified) {
-    auto [table, index] = SplitIndexName(name, tables);
-    list.push_back({{"table", table}, {"name", index}});
-  }
+  for (const auto& index : indexes) list.push_back({{"table", index.table}, {"name", index.name}});
   return list;
 }
 
@@ -54,20 +38,13 @@ void PrintList(std::ostream& out, const char* heading, const std::vector<std::st
   out << "\n";
 }
 
-}  // namespace
-
-std::pair<std::string, std::string> SplitIndexName(const std::string& qualified,
-                                                   const std::vector<std::string>& tables) {
-  size_t best = std::string::npos;
-  for (const auto& table : tables) {
-    if (qualified.size() > table.size() && qualified.compare(0, table.size(), table) == 0 &&
-        qualified[table.size()] == '.' && (best == std::string::npos || table.size() > best))
-      best = table.size();
-  }
-  if (best == std::string::npos) best = qualified.find('.');
-  if (best == std::string::npos) return {std::string(), qualified};
-  return {qualified.substr(0, best), qualified.substr(best + 1)};
+void PrintList(std::ostream& out, const char* heading, const std::vector<IndexEntry>& indexes) {
+  std::vector<std::string> names;
+  for (const auto& index : indexes) names.push_back(index.Qualified());
+  PrintList(out, heading, names);
 }
+
+}  // namespace
 
 Json TransformReportJson(const Actualiz& window) {
   const auto results = Results(window.Report, window.Journal);
@@ -86,20 +63,14 @@ Json TransformReportJson(const Actualiz& window) {
     std::string outcome;
     for (const auto& r : results)
       if (r.path == c.old) outcome = OutcomeText(r);
-    // Index names are split with the tables both files have now.
-    std::vector<std::string> tables;
-    if (!c.indexes_deleted.empty() || !c.indexes_created.empty() || !c.indexes_kept.empty()) {
-      tables = TableNames(c.old);
-      for (auto& name : TableNames(c.model)) tables.push_back(std::move(name));
-    }
     databases.push_back({{"old", c.old},
                          {"model", c.model},
                          {"outcome", outcome},
                          {"tablesCreated", c.tables_created},
                          {"fieldsAdded", std::move(fields)},
-                         {"indexesDeleted", IndexList(c.indexes_deleted, tables)},
-                         {"indexesCreated", IndexList(c.indexes_created, tables)},
-                         {"indexesKept", IndexList(c.indexes_kept, tables)},
+                         {"indexesDeleted", IndexList(c.indexes_deleted)},
+                         {"indexesCreated", IndexList(c.indexes_created)},
+                         {"indexesKept", IndexList(c.indexes_kept)},
                          {"relationsDeleted", c.relations_deleted},
                          {"relationsCreated", c.relations_created},
                          {"relationsKept", c.relations_kept},

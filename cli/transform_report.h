@@ -35,10 +35,4 @@ void PrintTransformReport(const Actualiz& window, std::ostream& out);
 // The journal, one entry a line, for the error stream; nothing when empty.
 void PrintJournal(const Actualiz& window, std::ostream& out);
 
-// Splits "tabla.indice" as the steps write it. A table name may hold dots, so
-// the longest of `tables` that the text starts with, followed by a dot, is the
-// table; without one the text is split at its first dot.
-std::pair<std::string, std::string> SplitIndexName(const std::string& qualified,
-                                                   const std::vector<std::string>& tables);
-
 }  // namespace brenquil

@@ -130,7 +130,7 @@ class IndexCopy {
                                                 "' repiten valores del índice único: " + DescribeBlockingRows(rows));
     table->Indexes().Append(index);
     window_.Report.For(window_.Text4.Text(), window_.Text3.Text())
-        .indexes_created.push_back(table_name + "." + name);
+        .indexes_created.push_back({table_name, name});
   }
 
   Actualiz& window_;

@@ -63,11 +63,11 @@ void DeleteIndexes(Actualiz& window) {
           auto index = table->Indexes().Find(name);
           auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
           if (index && KeepsOldIndex(window, *old, model, table_name, *index)) {
-            report.indexes_kept.push_back(table_name + "." + index->Name());
+            report.indexes_kept.push_back({table_name, index->Name()});
           } else {
             // An absent name is the engine's to refuse.
             table->Indexes().Delete(name);
-            report.indexes_deleted.push_back(table_name + "." + name);
+            report.indexes_deleted.push_back({table_name, name});
           }
         }
         rows.MoveNext();

@@ -12,15 +12,25 @@
 
 namespace brenquil {
 
+// An index of the report: the table it is on and its name there, as the step
+// that dealt with it knew them (a table or index name may hold a dot).
+struct IndexEntry {
+  std::string table;
+  std::string name;
+  // "tabla.indice", as the lists of the text report show it.
+  std::string Qualified() const { return table + "." + name; }
+  bool operator==(const IndexEntry&) const = default;
+};
+
 struct DatabaseChanges {
   std::string old;    // the old database's path (Text4)
   std::string model;  // the model's path (Text3)
   std::vector<std::string> tables_created;
   // table name, then the fields added to it in order.
   std::vector<std::pair<std::string, std::vector<std::string>>> fields_added;
-  std::vector<std::string> indexes_deleted;  // "tabla.indice"
-  std::vector<std::string> indexes_created;  // "tabla.indice"
-  std::vector<std::string> indexes_kept;     // "tabla.indice": already equal to the model's
+  std::vector<IndexEntry> indexes_deleted;
+  std::vector<IndexEntry> indexes_created;
+  std::vector<IndexEntry> indexes_kept;  // already equal to the model's
   std::vector<std::string> relations_deleted;
   std::vector<std::string> relations_created;
   std::vector<std::string> relations_kept;   // already equal to the model's

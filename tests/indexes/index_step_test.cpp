@@ -101,6 +101,11 @@ class IndexStep : public ::testing::Test {
     for (const auto& t : tables) window->List10.AddItem(t);
   }
   DatabaseChanges& Changes() { return window->Report.For(old, model); }
+  static Texts Qualified(const std::vector<IndexEntry>& indexes) {
+    Texts names;
+    for (const auto& index : indexes) names.push_back(index.Qualified());
+    return names;
+  }
   std::string Journal() const {
     std::string out;
     for (const auto& e : window->Journal.Entries()) out += FormatEntry(e) + "\n";
@@ -133,7 +138,7 @@ TEST_F(IndexStep, ModelListingRecordsEveryFieldInOrderAndCopyBuildsIndexesWhole)
   EXPECT_EQ(window->List10.Items(), (Texts{"T", "E", "msysLower", "MSy"}));
   EXPECT_EQ(SqliteIndexes(old, "T"), (Texts{"b,a!", "c"}));
   EXPECT_EQ(SqliteIndexes(old, "MSysMine"), Texts{});
-  EXPECT_EQ(Changes().indexes_created, (Texts{"T.AB", "T.C", "msysLower.L", "MSy.M"}));
+  EXPECT_EQ(Qualified(Changes().indexes_created), (Texts{"T.AB", "T.C", "msysLower.L", "MSy.M"}));
   EXPECT_TRUE(window->Journal.Empty()) << Journal();
 }
 
@@ -162,8 +167,8 @@ TEST_F(IndexStep, ChainGivesOldTablesTheModelsIndexesAndASecondRunChangesNothing
   EXPECT_TRUE(window->Journal.Empty()) << Journal();
   // The shared primary key stays (its table is not rebuilt); the later row of
   // G2 is passed over, so the chain reaches the copy.
-  EXPECT_EQ(Changes().indexes_deleted, (Texts{"T.AB", "T.Old", "Gone.G2"}));
-  EXPECT_EQ(Changes().indexes_created, (Texts{"T.AB", "T.IB", "N.PrimaryKey", "Cli'ente.IX"}));
+  EXPECT_EQ(Qualified(Changes().indexes_deleted), (Texts{"T.AB", "T.Old", "Gone.G2"}));
+  EXPECT_EQ(Qualified(Changes().indexes_created), (Texts{"T.AB", "T.IB", "N.PrimaryKey", "Cli'ente.IX"}));
   EXPECT_EQ(RawQuery(old, roots), t_roots);
   {
     auto db = DBEngine::Instance().OpenDatabase(old);
@@ -238,7 +243,7 @@ TEST_F(IndexStep, CopyJournalsEachSkippedFailureWithIndexAndTableAndGoesOn) {
   }
   // IX is left over b; the rows after each failure were still worked.
   EXPECT_EQ(SqliteIndexes(old, "T"), (Texts{"b", "b"}));
-  EXPECT_EQ(Changes().indexes_created, Texts{"T.IB"});
+  EXPECT_EQ(Qualified(Changes().indexes_created), Texts{"T.IB"});
 }
 
 TEST_F(IndexStep, ModelThatDoesNotOpenEmptiesCatalogueAndDeletesNothing) {
