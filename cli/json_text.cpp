@@ -35,28 +35,44 @@ size_t SequenceLength(const std::string& s, size_t at) {
   return length;
 }
 
-// Makes every string and key of `value` valid UTF-8; the count of texts changed.
+bool ValidUtf8(const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = SequenceLength(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+// Makes every string and key of `value` valid UTF-8; the count of texts
+// changed. A text that is valid already (nearly all) is left where it is.
 size_t Clean(nlohmann::ordered_json& value) {
   size_t changed = 0;
   if (value.is_string()) {
-    size_t replaced = 0;
-    std::string clean = ReplaceInvalidUtf8(value.get_ref<const std::string&>(), replaced);
-    if (replaced) {
-      value = std::move(clean);
+    const auto& text = value.get_ref<const std::string&>();
+    if (!ValidUtf8(text)) {
+      size_t replaced = 0;
+      value = ReplaceInvalidUtf8(text, replaced);
       ++changed;
     }
   } else if (value.is_array()) {
     for (auto& item : value) changed += Clean(item);
   } else if (value.is_object()) {
-    nlohmann::ordered_json rebuilt = nlohmann::ordered_json::object();
+    bool keys_valid = true;
     for (auto& [key, item] : value.items()) {
-      size_t replaced = 0;
-      std::string clean_key = ReplaceInvalidUtf8(key, replaced);
-      if (replaced) ++changed;
+      if (!ValidUtf8(key)) keys_valid = false;
       changed += Clean(item);
-      rebuilt[clean_key] = std::move(item);
     }
-    value = std::move(rebuilt);
+    if (!keys_valid) {
+      nlohmann::ordered_json rebuilt = nlohmann::ordered_json::object();
+      for (auto& [key, item] : value.items()) {
+        size_t replaced = 0;
+        std::string clean_key = ReplaceInvalidUtf8(key, replaced);
+        if (replaced) ++changed;
+        rebuilt[clean_key] = std::move(item);
+      }
+      value = std::move(rebuilt);
+    }
   }
   return changed;
 }
