@@ -269,9 +269,15 @@ bool ReadRowWith(detail::Statement& st, long long rowid, std::vector<std::option
 
 }  // namespace
 
+detail::Statement& Recordset::RowStatement() const {
+  if (!row_statement_)
+    row_statement_ = std::make_unique<detail::Statement>(*connection_,
+                                                         "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
+  return *row_statement_;
+}
+
 bool Recordset::ReadRow(long long rowid, std::vector<std::optional<std::string>>& values) const {
-  detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
-  return ReadRowWith(st, rowid, values);
+  return ReadRowWith(RowStatement(), rowid, values);
 }
 
 std::vector<Recordset::Row> Recordset::Read(long limit) const {
@@ -279,7 +285,7 @@ std::vector<Recordset::Row> Recordset::Read(long limit) const {
   if (!lookup_field_.empty()) {
     if (auto rowids = connection_->RowidsWhere(table_, lookup_field_, lookup_value_)) {
       if (rowids->empty()) return rows;
-      detail::Statement st(*connection_, "SELECT rowid, * FROM " + QuoteId(table_) + " WHERE rowid = ?");
+      detail::Statement& st = RowStatement();
       for (long long rowid : *rowids) {
         if (limit >= 0 && static_cast<long>(rows.size()) >= limit) break;
         Row row;
@@ -400,13 +406,19 @@ std::optional<std::string> Recordset::Value(int column) const {
   return row.values[static_cast<size_t>(column)];
 }
 
-std::optional<std::string> Recordset::Value(const std::string& column) const {
+int Recordset::ColumnIndex(const std::string& column) const {
   int i = 0;
   for (const auto& field : const_cast<Collection<Field>&>(fields_)) {
-    if (field->Name() == column) return Value(i);
+    if (field->Name() == column) return i;
     ++i;
   }
-  throw MakeError(err::kItemNotFound, "la columna '" + column + "'");
+  return -1;
+}
+
+std::optional<std::string> Recordset::Value(const std::string& column) const {
+  const int i = ColumnIndex(column);
+  if (i < 0) throw MakeError(err::kItemNotFound, "la columna '" + column + "'");
+  return Value(i);
 }
 
 void Recordset::Delete() {
@@ -414,7 +426,13 @@ void Recordset::Delete() {
   FetchAll();
   const Row& row = Current();
   connection_->PrepareWrite();
-  detail::Statement st(*connection_, "DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?");
+  if (!delete_statement_)
+    delete_statement_ = std::make_unique<detail::Statement>(*connection_, "DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?");
+  detail::Statement& st = *delete_statement_;
+  struct ResetAfter {
+    detail::Statement& st;
+    ~ResetAfter() { st.Reset(); }
+  } reset_after{st};
   st.Bind(1, row.rowid);
   st.Step();
   rows_[static_cast<size_t>(position_)].deleted = true;
@@ -431,16 +449,17 @@ void Recordset::AddNew() {
 
 void Recordset::SetValue(const std::string& column, std::optional<std::string> value) {
   if (!adding_) throw MakeError(err::kUpdateWithoutAddNew, "SetValue('" + column + "')");
-  size_t i = 0;
-  for (const auto& field : fields_) {
-    if (field->Name() == column) {
-      new_values_[i] = std::move(value);
-      set_[i] = true;
-      return;
-    }
-    ++i;
-  }
-  throw MakeError(err::kItemNotFound, "la columna '" + column + "' de '" + table_ + "'");
+  const int i = ColumnIndex(column);
+  if (i < 0) throw MakeError(err::kItemNotFound, "la columna '" + column + "' de '" + table_ + "'");
+  SetValue(i, std::move(value));
+}
+
+void Recordset::SetValue(int column, std::optional<std::string> value) {
+  if (!adding_) throw MakeError(err::kUpdateWithoutAddNew, "SetValue(" + std::to_string(column) + ")");
+  if (column < 0 || column >= static_cast<int>(set_.size()))
+    throw MakeError(err::kItemNotFound, "columna " + std::to_string(column));
+  new_values_[static_cast<size_t>(column)] = std::move(value);
+  set_[static_cast<size_t>(column)] = true;
 }
 
 void Recordset::CancelUpdate() {
@@ -451,17 +470,27 @@ void Recordset::CancelUpdate() {
 void Recordset::Update() {
   if (!adding_) throw MakeError(err::kUpdateWithoutAddNew, "en '" + table_ + "'");
   connection_->PrepareWrite();
-  std::string columns, marks;
   std::vector<size_t> bound;
-  for (size_t i = 0; i < set_.size(); ++i) {
-    if (!set_[i]) continue;
-    columns += (columns.empty() ? "" : ", ") + QuoteId(fields_[static_cast<int>(i)]->Name());
-    marks += marks.empty() ? "?" : ", ?";
-    bound.push_back(i);
+  for (size_t i = 0; i < set_.size(); ++i)
+    if (set_[i]) bound.push_back(i);
+  // The same columns as the last row's: the same statement.
+  if (!insert_statement_ || insert_columns_ != set_) {
+    insert_statement_.reset();
+    std::string columns, marks;
+    for (size_t i : bound) {
+      columns += (columns.empty() ? "" : ", ") + QuoteId(fields_[static_cast<int>(i)]->Name());
+      marks += marks.empty() ? "?" : ", ?";
+    }
+    std::string sql = "INSERT INTO " + QuoteId(table_) +
+                      (bound.empty() ? std::string(" DEFAULT VALUES") : " (" + columns + ") VALUES (" + marks + ")");
+    insert_statement_ = std::make_unique<detail::Statement>(*connection_, sql);
+    insert_columns_ = set_;
   }
-  std::string sql = "INSERT INTO " + QuoteId(table_) +
-                    (bound.empty() ? std::string(" DEFAULT VALUES") : " (" + columns + ") VALUES (" + marks + ")");
-  detail::Statement st(*connection_, sql);
+  detail::Statement& st = *insert_statement_;
+  struct ResetAfter {
+    detail::Statement& st;
+    ~ResetAfter() { st.Reset(); }
+  } reset_after{st};
   for (size_t k = 0; k < bound.size(); ++k) {
     auto& value = new_values_[bound[k]];
     int type = fields_[static_cast<int>(bound[k])]->Type();

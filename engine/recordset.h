@@ -45,6 +45,7 @@ class Recordset {
   // stays where it was.
   void AddNew();
   void SetValue(const std::string& column, std::optional<std::string> value);
+  void SetValue(int column, std::optional<std::string> value);
   void Update();
   void CancelUpdate();
   bool EditingNew() const { return adding_; }
@@ -56,6 +57,8 @@ class Recordset {
   // without a current row.
   std::optional<std::string> Value(int column) const;
   std::optional<std::string> Value(const std::string& column) const;
+  // The position of the column named exactly `column`, or -1.
+  int ColumnIndex(const std::string& column) const;
 
  private:
   struct Row {
@@ -87,6 +90,14 @@ class Recordset {
   std::string lookup_value_;
   // The source, prepared once for the record set's reads.
   mutable std::unique_ptr<detail::Statement> statement_;
+  // The statements of one row, made at their first use and kept, reset, for
+  // the next: "SELECT rowid, * … WHERE rowid = ?", the DELETE of a row, and
+  // the INSERT of the last set of columns given values.
+  detail::Statement& RowStatement() const;
+  mutable std::unique_ptr<detail::Statement> row_statement_;
+  std::unique_ptr<detail::Statement> delete_statement_;
+  std::unique_ptr<detail::Statement> insert_statement_;
+  std::vector<bool> insert_columns_;
   Collection<Field> fields_;
   // What has been read; reading is not a change, so const readers may read.
   mutable std::vector<Row> rows_;

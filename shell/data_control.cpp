@@ -15,6 +15,7 @@ void DataControl::Refresh() {
   // same file keeps its connection; on failure the control has none.
   std::unique_ptr<brenquil::Recordset> old = std::move(recordset_);
   std::shared_ptr<Database> old_db = std::move(database_);
+  columns_of_ = nullptr;
   try {
     if (database_name_.empty())
       throw MakeError(err::kFileNotFound, "'' (" + caption_ + " sin base de datos)");
@@ -47,11 +48,22 @@ brenquil::Recordset& DataControl::EngineRecordset() {
 
 void DataControl::Bind(TextBox& box, std::string column) {
   bindings_.push_back(Binding{&box, std::move(column)});
+  columns_of_ = nullptr;
+}
+
+const std::vector<int>& DataControl::BoundColumns() {
+  if (columns_of_ != recordset_.get() || columns_.size() != bindings_.size()) {
+    columns_.clear();
+    for (const auto& b : bindings_) columns_.push_back(recordset_ ? recordset_->ColumnIndex(b.column) : -1);
+    columns_of_ = recordset_.get();
+  }
+  return columns_;
 }
 
 void DataControl::Close() {
   recordset_.reset();
   database_.reset();
+  columns_of_ = nullptr;
   ShowCurrentRow();
   Notify();
 }
@@ -60,21 +72,31 @@ void DataControl::ShowCurrentRow() {
   // Without a bound box nothing shows the row: none is read for it.
   if (bindings_.empty()) return;
   bool current = recordset_ && !recordset_->Eof() && !recordset_->Bof();
-  for (auto& b : bindings_) {
+  const std::vector<int>& columns = BoundColumns();
+  for (size_t i = 0; i < bindings_.size(); ++i) {
     std::string text;
-    if (current) {
+    // A column the record source does not have shows nothing.
+    if (current && columns[i] >= 0) {
       try {
-        text = recordset_->Value(b.column).value_or("");
+        text = recordset_->Value(columns[i]).value_or("");
       } catch (const Error&) {
-        // A column the record source does not have shows nothing.
+        // The row is gone: nothing to show.
       }
     }
-    if (b.box->Text() != text) b.box->SetText(text);
+    TextBox& box = *bindings_[i].box;
+    if (box.Text() != text) box.SetText(text);
   }
 }
 
 void DataControl::StoreBoundBoxes() {
-  for (auto& b : bindings_) EngineRecordset().SetValue(b.column, b.box->Text());
+  brenquil::Recordset& rows = EngineRecordset();
+  const std::vector<int>& columns = BoundColumns();
+  for (size_t i = 0; i < bindings_.size(); ++i) {
+    if (columns[i] < 0)
+      rows.SetValue(bindings_[i].column, bindings_[i].box->Text());  // refused, naming the column
+    else
+      rows.SetValue(columns[i], bindings_[i].box->Text());
+  }
 }
 
 void DataControl::ClearBoundBoxes() {

@@ -81,6 +81,11 @@ class DataControl : public Control {
   std::unique_ptr<brenquil::Recordset> recordset_;
   DataRecordset facade_{*this};
   std::vector<Binding> bindings_;
+  // The column of each binding in the record set `columns_of_` (-1: it has
+  // none), looked up once per record set.
+  const std::vector<int>& BoundColumns();
+  std::vector<int> columns_;
+  const brenquil::Recordset* columns_of_ = nullptr;
 };
 
 }  // namespace brenquil
