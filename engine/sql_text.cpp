@@ -53,10 +53,8 @@ size_t SkipBlanks(std::string_view sql, size_t i) {
 }
 
 // The token at `i` (a word, a quoted name, or one character); `i` moves past it.
-std::string NextToken(std::string_view sql, size_t& i) {
-  i = SkipBlanks(sql, i);
-  if (i >= sql.size()) return {};
-  size_t start = i;
+size_t TokenEnd(std::string_view sql, size_t i) {
+  if (i >= sql.size()) return i;
   char c = sql[i];
   if (c == '"' || c == '`' || c == '[' || c == '\'') {
     char close = c == '[' ? ']' : c;
@@ -106,6 +104,13 @@ std::string NextToken(std::string_view sql, size_t& i) {
   } else {
     ++i;
   }
+  return i;
+}
+
+std::string NextToken(std::string_view sql, size_t& i) {
+  i = SkipBlanks(sql, i);
+  const size_t start = i;
+  i = TokenEnd(sql, i);
   return std::string(sql.substr(start, i - start));
 }
 

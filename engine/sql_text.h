@@ -29,6 +29,8 @@ size_t SkipBlanks(std::string_view sql, size_t i);
 // The token at `i` (a word, a quoted name or string, or one character); `i`
 // moves past it. Empty at the end of the text.
 std::string NextToken(std::string_view sql, size_t& i);
+// Where the token that starts at `i` (not a blank) ends; `i` at the end.
+size_t TokenEnd(std::string_view sql, size_t i);
 // The first token of `sql`.
 std::string NextTokenAt(std::string_view sql);
 // A quoted name without its quotes ("a""b" gives a"b); other tokens as they are.

@@ -4,6 +4,7 @@
 #include "engine/table_declaration.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "engine/sql_text.h"
 
@@ -11,8 +12,9 @@ namespace brenquil::detail {
 
 namespace {
 
+// A token of the text being read: a view into it.
 struct Token {
-  std::string text;
+  std::string_view text;
   size_t begin = 0;
   size_t end = 0;
 };
@@ -21,11 +23,10 @@ std::vector<Token> Tokens(std::string_view sql) {
   std::vector<Token> out;
   size_t i = 0;
   while (true) {
-    size_t begin = SkipBlanks(sql, i);
-    i = begin;
-    std::string text = NextToken(sql, i);
-    if (text.empty()) break;
-    out.push_back(Token{std::move(text), begin, i});
+    const size_t begin = SkipBlanks(sql, i);
+    i = TokenEnd(sql, begin);
+    if (i == begin) break;
+    out.push_back(Token{sql.substr(begin, i - begin), begin, i});
   }
   return out;
 }
@@ -39,8 +40,12 @@ class Reader {
     static const Token kNone;
     return i_ + ahead < end_ ? t_[i_ + ahead] : kNone;
   }
-  bool Is(const char* word, size_t ahead = 0) const { return IEquals(Peek(ahead).text, word); }
-  bool Take(const char* word) {
+  // The words are SQL keywords: most tokens differ from them in length.
+  bool Is(std::string_view word, size_t ahead = 0) const {
+    const std::string_view text = Peek(ahead).text;
+    return text.size() == word.size() && IEquals(text, word);
+  }
+  bool Take(std::string_view word) {
     if (!Is(word)) return false;
     ++i_;
     return true;
@@ -114,8 +119,10 @@ class Reader {
 };
 
 bool StartsColumnClause(const Reader& r) {
-  for (const char* word : {"CONSTRAINT", "PRIMARY", "NOT", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE",
-                           "REFERENCES", "GENERATED", "AS"})
+  static constexpr std::string_view kWords[] = {"CONSTRAINT", "PRIMARY", "NOT",     "NULL",
+                                                "UNIQUE",     "CHECK",   "DEFAULT", "COLLATE",
+                                                "REFERENCES", "GENERATED", "AS"};
+  for (std::string_view word : kWords)
     if (r.Is(word)) return true;
   return false;
 }
