@@ -117,6 +117,22 @@ void Connection::FinishBatch() {
     return;
   }
   if (sqlite3_get_autocommit(db_)) return;
+  // A batch that wrote back exactly what it removed (a catalogue listed again
+  // from files that did not change) has nothing to commit: rolled back, the
+  // file keeps every byte it had and no commit waits for the disk.
+  if (BatchLeftFileAsItWas()) {
+    batch_schema_version_ = -1;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(db_)) {
+      for (sqlite3_stmt* st = sqlite3_next_stmt(db_, nullptr); st; st = sqlite3_next_stmt(db_, st))
+        sqlite3_reset(st);
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    AfterRollback();
+    return;
+  }
+  batch_schema_version_ = -1;
   int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     Error error = Fail(rc, "al confirmar los cambios; no se guardó ninguno");
@@ -352,6 +368,11 @@ void Connection::PrepareWrite() {
       }
     } else {
       Exec("BEGIN IMMEDIATE");
+      // What the file's schema was, for the end of the batch to tell whether
+      // anything is left to commit (see BatchLeftFileAsItWas).
+      batch_schema_version_ = -1;
+      Statement version(*this, "PRAGMA schema_version");
+      if (version.Step()) batch_schema_version_ = version.Int(0);
     }
     batch_open_ = true;
     batch_is_plan_ = plan;

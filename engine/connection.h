@@ -179,6 +179,11 @@ class Connection {
   void RefreshRows(const std::string& table);
   void Invalidate();
   void AfterRollback();
+  // same_content.cpp: true when the batch's open transaction reads exactly
+  // what the file held when it began (same schema, header values, rows and
+  // rowids), so that rolling it back loses nothing. Only for files of a few
+  // MiB; false whenever it cannot tell.
+  bool BatchLeftFileAsItWas();
   void LoadTableNames();
   TableInfo LoadTable(const std::string& name);
   // What LoadTable needs of sqlite_master and the engine's MSysFields and
@@ -278,6 +283,7 @@ class Connection {
   bool write_ready_ = false;
   bool batch_open_ = false;
   bool batch_is_plan_ = false;
+  std::int64_t batch_schema_version_ = -1;  // the file's at the batch's BEGIN; -1 when not read
   std::string plan_journal_mode_;  // the mode a plan moved to MEMORY, to give back
   std::optional<bool> intact_;
   std::string damage_;
