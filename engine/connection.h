@@ -21,6 +21,8 @@
 //                       its declaration
 //   row_lookup.cpp      the rows of a table holding one text in a field,
 //                       from one pass over the table
+//   same_content.cpp    whether a batch left its file as it found it, so
+//                       that it is rolled back rather than committed
 #pragma once
 
 #include <sqlite3.h>
