@@ -72,8 +72,11 @@ void DataControl::ShowCurrentRow() {
   // Without a bound box nothing shows the row: none is read for it.
   if (bindings_.empty()) return;
   bool current = recordset_ && !recordset_->Eof() && !recordset_->Bof();
-  const std::vector<int>& columns = BoundColumns();
-  for (size_t i = 0; i < bindings_.size(); ++i) {
+  // A box's observer may refresh this control while the row is shown: the
+  // refresh has then shown its own row, and this one stops.
+  const brenquil::Recordset* shown = recordset_.get();
+  const std::vector<int> columns = BoundColumns();
+  for (size_t i = 0; i < bindings_.size() && recordset_.get() == shown; ++i) {
     std::string text;
     // A column the record source does not have shows nothing.
     if (current && columns[i] >= 0) {
