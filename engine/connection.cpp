@@ -120,19 +120,14 @@ void Connection::FinishBatch() {
   // A batch that wrote back exactly what it removed (a catalogue listed again
   // from files that did not change) has nothing to commit: rolled back, the
   // file keeps every byte it had and no commit waits for the disk.
-  if (BatchLeftFileAsItWas()) {
-    batch_schema_version_ = -1;
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (!sqlite3_get_autocommit(db_)) {
-      for (sqlite3_stmt* st = sqlite3_next_stmt(db_, nullptr); st; st = sqlite3_next_stmt(db_, st))
-        sqlite3_reset(st);
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
+  const bool unchanged = BatchLeftFileAsItWas();
+  batch_schema_version_ = -1;
+  if (unchanged) {
+    RollBackAll();
     sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
     AfterRollback();
     return;
   }
-  batch_schema_version_ = -1;
   int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     Error error = Fail(rc, "al confirmar los cambios; no se guardó ninguno");
@@ -162,16 +157,20 @@ void Connection::BeginPlan() {
   }
 }
 
-void Connection::EndPlan() {
+void Connection::RollBackAll() {
   sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   if (!sqlite3_get_autocommit(db_)) {
-    // A statement still reading could keep the transaction open: what the
-    // plan tried must never outlive it.
+    // A statement still reading could keep the transaction open: what is
+    // rolled back must never outlive it.
     for (sqlite3_stmt* st = sqlite3_next_stmt(db_, nullptr); st; st = sqlite3_next_stmt(db_, st))
       sqlite3_reset(st);
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
   assert(sqlite3_get_autocommit(db_));
+}
+
+void Connection::EndPlan() {
+  RollBackAll();
   sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   sqlite3_exec(db_, "PRAGMA cache_spill = ON", nullptr, nullptr, nullptr);
   if (!plan_journal_mode_.empty()) {
@@ -247,10 +246,8 @@ std::uint64_t Connection::Stamp() {
     if (checked_step_ == engine.StepNumber()) return local_changes_;
   }
   checked_step_ = engine.StepNumber();
-  std::int64_t version = data_version_;
-  if (!version_stmt_) sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &version_stmt_, nullptr);
-  if (version_stmt_ && sqlite3_step(version_stmt_) == SQLITE_ROW) version = sqlite3_column_int64(version_stmt_, 0);
-  sqlite3_reset(version_stmt_);
+  const std::int64_t read = DataVersion();
+  const std::int64_t version = read < 0 ? data_version_ : read;
   if (version != data_version_) {
     // Another process committed: what was read may be out of date.
     data_version_ = version;
@@ -258,6 +255,19 @@ std::uint64_t Connection::Stamp() {
     Invalidate();
   }
   return local_changes_;
+}
+
+std::int64_t Connection::DataVersion() {
+  if (!version_stmt_) sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &version_stmt_, nullptr);
+  std::int64_t version = -1;
+  if (version_stmt_ && sqlite3_step(version_stmt_) == SQLITE_ROW) version = sqlite3_column_int64(version_stmt_, 0);
+  sqlite3_reset(version_stmt_);
+  return version;
+}
+
+std::int64_t Connection::SchemaVersion() {
+  Statement st(*this, "PRAGMA schema_version");
+  return st.Step() ? st.Int(0) : -1;
 }
 
 void Connection::EndRead() {
@@ -370,9 +380,7 @@ void Connection::PrepareWrite() {
       Exec("BEGIN IMMEDIATE");
       // What the file's schema was, for the end of the batch to tell whether
       // anything is left to commit (see BatchLeftFileAsItWas).
-      batch_schema_version_ = -1;
-      Statement version(*this, "PRAGMA schema_version");
-      if (version.Step()) batch_schema_version_ = version.Int(0);
+      batch_schema_version_ = SchemaVersion();
     }
     batch_open_ = true;
     batch_is_plan_ = plan;

@@ -181,6 +181,11 @@ class Connection {
   void RefreshRows(const std::string& table);
   void Invalidate();
   void AfterRollback();
+  // Rolls the open transaction back, resetting any statement that keeps it open.
+  void RollBackAll();
+  // PRAGMA data_version and schema_version; -1 when they cannot be read.
+  std::int64_t DataVersion();
+  std::int64_t SchemaVersion();
   // same_content.cpp: true when the batch's open transaction reads exactly
   // what the file held when it began (same schema, header values, rows and
   // rowids), so that rolling it back loses nothing. Only for files of a few

@@ -256,6 +256,12 @@ Recordset::~Recordset() = default;
 
 namespace {
 
+// Resets a kept statement on every way out, so that it holds no lock between uses.
+struct ResetAfter {
+  detail::Statement& st;
+  ~ResetAfter() { st.Reset(); }
+};
+
 // Reads the row `rowid` with `st` ("SELECT rowid, * FROM T WHERE rowid = ?").
 bool ReadRowWith(detail::Statement& st, long long rowid, std::vector<std::optional<std::string>>& values) {
   st.Reset();
@@ -298,10 +304,7 @@ std::vector<Recordset::Row> Recordset::Read(long limit) const {
   // The statement is kept for the next read, reset: it holds no lock between reads.
   if (!statement_) statement_ = std::make_unique<detail::Statement>(*connection_, sql_);
   detail::Statement& st = *statement_;
-  struct ResetAfter {
-    detail::Statement& st;
-    ~ResetAfter() { st.Reset(); }
-  } reset_after{st};
+  ResetAfter reset_after{st};
   int first = has_rowid_ ? 1 : 0;
   while ((limit < 0 || static_cast<long>(rows.size()) < limit) && st.Step()) {
     Row row;
@@ -429,10 +432,7 @@ void Recordset::Delete() {
   if (!delete_statement_)
     delete_statement_ = std::make_unique<detail::Statement>(*connection_, "DELETE FROM " + QuoteId(table_) + " WHERE rowid = ?");
   detail::Statement& st = *delete_statement_;
-  struct ResetAfter {
-    detail::Statement& st;
-    ~ResetAfter() { st.Reset(); }
-  } reset_after{st};
+  ResetAfter reset_after{st};
   st.Bind(1, row.rowid);
   st.Step();
   rows_[static_cast<size_t>(position_)].deleted = true;
@@ -487,10 +487,7 @@ void Recordset::Update() {
     insert_columns_ = set_;
   }
   detail::Statement& st = *insert_statement_;
-  struct ResetAfter {
-    detail::Statement& st;
-    ~ResetAfter() { st.Reset(); }
-  } reset_after{st};
+  ResetAfter reset_after{st};
   for (size_t k = 0; k < bound.size(); ++k) {
     auto& value = new_values_[bound[k]];
     int type = fields_[static_cast<int>(bound[k])]->Type();

@@ -47,10 +47,7 @@ std::optional<std::vector<long long>> Connection::RowidsWhere(const std::string&
   // What this connection wrote counts in its total of changes; what another
   // connection committed shows in data_version, read here and not once per
   // step, since the rows, unlike the schema, change within a step.
-  std::int64_t version = -1;
-  if (!version_stmt_) sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &version_stmt_, nullptr);
-  if (version_stmt_ && sqlite3_step(version_stmt_) == SQLITE_ROW) version = sqlite3_column_int64(version_stmt_, 0);
-  sqlite3_reset(version_stmt_);
+  const std::int64_t version = DataVersion();
   const std::int64_t changes = sqlite3_total_changes64(db_);
   const std::string upper_table = Upper(table), upper_column = Upper(column);
   RowLookup* lookup = row_lookup_.get();

@@ -91,10 +91,12 @@ std::string RowSelection(sqlite3* db, const std::string& name) {
   return with_rowid;
 }
 
+// The schema version is the caller's to compare: it tells a changed schema
+// without a second connection.
 bool SameContent(sqlite3* mine, sqlite3* committed) {
   // The header's own values, then every schema row, then the rows of every
   // table that holds its own (a virtual table's are in its shadow tables).
-  for (const char* pragma : {"PRAGMA schema_version", "PRAGMA user_version", "PRAGMA application_id"})
+  for (const char* pragma : {"PRAGMA user_version", "PRAGMA application_id"})
     if (!SameRows(mine, committed, pragma)) return false;
   if (!SameRows(mine, committed, "SELECT type, name, tbl_name, rootpage, sql FROM sqlite_master ORDER BY rowid"))
     return false;
@@ -116,13 +118,10 @@ bool Connection::BatchLeftFileAsItWas() {
   if (batch_schema_version_ < 0) return false;
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0 || st.st_size > kComparedAtMost) return false;
-  // A change of the schema shows in its version: nothing more to read.
-  {
-    Prepared version(db_, "PRAGMA schema_version");
-    if (!version.st || sqlite3_step(version.st) != SQLITE_ROW ||
-        sqlite3_column_int64(version.st, 0) != batch_schema_version_)
-      return false;
-  }
+  // A change of the schema shows in its version: nothing more to read. The
+  // batch holds the file's write lock, so the committed file still has the
+  // version the batch began with.
+  if (SchemaVersion() != batch_schema_version_) return false;
   // The file as committed, through a connection of its own. It must not wait:
   // a batch that had to write into the file (a cache too small for its
   // changes) holds it, and is simply committed.

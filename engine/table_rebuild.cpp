@@ -96,24 +96,29 @@ void Connection::RemoveForeignKey(const std::string& table, int foreign_key_id) 
   ChangeDeclaration(table, WithoutClauses(d, matches), true);
 }
 
+namespace {
+
+// sqlite_master writable while it lives, inside the caller's transaction.
+struct WritableSchema {
+  explicit WritableSchema(Connection& c) : c(c) { c.Exec("PRAGMA writable_schema = ON"); }
+  ~WritableSchema() { sqlite3_exec(c.Handle(), "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr); }
+  WritableSchema(const WritableSchema&) = delete;
+  WritableSchema& operator=(const WritableSchema&) = delete;
+  Connection& c;
+};
+
+}  // namespace
+
 void Connection::StoreDeclarationInPlace(const std::string& table, const std::string& edited) {
-  long long version = 0;
+  const long long version = std::max<long long>(SchemaVersion(), 0);
   {
-    Statement st(*this, "PRAGMA schema_version");
-    if (st.Step()) version = st.Int(0);
-  }
-  Exec("PRAGMA writable_schema = ON");
-  try {
+    WritableSchema writable(*this);
     Statement st(*this, "UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?");
     st.Bind(1, edited).Bind(2, table).Step();
     if (sqlite3_changes(db_) != 1)
       throw MakeError(err::kInvalidOperation, "la declaración de la tabla '" + table + "' no se encuentra en '" + path_ + "'");
     Exec("PRAGMA schema_version = " + std::to_string(version + 1));
-  } catch (...) {
-    sqlite3_exec(db_, "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr);
-    throw;
   }
-  Exec("PRAGMA writable_schema = OFF");
   // The schema is read again now: a text it does not take undoes the change.
   Exec("SELECT count(*) FROM sqlite_master");
 }
@@ -130,16 +135,6 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
     sqlite3_finalize(stmt);
     if (rc != SQLITE_OK) throw Fail(rc, "la declaración cambiada de la tabla '" + table + "'");
   }
-  auto schema_version = [&] {
-    Statement st(*this, "PRAGMA schema_version");
-    return st.Step() ? st.Int(0) : 0;
-  };
-  struct WritableSchema {
-    explicit WritableSchema(Connection& c) : c(c) { c.Exec("PRAGMA writable_schema = ON"); }
-    ~WritableSchema() { sqlite3_exec(c.Handle(), "PRAGMA writable_schema = OFF", nullptr, nullptr, nullptr); }
-    Connection& c;
-  };
-
   if (same_format) {
     Atomically([&] { StoreDeclarationInPlace(table, edited); });
     return;
@@ -209,7 +204,7 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
       Exec("ALTER TABLE " + QuoteId(temp) + " RENAME TO " + QuoteId(table));
       for (const auto& e : entries)
         if (e.type != "table" && !e.sql.empty()) Exec(e.sql);
-      long long version = schema_version();
+      const long long version = std::max<long long>(SchemaVersion(), 0);
       {
         WritableSchema writable(*this);
         // The declaration as written, not as the rename rewrote its name.

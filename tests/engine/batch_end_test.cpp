@@ -76,14 +76,20 @@ TEST(BatchEnd, RowsWrittenBackAsTheyWereLeaveTheFileUntouched) {
   }
 }
 
+// The rows a catalogue holds after a batch rewrote it, the catalogue made with
+// its rowids from `first_rowid` and rewritten with `last_name`.
+Rows AfterRewrite(int first_rowid, const std::string& last_name) {
+  TempDir dir;
+  const std::string path = dir / "indices.mdb";
+  MakeCatalogue(path, "delete", first_rowid);
+  RewriteInBatch(path, last_name);
+  return Content(path);
+}
+
 TEST(BatchEnd, AnyDifferenceIsCommitted) {
   {
     SCOPED_TRACE("a value");
-    TempDir dir;
-    const std::string path = dir / "indices.mdb";
-    MakeCatalogue(path, "delete", 1);
-    RewriteInBatch(path, "por apellido");
-    const Rows rows = Content(path);
+    const Rows rows = AfterRewrite(1, "por apellido");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][1], "por apellido");
     EXPECT_EQ(rows[1][4], "null") << "a Null stays a Null";
@@ -92,11 +98,7 @@ TEST(BatchEnd, AnyDifferenceIsCommitted) {
     // The same values under other rowids: written back into an emptied
     // table, the rows are numbered from 1 again.
     SCOPED_TRACE("the rowids");
-    TempDir dir;
-    const std::string path = dir / "indices.mdb";
-    MakeCatalogue(path, "delete", 5);
-    RewriteInBatch(path, "por nombre");
-    const Rows rows = Content(path);
+    const Rows rows = AfterRewrite(5, "por nombre");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0][0], "1");
     EXPECT_EQ(rows[1][0], "2");
