@@ -2,10 +2,10 @@
 # deb_package_test.sh BUILD_DIR VERSION GUI: makes the .deb of the build in
 # BUILD_DIR with CPack, in a temporary folder, and checks what a machine that
 # installs it gets: both programs, the menu entry and its icon, both manual
-# pages, the completion and the copyright file; Qt and SQLite among the
-# dependencies; the version the programs print; and the unpacked programs
-# working from another folder, keeping their installation in the user's data
-# folder. Exit 77 (skipped) when the Debian tools are missing.
+# pages, the completion, the copyright file and the changelog; Qt and SQLite
+# among the dependencies; the version the programs print; and the unpacked
+# programs working from another folder, keeping their installation in the
+# user's data folder. Exit 77 (skipped) when the Debian tools are missing.
 set -euo pipefail
 build=$1 version=$2 gui=$3
 
@@ -32,7 +32,8 @@ listing=$(dpkg-deb -c "$deb")
 wanted=(./usr/bin/brenquil-cli
         ./usr/share/man/man1/brenquil-cli.1.gz
         ./usr/share/bash-completion/completions/brenquil-cli
-        ./usr/share/doc/brenquil/copyright)
+        ./usr/share/doc/brenquil/copyright
+        ./usr/share/doc/brenquil/changelog.gz)
 if [ "$gui" = ON ]; then
   wanted+=(./usr/bin/brenquil
            ./usr/share/man/man1/brenquil.1.gz
@@ -87,4 +88,6 @@ for page in "$tmp"/root/usr/share/man/man1/*.gz; do
   gzip -t "$page" || fail "$page is not gzip"
 done
 bash -n "$tmp/root/usr/share/bash-completion/completions/brenquil-cli" || fail "completion syntax"
+changelog=$(zcat "$tmp/root/usr/share/doc/brenquil/changelog.gz" | head -n 1)
+[ "$changelog" = "brenquil ($version) unstable; urgency=medium" ] || fail "changelog: $changelog"
 echo "package $(basename "$deb"): $(wc -c <"$deb") bytes; depends: $depends"
