@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "cli/json_text.h"
@@ -50,7 +51,7 @@ struct Io {
   bool terminal;
 };
 
-std::string HomeOf(const std::string& home) { return home.empty() ? ProgramFolder() : home; }
+std::string HomeOf(const std::string& home) { return ChooseHome(home).folder; }
 
 void ReportError(Io& io, const Error& error) {
   io.err << "brenquil-cli: error " << error.Number() << ": " << error.Text() << "\n";
@@ -65,7 +66,8 @@ int TerminalWidth() {
 // ---- setup
 
 void SetupOptions(CLI::App& app, Options& o) {
-  app.add_option("HOME", o.target, "carpeta de la instalación (por omisión, la del programa)");
+  app.add_option("HOME", o.target,
+                 "carpeta de la instalación (por omisión, la que dice «Instalación» abajo)");
 }
 
 int SetupCommand(const Options& o, Io& io) {
@@ -113,7 +115,8 @@ int SchemaCommand(const Options& o, Io& io) {
 // ---- transform
 
 void TransformOptions(CLI::App& app, Options& o) {
-  app.add_option("--home", o.home, "carpeta de la instalación (por omisión, la del programa)")
+  app.add_option("--home", o.home,
+                 "carpeta de la instalación (por omisión, la que dice «Instalación» abajo)")
       ->type_name("CARPETA");
   app.add_option_function<std::string>(
          "--data", [&o](const std::string& folder) { o.data = folder; },
@@ -249,9 +252,9 @@ const Subcommand kSubcommands[] = {
      TransformOptions, TransformCommand},
 };
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// RunCli; with `describe`, the parser is given to it instead of the arguments.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const std::function<void(const CLI::App&)>* describe) {
   CLI::App app{
       "Brenquil pone las bases de datos viejas de una carpeta de datos al día con la "
       "estructura de sus bases modelo.",
@@ -260,9 +263,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   app.set_version_flag("--version", std::string("brenquil-cli ") + BRENQUIL_VERSION,
                        "muestra la versión y termina");
   app.require_subcommand(1);
-  app.footer(
-      "Códigos de salida: 0 hecho; 1 la transformación terminó con errores en su diario; "
-      "2 un error terminó la orden; 64 argumentos incorrectos.");
+  std::string exit_codes = "Códigos de salida:";
+  for (const auto& exit : kExitCodes)
+    exit_codes += std::string(&exit == kExitCodes ? " " : "; ") + std::to_string(exit.code) + " " +
+                  exit.meaning;
+  app.footer(HomeRuleText() + "\n" + exit_codes + ".");
 
   Options options;
   const Subcommand* chosen = nullptr;
@@ -272,6 +277,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     cmd->set_help_flag("-h,--help", "muestra esta ayuda y termina");
     sub.options(*cmd, options);
     cmd->callback([&chosen, &sub] { chosen = &sub; });
+  }
+  if (describe) {
+    (*describe)(app);
+    return kExitOk;
   }
 
   auto usage = [&err](const std::string& problem) {
@@ -310,6 +319,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // another program (or the next subcommand of a test) sees finished files.
   DBEngine::Instance().CloseIdle();
   return code;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return Run(args, out, err, nullptr);
+}
+
+void DescribeCli(const std::function<void(const CLI::App&)>& visit) {
+  std::ostringstream unused;
+  Run({}, unused, unused, &visit);
 }
 
 }  // namespace brenquil

@@ -11,13 +11,13 @@
 #include "engine/error.h"
 #include "gui/bindings.h"
 #include "shell/ignore_errors.h"
+#include "shell/installation.h"
 #include "shell/paths.h"
 
 namespace brenquil::gui {
 
 std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, QString& problem) {
   DesktopOptions options;
-  options.home = ProgramFolder();
   for (int i = 1; i < arguments.size(); ++i) {
     const QString& argument = arguments[i];
     if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
@@ -41,14 +41,22 @@ std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, 
   return options;
 }
 
-QString DesktopUsage() {
+QString DesktopOptionsUsage() {
   return QString::fromUtf8(
       "Uso: brenquil [--home CARPETA] [--data CARPETA]\n"
       "  --home CARPETA  instalación (modelos, catálogos, Neptuno.mdb); por omisión,\n"
-      "                  la carpeta del programa\n"
+      "                  la que dice «Instalación» abajo\n"
       "  --data CARPETA  carpeta de las bases viejas al empezar\n"
       "  --help          muestra esta ayuda y termina\n"
       "  --version       muestra la versión y termina\n");
+}
+
+QString DesktopUsage() {
+  std::string exit_codes = "Códigos de salida:\n";
+  for (const auto& exit : kDesktopExitCodes)
+    exit_codes += "  " + std::to_string(exit.code) + "  " + exit.meaning + "\n";
+  return DesktopOptionsUsage() + QStringLiteral("\n") + QString::fromStdString(HomeRuleText()) +
+         QStringLiteral("\n") + QString::fromStdString(exit_codes);
 }
 
 std::optional<int> AnswerWithoutWindow(const std::vector<std::string>& arguments,
@@ -109,13 +117,14 @@ void Desktop::FocusMoved(QWindow* window) {
   }
 }
 
-std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_code) {
+std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, const HomeLookup& where,
+                                      int& exit_code) {
   const QString title = QString::fromUtf8(Actualiz::kTitle);
   QString problem;
   auto options = ParseDesktopOptions(arguments, problem);
   if (!options) {
     QMessageBox::critical(nullptr, title, problem + QStringLiteral("\n\n") + DesktopUsage());
-    exit_code = 2;
+    exit_code = kDesktopExitUsage;
     return nullptr;
   }
   if (options->help) {
@@ -127,16 +136,32 @@ std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_co
     return nullptr;
   }
   try {
+    HomeLookup lookup = where;
+    lookup.option = options->home;
+    const HomeChoice home = ChooseHome(lookup);
+    const bool first_start =
+        home.source == HomeSource::kUserData && InstallationAbsent(home.folder);
+    if (first_start) SetupInstallation(home.folder);
+    options->home = home.folder;
     auto desktop = std::make_unique<Desktop>(*options);
     desktop->Start();
+    if (first_start)
+      QMessageBox::information(
+          &desktop->Main(), title,
+          QStringLiteral("Se ha creado la instalación en %1.\nPonga las bases modelo en %2.")
+              .arg(ToQt(home.folder), ToQt(Paths(home.folder).ModelsFolder())));
     exit_code = 0;
     return desktop;
   } catch (const Error& error) {
     // The main window cannot work without its catalogues: say why and end.
     QMessageBox::critical(nullptr, title, ErrorMessage(error));
-    exit_code = 1;
+    exit_code = kDesktopExitStartFailed;
     return nullptr;
   }
+}
+
+std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_code) {
+  return StartDesktop(arguments, HomeLookup::FromProcess(""), exit_code);
 }
 
 int RunDesktop() {

@@ -15,13 +15,28 @@
 #include "gui/inicial_window.h"
 #include "shell/actualiz.h"
 #include "shell/inicial.h"
+#include "shell/paths.h"
 
 class QWindow;
 
 namespace brenquil::gui {
 
+// The program's exit codes, for its --help and its manual page.
+inline constexpr int kDesktopExitStartFailed = 1;
+inline constexpr int kDesktopExitUsage = 2;
+struct DesktopExitCode {
+  int code;
+  const char* meaning;
+};
+inline constexpr DesktopExitCode kDesktopExitCodes[] = {
+    {0, "la ventana se cerró"},
+    {kDesktopExitStartFailed,
+     "el arranque falló: a la instalación le falta un catálogo, o no se pudo crear"},
+    {kDesktopExitUsage, "opciones incorrectas"},
+};
+
 struct DesktopOptions {
-  std::string home;                 // the installation; the program's folder by default
+  std::string home;  // --home; empty: StartDesktop chooses by ChooseHome (shell/paths.h)
   std::optional<std::string> data;  // the data folder to start in, instead of the default
   bool help = false;
 };
@@ -30,8 +45,10 @@ struct DesktopOptions {
 // name first. Returns nullopt with `problem` set for anything else.
 std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, QString& problem);
 
-// The options' text for --help.
+// --help's text: DesktopOptionsUsage, where the installation is, the exit codes.
 QString DesktopUsage();
+// The usage line and the options, one a line.
+QString DesktopOptionsUsage();
 
 // "--help" and "--version" are answered on `out` before any window or Qt
 // application exists, so they work in a terminal without a display: the exit
@@ -71,6 +88,12 @@ class Desktop {
 // Builds and starts the desktop from the program's arguments. When it cannot
 // (bad options, start-up failed) it shows why, sets `exit_code` and returns
 // null; the error of a failed start-up is shown with its number and text.
+// Without --home the installation is chosen by ChooseHome from `where`; an
+// installation in the user's data folder is made when it has no catalogue
+// yet (the first start), and a message says where.
+std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, const HomeLookup& where,
+                                      int& exit_code);
+// The same, with the installation chosen from the running process.
 std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_code);
 
 // StartDesktop, then the application's event loop; the program's exit code.

@@ -1,10 +1,13 @@
 #include "shell/paths.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -84,6 +87,81 @@ std::string ProgramFolder() {
   auto exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return fs::current_path().string();
   return exe.parent_path().string();
+}
+
+namespace {
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// `inner` is `outer` or lies below it; both made absolute and normal first.
+bool Within(const std::string& inner, const std::string& outer) {
+  std::error_code ec;
+  std::string a = fs::weakly_canonical(inner, ec).string();
+  if (ec) return false;
+  std::string b = fs::weakly_canonical(outer, ec).string();
+  if (ec || b.empty()) return false;
+  if (b.back() != '/') b += '/';
+  return (a + "/").compare(0, b.size(), b) == 0;
+}
+}  // namespace
+
+HomeLookup HomeLookup::FromProcess(const std::string& option) {
+  HomeLookup lookup;
+  lookup.option = option;
+  lookup.environment = Environment("BRENQUIL_HOME");
+  lookup.program_folder = ProgramFolder();
+#ifdef BRENQUIL_BUILD_TREE
+  lookup.build_tree = BRENQUIL_BUILD_TREE;
+#endif
+  lookup.xdg_data_home = Environment("XDG_DATA_HOME");
+  lookup.user_home = Environment("HOME");
+  if (lookup.user_home.empty())
+    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
+      lookup.user_home = user->pw_dir;
+  return lookup;
+}
+
+HomeChoice ChooseHome(const HomeLookup& lookup) {
+  if (!lookup.option.empty()) return {lookup.option, HomeSource::kOption};
+  if (!lookup.environment.empty()) return {lookup.environment, HomeSource::kEnvironment};
+  if (!lookup.build_tree.empty() && !lookup.program_folder.empty() &&
+      Within(lookup.program_folder, lookup.build_tree))
+    return {lookup.program_folder, HomeSource::kBuildTree};
+  // A relative XDG_DATA_HOME is invalid and ignored, as the XDG base
+  // directory rules say.
+  std::string data = lookup.xdg_data_home;
+  if (data.empty() || data[0] != '/') {
+    if (lookup.user_home.empty())
+      throw MakeError(err::kPathNotFound,
+                      "no se sabe la carpeta personal del usuario para la instalación: "
+                      "indique una con --home o con la variable BRENQUIL_HOME");
+    data = Paths::Join(Paths::Join(lookup.user_home, ".local"), "share");
+  }
+  return {Paths::Join(data, "brenquil"), HomeSource::kUserData};
+}
+
+HomeChoice ChooseHome(const std::string& option) {
+  return ChooseHome(HomeLookup::FromProcess(option));
+}
+
+bool InstallationAbsent(const std::string& home) {
+  Paths paths(home);
+  std::error_code ec;
+  for (const auto& catalogue :
+       {paths.IndexCatalog(), paths.RelationCatalog(), paths.QueryCatalog()})
+    if (fs::exists(catalogue, ec)) return false;
+  return true;
+}
+
+std::string HomeRuleText() {
+  return "Instalación (la carpeta de modelos/, los catálogos indices.mdb, relacion.mdb\n"
+         "y consulta.mdb y la base de ejemplo Neptuno.mdb): la carpeta de --home; sin\n"
+         "--home, la de la variable BRENQUIL_HOME; sin ella, la carpeta del programa si\n"
+         "este se ejecuta desde la carpeta en la que se compiló; si no,\n"
+         "$XDG_DATA_HOME/brenquil (~/.local/share/brenquil si XDG_DATA_HOME no está\n"
+         "definida), que crean «brenquil-cli setup» y el primer arranque de brenquil.\n";
 }
 
 bool NameTakenInFolder(const std::string& folder, const std::string& name) {

@@ -1,6 +1,7 @@
-// Every path of an installation, built in one place: the home folder (models,
-// catalogues, sample database) and the data folder of the old databases; and
-// the file-system operations the window needs (folder search, attributes).
+// Every path of an installation, built in one place: which folder is the home
+// folder (models, catalogues, sample database) when none is given, the paths
+// inside it, and the data folder of the old databases; and the file-system
+// operations the window needs (folder search, attributes).
 #pragma once
 
 #include <string>
@@ -43,6 +44,43 @@ void ResetAttributes(const std::string& path);
 
 // The folder of the running executable.
 std::string ProgramFolder();
+
+// Which folder is the installation, in this order: the folder given with
+// --home; else the environment variable BRENQUIL_HOME; else, for a program
+// run from the build folder it was built in, the program's own folder; else
+// the folder "brenquil" in the user's data folder ($XDG_DATA_HOME, by default
+// ~/.local/share), which `brenquil-cli setup` and the window's first start make.
+enum class HomeSource { kOption, kEnvironment, kBuildTree, kUserData };
+
+struct HomeChoice {
+  std::string folder;
+  HomeSource source;
+};
+
+// What the rule reads; FromProcess fills it from the running process.
+struct HomeLookup {
+  std::string option;          // --home; empty when not given
+  std::string environment;     // BRENQUIL_HOME
+  std::string program_folder;  // the running program's folder
+  std::string build_tree;      // the build folder the program was built in
+  std::string xdg_data_home;   // XDG_DATA_HOME
+  std::string user_home;       // HOME, else the user's home from the password file
+
+  static HomeLookup FromProcess(const std::string& option);
+};
+
+// Throws Error 76 when the rule ends at the user's data folder and neither
+// XDG_DATA_HOME (absolute) nor the user's home folder is known.
+HomeChoice ChooseHome(const HomeLookup& lookup);
+HomeChoice ChooseHome(const std::string& option);  // ChooseHome(FromProcess(option))
+
+// True when `home` holds none of the three catalogues: an installation not
+// yet made, which the window makes on its first start.
+bool InstallationAbsent(const std::string& home);
+
+// The rule above in Spanish, in lines of at most 80 columns, for both
+// programs' --help and their manual pages.
+std::string HomeRuleText();
 
 // True when an entry of that name, in any letter case or hidden, exists in
 // `folder`, i.e. a copy named `name` could replace or shadow it.

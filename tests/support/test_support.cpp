@@ -109,6 +109,22 @@ std::vector<std::string> RawColumns(const std::string& path, const std::string& 
   return names;
 }
 
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+  if (const char* before = std::getenv(name_.c_str())) before_ = before;
+  if (value)
+    ::setenv(name_.c_str(), value->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (before_)
+    ::setenv(name_.c_str(), before_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
 int NumberOf(const std::function<void()>& action) {
   try {
     action();

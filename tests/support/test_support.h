@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,20 @@ void RawExec(const std::string& path, const std::string& sql);
 std::vector<std::vector<std::string>> RawQuery(const std::string& path, const std::string& sql);
 // Column names of a table, in order, as SQLite reports them.
 std::vector<std::string> RawColumns(const std::string& path, const std::string& table);
+
+// An environment variable set to `value` (unset for nullopt) while the
+// object lives, then as it was.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string name, const std::optional<std::string>& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> before_;
+};
 
 // The number of the brenquil::Error that `action` throws, 0 when it throws none.
 int NumberOf(const std::function<void()>& action);
