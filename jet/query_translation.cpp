@@ -1134,16 +1134,16 @@ std::string DateLiteral(std::string_view text) {
       if (c.size() > 2) return {};
       y = std::stoi(a), mo = std::stoi(b), d = std::stoi(c);
     } else {  // m/d/y, as Jet reads a literal
-      if (a.size() > 2 || (c.size() != 2 && c.size() != 4)) return {};
+      if (a.size() > 2) return {};
       mo = std::stoi(a), d = std::stoi(b), y = std::stoi(c);
-      if (c.size() == 2) y = TwoDigitYear(y);
+      if (c.size() <= 2) y = TwoDigitYear(y);
     }
   } else if (m[5].matched) {
     d = std::stoi(m[5].str());
     mo = MonthNumber(m[6]);
     const std::string c = m[7];
-    if (mo == 0 || c.size() == 3) return {};
-    y = c.size() == 2 ? TwoDigitYear(std::stoi(c)) : std::stoi(c);
+    if (mo == 0) return {};
+    y = c.size() <= 2 ? TwoDigitYear(std::stoi(c)) : std::stoi(c);
   }
   if (!ValidDate(y, mo, d)) return {};
   int h = 0, mi = 0, se = 0;
