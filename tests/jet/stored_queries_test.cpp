@@ -235,7 +235,7 @@ jet::QueryObject SelectObject(const std::string& name, const std::string& table,
   return q;
 }
 
-TEST(StoredQueries, AQueryOverAQueryIsAViewOverAView) {
+TEST(JetStoredQueries, AQueryOverAQueryIsAViewOverAView) {
   const std::vector<std::pair<std::string, std::vector<jet::Column>>> tables = {
       {"Clientes", {{"Id", jet::ValueType::kInteger}, {"Nombre", jet::ValueType::kText}}}};
   const std::vector<StoredQuery> queries = jet::StoredQueriesOf(
