@@ -1,6 +1,7 @@
 // The Jet SQL reader: a tokeniser of Jet's lexical rules ([names], "strings"
 // and 'strings' with doubled quotes, #dates#, ! between names) and a
 // recursive-descent parser with the precedence of Jet's expression service.
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <utility>
@@ -61,7 +62,8 @@ std::vector<Token> Tokenise(const std::string& s) {
       tokens.push_back({TokenKind::kDate, s.substr(i + 1, end - i - 1), start});
       i = end + 1;
     } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-               (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])) &&
+               (c == '.' && i + 1 < s.size() &&
+                std::isdigit(static_cast<unsigned char>(s[i + 1])) &&
                 (tokens.empty() || tokens.back().kind == TokenKind::kSymbol))) {
       while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
       if (i < s.size() && s[i] == '.') {
@@ -100,11 +102,11 @@ std::vector<Token> Tokenise(const std::string& s) {
 // Words that end an expression or a FROM item and so cannot be a bare alias.
 const std::set<std::string>& Reserved() {
   static const std::set<std::string> words = {
-      "AND",   "AS",    "BETWEEN", "BY",      "DISTINCT", "DISTINCTROW", "EQV",    "EXISTS",
-      "FROM",  "GROUP", "HAVING",  "IMP",     "IN",       "INNER",       "INTO",   "IS",
-      "JOIN",  "LEFT",  "LIKE",    "MOD",     "NOT",      "NULL",        "ON",     "OR",
-      "ORDER", "OUTER", "PIVOT",   "RIGHT",   "SELECT",   "TOP",         "UNION",  "WHERE",
-      "WITH",  "XOR",   "ALL",     "ASC",     "DESC",     "TABLE",       "PERCENT"};
+      "AND",   "AS",    "BETWEEN", "BY",    "DISTINCT", "DISTINCTROW", "EQV",    "EXISTS",
+      "FROM",  "GROUP", "HAVING",  "IMP",   "IN",       "INNER",       "INTO",   "IS",
+      "JOIN",  "LEFT",  "LIKE",    "MOD",   "NOT",      "NULL",        "ON",     "OR",
+      "ORDER", "OUTER", "PIVOT",   "RIGHT", "SELECT",   "TOP",         "UNION",  "WHERE",
+      "WITH",  "XOR",   "ALL",     "ASC",   "DESC",     "TABLE",       "PERCENT"};
   return words;
 }
 
@@ -167,6 +169,27 @@ class Parser {
     return Next().text;
   }
 
+  // Counts the parser's own nesting (parentheses, subqueries, joins).
+  struct Nest {
+    explicit Nest(Parser& p) : parser(p) {
+      if (++parser.nesting_ > kMaxDepth) parser.Fail("la consulta anida demasiadas expresiones");
+    }
+    ~Nest() { --parser.nesting_; }
+    Parser& parser;
+  };
+
+  ExprPtr Deep(ExprPtr e) {
+    for (const auto& a : e->args) e->depth = std::max(e->depth, a->depth + 1);
+    if (e->subquery) e->depth = std::max(e->depth, e->subquery->depth + 1);
+    if (e->depth > kMaxDepth) Fail("la consulta anida demasiadas expresiones");
+    return e;
+  }
+
+  void Deepen(int& depth, int below) {
+    depth = std::max(depth, below + 1);
+    if (depth > kMaxDepth) Fail("la consulta anida demasiadas expresiones");
+  }
+
   void ParseParameters(Query& query) {
     Next();
     while (true) {
@@ -189,6 +212,7 @@ class Parser {
 
   // SELECTs joined by UNION, then the ORDER BY of the whole.
   void ParseQueryBody(Query& query) {
+    Nest nest(*this);
     query.parts.push_back(ParsePart());
     while (IsWord("UNION")) {
       Next();
@@ -215,6 +239,14 @@ class Parser {
         query.order_by.push_back(std::move(item));
       } while (Accept(","));
     }
+    for (const Select& s : query.parts) {
+      for (const auto& item : s.items) Deepen(query.depth, item.expr->depth);
+      for (const auto& source : s.from) Deepen(query.depth, source->depth);
+      for (const auto& g : s.group_by) Deepen(query.depth, g->depth);
+      if (s.where) Deepen(query.depth, s.where->depth);
+      if (s.having) Deepen(query.depth, s.having->depth);
+    }
+    for (const auto& o : query.order_by) Deepen(query.depth, o.expr->depth);
   }
 
   bool Accept(const char* symbol) {
@@ -338,6 +370,9 @@ class Parser {
       join->right = ParseSourceItem();
       ExpectWord("ON");
       join->on = ParseExpr();
+      Deepen(join->depth, join->left->depth);
+      Deepen(join->depth, join->right->depth);
+      Deepen(join->depth, join->on->depth);
       left = std::move(join);
     }
   }
@@ -352,6 +387,7 @@ class Parser {
   }
 
   std::unique_ptr<Source> ParseSourceItem() {
+    Nest nest(*this);
     if (IsSymbol("(")) {
       Next();
       if (IsWord("SELECT")) {
@@ -361,6 +397,7 @@ class Parser {
         ParseQueryBody(*source->derived);
         ExpectSymbol(")");
         source->alias = ParseAlias();
+        Deepen(source->depth, source->derived->depth);
         return source;
       }
       std::unique_ptr<Source> inner = ParseJoined();
@@ -380,11 +417,13 @@ class Parser {
       Next();
       Next();
       source->alias = ParseAlias();
+      Deepen(source->depth, source->derived->depth);
       return source;
     }
     auto source = std::make_unique<Source>();
     source->name = ExpectName("el nombre de una tabla o consulta");
-    while (IsSymbol(".") && (Peek(1).kind == TokenKind::kWord || Peek(1).kind == TokenKind::kQuotedName)) {
+    while (IsSymbol(".") &&
+           (Peek(1).kind == TokenKind::kWord || Peek(1).kind == TokenKind::kQuotedName)) {
       // a qualified table name: kept whole, the translator refuses it
       Next();
       source->name += "." + Next().text;
@@ -407,11 +446,14 @@ class Parser {
     e->op = std::move(op);
     e->args.push_back(std::move(a));
     e->args.push_back(std::move(b));
-    return e;
+    return Deep(std::move(e));
   }
 
  public:
-  ExprPtr ParseExpr() { return ParseImp(); }
+  ExprPtr ParseExpr() {
+    Nest nest(*this);
+    return ParseImp();
+  }
 
  private:
   ExprPtr ParseWordOps(ExprPtr (Parser::*next)(), const char* word) {
@@ -435,7 +477,7 @@ class Parser {
       e->kind = ExprKind::kUnary;
       e->op = "NOT";
       e->args.push_back(ParseNot());
-      return e;
+      return Deep(std::move(e));
     }
     return ParseComparison();
   }
@@ -444,9 +486,8 @@ class Parser {
     ExprPtr left = ParseConcat();
     while (true) {
       const Token& t = Peek();
-      if (t.kind == TokenKind::kSymbol &&
-          (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
-           t.text == ">=")) {
+      if (t.kind == TokenKind::kSymbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
+                                           t.text == ">" || t.text == "<=" || t.text == ">=")) {
         std::string op = Next().text;
         left = Binary(op, std::move(left), ParseConcat());
         continue;
@@ -467,7 +508,7 @@ class Parser {
         }
         ExpectWord("NULL");
         e->args.push_back(std::move(left));
-        left = std::move(e);
+        left = Deep(std::move(e));
         continue;
       }
       if (IsWord("LIKE", ahead)) {
@@ -478,7 +519,7 @@ class Parser {
         e->negated = negated;
         e->args.push_back(std::move(left));
         e->args.push_back(ParseConcat());
-        left = std::move(e);
+        left = Deep(std::move(e));
         continue;
       }
       if (IsWord("BETWEEN", ahead)) {
@@ -491,7 +532,7 @@ class Parser {
         e->args.push_back(ParseConcat());
         ExpectWord("AND");
         e->args.push_back(ParseConcat());
-        left = std::move(e);
+        left = Deep(std::move(e));
         continue;
       }
       if (IsWord("IN", ahead)) {
@@ -511,7 +552,7 @@ class Parser {
           while (Accept(","));
         }
         ExpectSymbol(")");
-        left = std::move(e);
+        left = Deep(std::move(e));
         continue;
       }
       return left;
@@ -542,7 +583,7 @@ class Parser {
       e->kind = ExprKind::kUnary;
       e->op = Next().text;
       e->args.push_back(ParseNegation());
-      return e;
+      return Deep(std::move(e));
     }
     return ParsePower();
   }
@@ -586,7 +627,7 @@ class Parser {
         e->subquery = std::make_unique<Query>();
         ParseQueryBody(*e->subquery);
         ExpectSymbol(")");
-        return e;
+        return Deep(std::move(e));
       }
       ExprPtr inner = ParseExpr();
       ExpectSymbol(")");
@@ -622,7 +663,7 @@ class Parser {
       e->subquery = std::make_unique<Query>();
       ParseQueryBody(*e->subquery);
       ExpectSymbol(")");
-      return e;
+      return Deep(std::move(e));
     }
     if (Peek().kind == TokenKind::kWord && IsSymbol("(", 1)) {  // a function call (Left too)
       auto e = Leaf(ExprKind::kCall, Next().text);
@@ -632,7 +673,7 @@ class Parser {
         while (Accept(","));
       }
       ExpectSymbol(")");
-      return e;
+      return Deep(std::move(e));
     }
     if (!IsName()) Fail("se esperaba un valor o un nombre");
     auto e = Leaf(ExprKind::kName, {});
@@ -654,6 +695,7 @@ class Parser {
 
   std::vector<Token> tokens_;
   size_t pos_ = 0;
+  int nesting_ = 0;
 };
 
 }  // namespace

@@ -21,10 +21,10 @@ class SyntaxError : public std::runtime_error {
 struct Query;
 
 enum class ExprKind {
-  kNumber,    // text: the literal as written (digits, point, exponent)
-  kString,    // text: the value, quotes removed
-  kDate,      // text: what stands between the #s
-  kBoolean,   // text: "TRUE" or "FALSE" (Yes and No included)
+  kNumber,   // text: the literal as written (digits, point, exponent)
+  kString,   // text: the value, quotes removed
+  kDate,     // text: what stands between the #s
+  kBoolean,  // text: "TRUE" or "FALSE" (Yes and No included)
   kNull,
   kName,      // parts: a name with its qualifiers ("T", "c"); bang: a ! joined them
   kStar,      // parts: the qualifier of T.* (empty for a lone *)
@@ -50,6 +50,7 @@ struct Expr {
   bool negated = false;
   std::vector<std::unique_ptr<Expr>> args;
   std::unique_ptr<Query> subquery;
+  int depth = 1;  // levels of the tree below and with it, subqueries included
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -59,13 +60,14 @@ enum class JoinKind { kInner, kLeft, kRight };
 // join of two items.
 struct Source {
   enum class Kind { kNamed, kDerived, kJoin } kind = Kind::kNamed;
-  std::string name;       // kNamed
-  std::string alias;      // kNamed, kDerived (empty: none)
-  std::string database;   // kNamed: the IN 'file' it comes from (empty: this file)
+  std::string name;      // kNamed
+  std::string alias;     // kNamed, kDerived (empty: none)
+  std::string database;  // kNamed: the IN 'file' it comes from (empty: this file)
   std::unique_ptr<Query> derived;
   JoinKind join = JoinKind::kInner;
   std::unique_ptr<Source> left, right;
   ExprPtr on;
+  int depth = 1;
 };
 
 struct SelectItem {
@@ -84,9 +86,9 @@ struct Select {
   std::optional<std::string> top;  // TOP's number as written
   bool top_percent = false;
   std::vector<SelectItem> items;
-  std::string into;                // SELECT ... INTO table (a make-table query)
+  std::string into;  // SELECT ... INTO table (a make-table query)
   std::vector<std::unique_ptr<Source>> from;
-  std::string from_database;       // FROM ... IN 'file'
+  std::string from_database;  // FROM ... IN 'file'
   ExprPtr where;
   std::vector<ExprPtr> group_by;
   ExprPtr having;
@@ -105,7 +107,12 @@ struct Query {
   std::vector<bool> union_all;  // between parts[i] and parts[i + 1]
   std::vector<OrderItem> order_by;
   bool owner_access = false;
+  int depth = 1;
 };
+
+// The deepest tree the parser builds: a text nested deeper (a damaged file)
+// is a SyntaxError, so that nothing that walks the tree runs out of stack.
+inline constexpr int kMaxDepth = 200;
 
 // Reads a Jet SELECT or UNION statement; throws SyntaxError. A TRANSFORM,
 // INSERT, UPDATE, DELETE or DDL statement is a SyntaxError too.

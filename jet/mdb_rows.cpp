@@ -17,7 +17,8 @@ MdbRows::MdbRows(MdbHandle* mdb, const std::string& table, const std::vector<std
   MdbCatalogEntry* entry = nullptr;
   for (guint i = 0; i < mdb->catalog->len; ++i) {
     auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(e->object_name, table.c_str()) == 0) entry = e;
+    if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(e->object_name, table.c_str()) == 0)
+      entry = e;
   }
   if (!entry) return;
   table_ = mdb_read_table(entry);

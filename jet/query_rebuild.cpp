@@ -31,7 +31,14 @@ enum Attribute {
   kOrderBy = 11,
 };
 
-enum SelectFlag { kStar = 1, kDistinct = 2, kOwnerAccess = 4, kDistinctRow = 8, kTop = 16, kPercent = 32 };
+enum SelectFlag {
+  kStar = 1,
+  kDistinct = 2,
+  kOwnerAccess = 4,
+  kDistinctRow = 8,
+  kTop = 16,
+  kPercent = 32
+};
 constexpr int kUnionWithoutAll = 0x02;
 constexpr int kAppendValue = 0x8000;
 constexpr int kPivot = 0x01, kRowHeading = 0x02;
@@ -86,7 +93,9 @@ class Rebuilder {
   }
   const QueryRow* Row(int attribute) const {
     std::vector<const QueryRow*> rows = Rows(attribute);
-    if (rows.size() > 1) Fail("la consulta tiene " + std::to_string(rows.size()) + " filas de atributo " + std::to_string(attribute));
+    if (rows.size() > 1)
+      Fail("la consulta tiene " + std::to_string(rows.size()) + " filas de atributo " +
+           std::to_string(attribute));
     return rows.empty() ? nullptr : rows.front();
   }
   int Flag(int attribute) const {
@@ -97,11 +106,11 @@ class Rebuilder {
 
   std::string Kind() const {
     static const std::map<long, std::string> by_object_flag = {
-        {0, "select"},  {16, "crosstab"}, {32, "delete"}, {48, "update"},       {64, "append"},
-        {80, "make-table"}, {96, "ddl"},  {112, "pass-through"}, {128, "union"}};
+        {0, "select"},      {16, "crosstab"}, {32, "delete"},        {48, "update"}, {64, "append"},
+        {80, "make-table"}, {96, "ddl"},      {112, "pass-through"}, {128, "union"}};
     static const std::map<int, std::string> by_type_row = {
-        {1, "select"}, {2, "make-table"}, {3, "append"}, {4, "update"}, {5, "delete"},
-        {6, "crosstab"}, {7, "ddl"}, {8, "pass-through"}, {9, "union"}};
+        {1, "select"},   {2, "make-table"}, {3, "append"},       {4, "update"}, {5, "delete"},
+        {6, "crosstab"}, {7, "ddl"},        {8, "pass-through"}, {9, "union"}};
     auto object = by_object_flag.find(q_.flags & 0xF0);
     std::string kind = object == by_object_flag.end() ? "unknown" : object->second;
     // A select's object flags are 0, which some writers also leave on other
@@ -118,16 +127,19 @@ class Rebuilder {
 
   std::string Parameters() const {
     static const std::map<int, std::string> types = {
-        {0, "Value"},     {1, "Bit"},      {2, "Byte"},        {3, "Short"},       {4, "Long"},
-        {5, "Currency"},  {6, "IEEESingle"}, {7, "IEEEDouble"}, {8, "DateTime"},   {9, "Binary"},
-        {10, "Text"},     {11, "LongBinary"}, {12, "Memo"},     {15, "Guid"},      {16, "Decimal"}};
+        {0, "Value"},    {1, "Bit"},         {2, "Byte"},       {3, "Short"},    {4, "Long"},
+        {5, "Currency"}, {6, "IEEESingle"},  {7, "IEEEDouble"}, {8, "DateTime"}, {9, "Binary"},
+        {10, "Text"},    {11, "LongBinary"}, {12, "Memo"},      {15, "Guid"},    {16, "Decimal"}};
     std::vector<std::string> parameters;
     for (const QueryRow* r : Rows(kParameter)) {
       if (!r->name1) Fail("un parámetro no tiene nombre");
       auto type = types.find(r->flag.value_or(0));
-      if (type == types.end()) Fail("el parámetro " + *r->name1 + " tiene el tipo desconocido " + std::to_string(*r->flag));
+      if (type == types.end())
+        Fail("el parámetro " + *r->name1 + " tiene el tipo desconocido " +
+             std::to_string(*r->flag));
       std::string p = Bracketed(*r->name1) + " " + type->second;
-      if (type->first == 10 && r->extra.value_or(0) > 0) p += " ( " + std::to_string(*r->extra) + " )";
+      if (type->first == 10 && r->extra.value_or(0) > 0)
+        p += " ( " + std::to_string(*r->extra) + " )";
       parameters.push_back(p);
     }
     return parameters.empty() ? "" : "PARAMETERS " + Joined(parameters) + ";" + kNewLine;
@@ -136,8 +148,10 @@ class Rebuilder {
   // DISTINCT or DISTINCTROW, then TOP n [PERCENT].
   std::string Predicates() const {
     std::string out;
-    if (HasFlag(kDistinct)) out += "DISTINCT ";
-    else if (HasFlag(kDistinctRow)) out += "DISTINCTROW ";
+    if (HasFlag(kDistinct))
+      out += "DISTINCT ";
+    else if (HasFlag(kDistinctRow))
+      out += "DISTINCTROW ";
     if (HasFlag(kTop)) {
       const QueryRow* r = Row(kFlags);
       if (!r->name1) Fail("TOP sin número");
@@ -158,7 +172,8 @@ class Rebuilder {
     return Joined(columns);
   }
 
-  std::string InDatabase(const std::optional<std::string>& path, const std::optional<std::string>& type) const {
+  std::string InDatabase(const std::optional<std::string>& path,
+                         const std::optional<std::string>& type) const {
     if (!path && !type) return "";
     return " IN '" + path.value_or("") + "'" + (type ? " [" + *type + "]" : "");
   }
@@ -175,8 +190,10 @@ class Rebuilder {
   static std::string Render(const Item& item, bool top) {
     if (item.join_kind == 0) return item.sql;
     static const char* words[] = {"", " INNER JOIN ", " LEFT JOIN ", " RIGHT JOIN "};
-    const std::string on = item.on.size() == 1 ? item.on[0] : "(" + Joined(item.on, ") AND (") + ")";
-    const std::string sql = Render(*item.left, false) + words[item.join_kind] + Render(*item.right, false) + " ON " + on;
+    const std::string on =
+        item.on.size() == 1 ? item.on[0] : "(" + Joined(item.on, ") AND (") + ")";
+    const std::string sql = Render(*item.left, false) + words[item.join_kind] +
+                            Render(*item.right, false) + " ON " + on;
     return top ? sql : "(" + sql + ")";
   }
 
@@ -199,7 +216,8 @@ class Rebuilder {
       if (r->expression && !r->name1) {
         sql = "(" + *r->expression + ")";
       } else {
-        if (r->expression) sql = (r->expression->front() == '[' ? *r->expression : "[" + *r->expression + "]") + ".";
+        if (r->expression)
+          sql = (r->expression->front() == '[' ? *r->expression : "[" + *r->expression + "]") + ".";
         if (!r->name1) Fail("una tabla de entrada no tiene nombre");
         sql += Bracketed(*r->name1);
       }
@@ -209,7 +227,8 @@ class Rebuilder {
     for (const QueryRow* r : Rows(kJoin)) {
       if (!r->name1 || !r->name2 || !r->expression) Fail("una combinación está incompleta");
       const int kind = r->flag.value_or(0);
-      if (kind < 1 || kind > 3) Fail("una combinación tiene el tipo desconocido " + std::to_string(kind));
+      if (kind < 1 || kind > 3)
+        Fail("una combinación tiene el tipo desconocido " + std::to_string(kind));
       std::unique_ptr<Item> from, to;
       Item* same = nullptr;
       for (auto it = items.begin(); it != items.end() && !same;) {
@@ -259,7 +278,8 @@ class Rebuilder {
     for (const QueryRow* r : Rows(attribute)) {
       const int flag = r->flag.value_or(0);
       if ((flag & without_flags) || (with_flags && !(flag & with_flags))) continue;
-      if (!r->expression) Fail("una fila de atributo " + std::to_string(attribute) + " no tiene expresión");
+      if (!r->expression)
+        Fail("una fila de atributo " + std::to_string(attribute) + " no tiene expresión");
       std::string e = *r->expression;
       if (attribute == kOrderBy && r->name1 && detail::IEquals(*r->name1, "D")) e += " DESC";
       out.push_back(e);
@@ -276,7 +296,8 @@ class Rebuilder {
       out += kNewLine + std::string("FROM ") + from +
              (remote ? InDatabase(remote->name1, remote->expression) : "");
     }
-    if (const std::string where = Expression(kWhere); !where.empty()) out += kNewLine + std::string("WHERE ") + where;
+    if (const std::string where = Expression(kWhere); !where.empty())
+      out += kNewLine + std::string("WHERE ") + where;
     if (auto group = Expressions(kGroupBy, group_without, group_with); !group.empty())
       out += kNewLine + std::string("GROUP BY ") + Joined(group);
     if (const std::string having = Expression(kHaving); !having.empty())
@@ -338,11 +359,12 @@ class Rebuilder {
       if (kind == "pass-through") connect = type->name1.value_or("");
       return *type->expression;
     }
-    if (kind == "unknown") Fail("tipo de consulta desconocido (Flags " + std::to_string(q_.flags) + ")");
+    if (kind == "unknown")
+      Fail("tipo de consulta desconocido (Flags " + std::to_string(q_.flags) + ")");
     std::string sql = Parameters();
     if (kind == "union") {
-      sql += UnionPart("X7YZ_____1") + kNewLine + "UNION " + (HasFlag(kUnionWithoutAll) ? "" : "ALL ") +
-             UnionPart("X7YZ_____2");
+      sql += UnionPart("X7YZ_____1") + kNewLine + "UNION " +
+             (HasFlag(kUnionWithoutAll) ? "" : "ALL ") + UnionPart("X7YZ_____2");
       if (auto order = Expressions(kOrderBy, 0, 0); !order.empty())
         sql += kNewLine + std::string("ORDER BY ") + Joined(order);
       return sql + Ending();
@@ -351,7 +373,8 @@ class Rebuilder {
       return sql + "SELECT " + Predicates() + Columns(0, 0) + Clauses(0, 0) + Ending();
     }
     if (kind == "make-table") {
-      return sql + "SELECT " + Predicates() + Columns(0, 0) + " INTO " + Target() + Clauses(0, 0) + Ending();
+      return sql + "SELECT " + Predicates() + Columns(0, 0) + " INTO " + Target() + Clauses(0, 0) +
+             Ending();
     }
     if (kind == "delete") {
       return sql + "DELETE " + Predicates() + Columns(0, 0) + Clauses(0, 0) + Ending();
@@ -360,7 +383,8 @@ class Rebuilder {
       std::string transform;
       for (const QueryRow* r : Rows(kColumn)) {
         if (r->flag.value_or(0) & (kPivot | kRowHeading)) continue;
-        if (!transform.empty() || !r->expression) Fail("la consulta de referencias cruzadas no tiene un solo valor");
+        if (!transform.empty() || !r->expression)
+          Fail("la consulta de referencias cruzadas no tiene un solo valor");
         transform = *r->expression + (r->name1 ? " AS " + Bracketed(*r->name1) : "");
       }
       std::vector<std::string> pivot = Expressions(kColumn, 0, kPivot);
@@ -378,7 +402,8 @@ class Rebuilder {
       if (!targets.empty()) sql += " (" + Joined(targets) + ")";
       std::vector<std::string> values = Expressions(kColumn, 0, kAppendValue);
       if (!values.empty()) return sql + kNewLine + "VALUES (" + Joined(values) + ")" + Ending();
-      return sql + kNewLine + "SELECT " + Predicates() + Columns(kAppendValue, 0) + Clauses(0, 0) + Ending();
+      return sql + kNewLine + "SELECT " + Predicates() + Columns(kAppendValue, 0) + Clauses(0, 0) +
+             Ending();
     }
     if (kind == "update") {
       std::vector<std::string> sets;
@@ -388,8 +413,10 @@ class Rebuilder {
       }
       const QueryRow* remote = Row(kRemoteDatabase);
       sql += "UPDATE " + std::string(HasFlag(kDistinctRow) ? "DISTINCTROW " : "") + From() +
-             (remote ? InDatabase(remote->name1, remote->expression) : "") + kNewLine + "SET " + Joined(sets);
-      if (const std::string where = Expression(kWhere); !where.empty()) sql += kNewLine + std::string("WHERE ") + where;
+             (remote ? InDatabase(remote->name1, remote->expression) : "") + kNewLine + "SET " +
+             Joined(sets);
+      if (const std::string where = Expression(kWhere); !where.empty())
+        sql += kNewLine + std::string("WHERE ") + where;
       return sql + Ending();
     }
     Fail("tipo de consulta desconocido");

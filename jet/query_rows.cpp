@@ -27,8 +27,7 @@ std::vector<QueryObject> ReadQueryObjects(MdbHandle* mdb) {
   {
     enum { kId, kParentId, kName, kType, kFlags };
     MdbRows objects(mdb, "MSysObjects", {"Id", "ParentId", "Name", "Type", "Flags"}, 4096);
-    if (!objects.Found())
-      throw MakeError(err::kCannotOpen, "no se pudo leer su tabla MSysObjects");
+    if (!objects.Found()) throw MakeError(err::kCannotOpen, "no se pudo leer su tabla MSysObjects");
     while (objects.Next()) {
       const std::optional<std::string> name = objects.Text(kName);
       const std::optional<long> type = objects.Number(kType);
@@ -51,7 +50,8 @@ std::vector<QueryObject> ReadQueryObjects(MdbHandle* mdb) {
   }
 
   enum { kObjectId, kAttribute, kExpression, kFlag, kName1, kName2, kLvExtra };
-  MdbRows rows(mdb, "MSysQueries", {"ObjectId", "Attribute", "Expression", "Flag", "Name1", "Name2", "LvExtra"},
+  MdbRows rows(mdb, "MSysQueries",
+               {"ObjectId", "Attribute", "Expression", "Flag", "Name1", "Name2", "LvExtra"},
                kLongestText);
   while (rows.Next()) {
     const std::optional<long> id = rows.Number(kObjectId);
@@ -73,7 +73,8 @@ std::vector<QueryObject> ReadQueryObjects(MdbHandle* mdb) {
     owner->second->rows.push_back(std::move(row));
   }
   for (QueryObject& q : queries) {
-    if (q.rows.empty() && q.problem.empty()) q.problem = "la consulta no tiene filas en MSysQueries";
+    if (q.rows.empty() && q.problem.empty())
+      q.problem = "la consulta no tiene filas en MSysQueries";
   }
   return queries;
 }

@@ -148,18 +148,21 @@ std::vector<PatternPiece> ReadPattern(const std::string& p) {
       }
       if (piece.text.empty()) Refuse("el patrón de Like '" + p + "' tiene una lista vacía");
       // [*], [?], [#], [[] name one character literally
-      const bool single = piece.text.size() == 1 ||
-                          (static_cast<unsigned char>(piece.text[0]) >= 0x80 &&
-                           piece.text.find('-') == std::string::npos);
+      const bool single =
+          piece.text.size() == 1 || (static_cast<unsigned char>(piece.text[0]) >= 0x80 &&
+                                     piece.text.find('-') == std::string::npos);
       if (single && !piece.negated) piece.kind = PatternPiece::kLiteral;
       pieces.push_back(piece);
       i = end + 1;
     } else {
       size_t len = 1;
       const unsigned char u = static_cast<unsigned char>(c);
-      if (u >= 0xF0) len = 4;
-      else if (u >= 0xE0) len = 3;
-      else if (u >= 0xC0) len = 2;
+      if (u >= 0xF0)
+        len = 4;
+      else if (u >= 0xE0)
+        len = 3;
+      else if (u >= 0xC0)
+        len = 2;
       pieces.push_back({PatternPiece::kLiteral, p.substr(i, len)});
       i += len;
     }
@@ -199,7 +202,8 @@ std::string LikeSql(const std::string& subject, const std::string& pattern, bool
       case PatternPiece::kOne: out += '?'; break;
       case PatternPiece::kDigit: out += "[0-9]"; break;
       case PatternPiece::kClass:
-        if (p.text.find(']') != std::string::npos) Refuse("el patrón de Like '" + pattern + "' no se puede escribir en SQLite");
+        if (p.text.find(']') != std::string::npos)
+          Refuse("el patrón de Like '" + pattern + "' no se puede escribir en SQLite");
         out += "[" + std::string(p.negated ? "^" : "") + detail::Upper(p.text) + "]";
         break;
       case PatternPiece::kLiteral:
@@ -223,7 +227,8 @@ std::string StrftimePattern(const std::string& format) {
   for (size_t i = 0; i < format.size();) {
     auto run = [&](char c) {
       size_t n = 0;
-      while (i + n < format.size() && std::tolower(static_cast<unsigned char>(format[i + n])) == c) ++n;
+      while (i + n < format.size() && std::tolower(static_cast<unsigned char>(format[i + n])) == c)
+        ++n;
       return n;
     };
     const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(format[i])));
@@ -234,7 +239,8 @@ std::string StrftimePattern(const std::string& format) {
       // mm after an hour or before seconds is minutes, as Format reads it
       size_t j = i + 2;
       while (j < format.size() && (format[j] == ' ' || format[j] == '-')) ++j;
-      const bool before_seconds = j < format.size() && std::tolower(static_cast<unsigned char>(format[j])) == 's';
+      const bool before_seconds =
+          j < format.size() && std::tolower(static_cast<unsigned char>(format[j])) == 's';
       out += after_hour || before_seconds ? "%M" : "%m";
     } else if (c == 'd' && (n = run('d')) == 2) {
       out += "%d";
@@ -273,11 +279,13 @@ class Translator {
   Result Statement(const Query& q, const Scope* outer) {
     if (!q.parameters.empty()) {
       std::string names;
-      for (const sql::Parameter& p : q.parameters) names += (names.empty() ? "[" : ", [") + p.name + "]";
+      for (const sql::Parameter& p : q.parameters)
+        names += (names.empty() ? "[" : ", [") + p.name + "]";
       Refuse("tiene parámetros (" + names + "), que Jet pide al abrirla");
     }
     if (q.parts.size() == 1) return SelectSql(q.parts[0], q.order_by, outer, false, false);
-    const bool dedupes = std::find(q.union_all.begin(), q.union_all.end(), false) != q.union_all.end();
+    const bool dedupes =
+        std::find(q.union_all.begin(), q.union_all.end(), false) != q.union_all.end();
     std::vector<Result> parts;
     for (size_t i = 0; i < q.parts.size(); ++i)
       parts.push_back(SelectSql(q.parts[i], {}, outer, i == 0 && dedupes, true));
@@ -290,11 +298,14 @@ class Translator {
       for (size_t c = 0; c < result.columns.size(); ++c) {
         ValueType& t = result.columns[c].type;
         const ValueType u = parts[i].columns[c].type;
-        if ((t == ValueType::kYesNoStored) != (u == ValueType::kYesNoStored) && u != ValueType::kNull && t != ValueType::kNull)
+        if ((t == ValueType::kYesNoStored) != (u == ValueType::kYesNoStored) &&
+            u != ValueType::kNull && t != ValueType::kNull)
           Refuse("la columna " + result.columns[c].name +
                  " de la unión mezcla un campo Sí/No con otros valores (Jet guarda Sí como -1)");
-        if (t == ValueType::kNull) t = u;
-        else if (u != t && u != ValueType::kNull) t = ValueType::kUnknown;
+        if (t == ValueType::kNull)
+          t = u;
+        else if (u != t && u != ValueType::kNull)
+          t = ValueType::kUnknown;
       }
       result.sql += q.union_all[i - 1] ? " UNION ALL " : " UNION ";
       result.sql += parts[i].sql;
@@ -338,7 +349,8 @@ class Translator {
   Result SelectSql(const Select& s, const std::vector<sql::OrderItem>& order, const Scope* outer,
                    bool nocase_outputs, bool in_union) {
     if (!s.into.empty()) Refuse("crea la tabla " + s.into + " (SELECT ... INTO)");
-    if (!s.from_database.empty()) Refuse("lee tablas de otra base de datos (IN '" + s.from_database + "')");
+    if (!s.from_database.empty())
+      Refuse("lee tablas de otra base de datos (IN '" + s.from_database + "')");
     Scope scope;
     scope.outer = outer;
     std::string from;
@@ -364,7 +376,9 @@ class Translator {
           for (const Column& c : source->columns)
             outs.push_back({Q(source->key) + "." + Q(c.name), c.name, c.type, source.get(), star});
         }
-        if (!any) Refuse(e.parts.empty() ? "SELECT * sin tablas" : Written(e.parts) + ".* no es una tabla de la consulta");
+        if (!any)
+          Refuse(e.parts.empty() ? "SELECT * sin tablas"
+                                 : Written(e.parts) + ".* no es una tabla de la consulta");
         stars.push_back(e.parts.empty() ? "*" : Q(FindSource(scope, e.parts.back())->key) + ".*");
         continue;
       }
@@ -376,13 +390,17 @@ class Translator {
       }
       Value v = AsValue(Translate(e, scope));
       aggregate = aggregate || v.aggregate;
-      outs.push_back({v.sql, item.alias.empty() ? "Expr" + std::to_string(expr_number++) : item.alias, v.type});
+      outs.push_back({v.sql,
+                      item.alias.empty() ? "Expr" + std::to_string(expr_number++) : item.alias,
+                      v.type});
     }
     if (outs.empty()) Refuse("no tiene columnas de salida");
     NameClashes(outs);
 
     if (s.quantifier == Select::Quantifier::kDistinctRow && leaves > 1)
-      Refuse("DISTINCTROW sobre varias tablas (quita las filas repetidas de las tablas de origen): SQLite no tiene equivalente");
+      Refuse(
+          "DISTINCTROW sobre varias tablas (quita las filas repetidas de las tablas de origen): "
+          "SQLite no tiene equivalente");
     const bool distinct = s.quantifier == Select::Quantifier::kDistinct;
     const bool nocase = distinct || nocase_outputs;
 
@@ -429,12 +447,14 @@ class Translator {
     if (s.having) tail += " HAVING " + Condition(Translate(*s.having, scope));
 
     std::vector<std::pair<Value, bool>> keys;  // translated ORDER BY items, descending
-    for (const sql::OrderItem& item : order) keys.push_back({AsValue(Translate(*item.expr, scope)), item.descending});
+    for (const sql::OrderItem& item : order)
+      keys.push_back({AsValue(Translate(*item.expr, scope)), item.descending});
     auto key_sql = [](const Value& v, bool descending, const std::string& written) {
       return written + (IsTextish(v.type) ? " COLLATE NOCASE" : "") + (descending ? " DESC" : "");
     };
     std::string order_sql;
-    for (const auto& [v, descending] : keys) order_sql += (order_sql.empty() ? "" : ", ") + key_sql(v, descending, v.sql);
+    for (const auto& [v, descending] : keys)
+      order_sql += (order_sql.empty() ? "" : ", ") + key_sql(v, descending, v.sql);
 
     Result result;
     for (const Out& o : outs) result.columns.push_back({o.name, o.type});
@@ -449,7 +469,9 @@ class Translator {
       if (top == 0) Refuse("TOP 0 no es una consulta válida en Jet");
       if (s.top_percent) {
         if (top != 100)
-          Refuse("TOP " + *s.top + " PERCENT: Jet redondea el número de filas a su manera y SQLite no tiene equivalente exacto");
+          Refuse("TOP " + *s.top +
+                 " PERCENT: Jet redondea el número de filas a su manera y SQLite no tiene "
+                 "equivalente exacto");
         top = 0;
       }
     }
@@ -462,7 +484,8 @@ class Translator {
 
     // TOP n with ORDER BY keeps the rows tied with the n-th: rank() does the same.
     std::string rank = "jet_top_rank";
-    while (std::any_of(outs.begin(), outs.end(), [&](const Out& o) { return detail::IEquals(o.name, rank); }))
+    while (std::any_of(outs.begin(), outs.end(),
+                       [&](const Out& o) { return detail::IEquals(o.name, rank); }))
       rank += "_";
     std::string names;
     for (const Out& o : outs) names += (names.empty() ? "" : ", ") + Q(o.name);
@@ -470,14 +493,17 @@ class Translator {
     if (distinct) {
       std::string window;
       for (const auto& [v, descending] : keys) {
-        auto match = std::find_if(outs.begin(), outs.end(), [&](const Out& o) { return o.sql == v.sql; });
-        if (match == outs.end()) Refuse("TOP con DISTINCT ordenado por algo que no es una de sus columnas");
+        auto match =
+            std::find_if(outs.begin(), outs.end(), [&](const Out& o) { return o.sql == v.sql; });
+        if (match == outs.end())
+          Refuse("TOP con DISTINCT ordenado por algo que no es una de sus columnas");
         window += (window.empty() ? "" : ", ") + key_sql(v, descending, Q(match->name));
       }
       middle = "SELECT *, rank() OVER (ORDER BY " + window + ") AS " + Q(rank) + " FROM (" +
                select_word + items + tail + ")";
     } else {
-      middle = "SELECT " + items + ", rank() OVER (ORDER BY " + order_sql + ") AS " + Q(rank) + tail;
+      middle =
+          "SELECT " + items + ", rank() OVER (ORDER BY " + order_sql + ") AS " + Q(rank) + tail;
     }
     result.sql = "SELECT " + names + " FROM (" + middle + ") WHERE " + Q(rank) +
                  " <= " + std::to_string(top) + " ORDER BY " + Q(rank);
@@ -487,10 +513,12 @@ class Translator {
   // Jet names two shown fields of one name after their tables: T.name.
   static void NameClashes(std::vector<Out>& outs) {
     auto count = [&](const std::string& name) {
-      return std::count_if(outs.begin(), outs.end(), [&](const Out& o) { return detail::IEquals(o.name, name); });
+      return std::count_if(outs.begin(), outs.end(),
+                           [&](const Out& o) { return detail::IEquals(o.name, name); });
     };
     std::vector<bool> clash(outs.size());
-    for (size_t i = 0; i < outs.size(); ++i) clash[i] = outs[i].qualifier && count(outs[i].name) > 1;
+    for (size_t i = 0; i < outs.size(); ++i)
+      clash[i] = outs[i].qualifier && count(outs[i].name) > 1;
     for (size_t i = 0; i < outs.size(); ++i) {
       if (!clash[i]) continue;
       outs[i].name = outs[i].qualifier->key + "." + outs[i].name;
@@ -513,7 +541,7 @@ class Translator {
     if (source.kind == Kind::kJoin) {
       std::string left = SourceSql(*source.left, scope, leaves, true);
       std::string right = SourceSql(*source.right, scope, leaves, true);
-      const char* word = source.join == sql::JoinKind::kInner ? " INNER JOIN "
+      const char* word = source.join == sql::JoinKind::kInner  ? " INNER JOIN "
                          : source.join == sql::JoinKind::kLeft ? " LEFT JOIN "
                                                                : " RIGHT JOIN ";
       std::string sql = left + word + right + " ON " + Condition(Translate(*source.on, scope));
@@ -529,11 +557,12 @@ class Translator {
       entry->columns = inner.columns;
       sql = "(" + inner.sql + ") AS " + Q(source.alias);
     } else {
-      if (!source.database.empty())
-        Refuse("lee " + source.name + " de otra base de datos");
+      if (!source.database.empty()) Refuse("lee " + source.name + " de otra base de datos");
       const Catalogue::Entry* found = catalogue_.Find(source.name);
-      if (!found) Refuse("lee «" + source.name + "», que no es una tabla ni una consulta del archivo");
-      if (found->refused) Refuse("lee la consulta «" + found->name + "», que no puede ser una vista");
+      if (!found)
+        Refuse("lee «" + source.name + "», que no es una tabla ni una consulta del archivo");
+      if (found->refused)
+        Refuse("lee la consulta «" + found->name + "», que no puede ser una vista");
       if (found->is_query &&
           std::find(queries_used.begin(), queries_used.end(), found->name) == queries_used.end())
         queries_used.push_back(found->name);
@@ -548,17 +577,22 @@ class Translator {
 
   Resolved Resolve(const Expr& e, const Scope& scope) const {
     const std::vector<std::string>& parts = e.parts;
-    static const std::set<std::string> objects = {"FORMS", "REPORTS", "SCREEN", "TEMPVARS", "PARENT", "ME"};
+    static const std::set<std::string> objects = {"FORMS",    "REPORTS", "SCREEN",
+                                                  "TEMPVARS", "PARENT",  "ME"};
     if (parts.size() >= 2 && objects.count(Fold(parts[0])))
-      Refuse("hace referencia a " + Written(parts) + ", de un formulario o informe, que Jet lee al abrirla");
-    const std::string param = Written(parts) +
-                              " no es un campo de las tablas de la consulta: Jet lo pide como parámetro al abrirla";
+      Refuse("hace referencia a " + Written(parts) +
+             ", de un formulario o informe, que Jet lee al abrirla");
+    const std::string param =
+        Written(parts) +
+        " no es un campo de las tablas de la consulta: Jet lo pide como parámetro al abrirla";
     if (parts.size() == 1) {
       for (const Scope* s = &scope; s; s = s->outer) {
         Resolved found{nullptr, nullptr};
         for (const auto& source : s->sources) {
           if (const Column* c = FindColumn(*source, parts[0])) {
-            if (found.source) Refuse("el campo " + parts[0] + " es ambiguo: lo tienen " + found.source->key + " y " + source->key);
+            if (found.source)
+              Refuse("el campo " + parts[0] + " es ambiguo: lo tienen " + found.source->key +
+                     " y " + source->key);
             found = {source.get(), c};
           }
         }
@@ -609,14 +643,16 @@ class Translator {
     Value v = Translate(e, scope);
     aggregate = aggregate || v.aggregate;
     if (!v.truth && v.type != ValueType::kYesNo && v.type != ValueType::kNull)
-      Refuse(std::string(op) + " sobre " + TypeName(v.type) + ": en Jet opera bit a bit y SQLite no tiene equivalente");
+      Refuse(std::string(op) + " sobre " + TypeName(v.type) +
+             ": en Jet opera bit a bit y SQLite no tiene equivalente");
     return v.sql;
   }
 
   static void Comparable(const Value& a, const Value& b, const std::string& op) {
     auto bad = [&](ValueType x, ValueType y) {
       if (x == ValueType::kOther) return true;
-      if (x == ValueType::kDate) return y != ValueType::kDate && y != ValueType::kNull && y != ValueType::kUnknown;
+      if (x == ValueType::kDate)
+        return y != ValueType::kDate && y != ValueType::kNull && y != ValueType::kUnknown;
       if (x == ValueType::kText) return IsNumeric(y) && y != ValueType::kNull;
       return false;
     };
@@ -695,7 +731,8 @@ class Translator {
         Value a = Arg(*e.args[0], scope), lo = Arg(*e.args[1], scope), hi = Arg(*e.args[2], scope);
         Comparable(a, lo, "Between");
         Comparable(a, hi, "Between");
-        const std::string collate = Nocase(a, lo).empty() && Nocase(a, hi).empty() ? "" : " COLLATE NOCASE";
+        const std::string collate =
+            Nocase(a, lo).empty() && Nocase(a, hi).empty() ? "" : " COLLATE NOCASE";
         return Truth("(" + a.sql + collate + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + lo.sql +
                          " AND " + hi.sql + ")",
                      a.aggregate || lo.aggregate || hi.aggregate);
@@ -711,8 +748,8 @@ class Translator {
           aggregate = aggregate || item.aggregate;
           list += (list.empty() ? "" : ", ") + item.sql;
         }
-        return Truth("(" + a.sql + (nocase ? " COLLATE NOCASE" : "") + (e.negated ? " NOT IN (" : " IN (") +
-                         list + "))",
+        return Truth("(" + a.sql + (nocase ? " COLLATE NOCASE" : "") +
+                         (e.negated ? " NOT IN (" : " IN (") + list + "))",
                      aggregate);
       }
       case ExprKind::kInQuery: {
@@ -720,31 +757,39 @@ class Translator {
         Result sub = Statement(*e.subquery, &scope);
         if (sub.columns.size() != 1) Refuse("la subconsulta de In no devuelve una sola columna");
         Value item;
-        item.type = sub.columns[0].type == ValueType::kYesNoStored ? ValueType::kYesNo : sub.columns[0].type;
+        item.type = sub.columns[0].type == ValueType::kYesNoStored ? ValueType::kYesNo
+                                                                   : sub.columns[0].type;
         if (sub.columns[0].type == ValueType::kYesNoStored)
           Refuse("compara con un campo Sí/No de una subconsulta (Jet guarda Sí como -1)");
         Comparable(a, item, "In");
-        return Truth("(" + a.sql + Nocase(a, item) + (e.negated ? " NOT IN (" : " IN (") + sub.sql + "))",
-                     a.aggregate);
+        return Truth(
+            "(" + a.sql + Nocase(a, item) + (e.negated ? " NOT IN (" : " IN (") + sub.sql + "))",
+            a.aggregate);
       }
       case ExprKind::kLike: {
         Value a = Arg(*e.args[0], scope);
         if (!IsTextish(a.type) && a.type != ValueType::kInteger && a.type != ValueType::kNull)
-          Refuse("Like sobre " + std::string(TypeName(a.type)) + ", que Jet convierte a texto a su manera");
+          Refuse("Like sobre " + std::string(TypeName(a.type)) +
+                 ", que Jet convierte a texto a su manera");
         if (e.args[1]->kind != ExprKind::kString)
-          Refuse("el patrón de Like no es un texto fijo: los comodines de Jet no se pueden traducir al ejecutarla");
+          Refuse(
+              "el patrón de Like no es un texto fijo: los comodines de Jet no se pueden traducir "
+              "al ejecutarla");
         return Truth(LikeSql(a.sql, e.args[1]->text, e.negated), a.aggregate);
       }
       case ExprKind::kExists: {
         Result sub = Statement(*e.subquery, &scope);
-        return Truth(std::string("(") + (e.negated ? "NOT " : "") + "EXISTS (" + sub.sql + "))", false);
+        return Truth(std::string("(") + (e.negated ? "NOT " : "") + "EXISTS (" + sub.sql + "))",
+                     false);
       }
       case ExprKind::kSubquery: {
         Result sub = Statement(*e.subquery, &scope);
-        if (sub.columns.size() != 1) Refuse("una subconsulta usada como valor no devuelve una sola columna");
+        if (sub.columns.size() != 1)
+          Refuse("una subconsulta usada como valor no devuelve una sola columna");
         v.sql = "(" + sub.sql + ")";
         v.type = sub.columns[0].type;
-        if (v.type == ValueType::kYesNoStored) Refuse("usa como valor un campo Sí/No de una subconsulta (Jet guarda Sí como -1)");
+        if (v.type == ValueType::kYesNoStored)
+          Refuse("usa como valor un campo Sí/No de una subconsulta (Jet guarda Sí como -1)");
         return v;
       }
       case ExprKind::kCall: return Call(e, scope);
@@ -773,7 +818,8 @@ class Translator {
     if (op == "&") {
       for (const Value* x : {&a, &b}) {
         if (!IsTextish(x->type) && x->type != ValueType::kInteger && x->type != ValueType::kNull)
-          Refuse("& con " + std::string(TypeName(x->type)) + ", que Jet escribe como texto según la configuración regional");
+          Refuse("& con " + std::string(TypeName(x->type)) +
+                 ", que Jet escribe como texto según la configuración regional");
         if (x->type == ValueType::kUnknown) Refuse("& con un valor de tipo desconocido");
       }
       v.type = ValueType::kText;
@@ -783,8 +829,9 @@ class Translator {
       } else if (b.literal && b.type != ValueType::kNull) {
         v.sql = "(coalesce(" + a.sql + ", '') || " + b.sql + ")";
       } else {
-        v.sql = "(CASE WHEN " + a.sql + " IS NULL AND " + b.sql + " IS NULL THEN NULL ELSE coalesce(" + a.sql +
-                ", '') || coalesce(" + b.sql + ", '') END)";
+        v.sql = "(CASE WHEN " + a.sql + " IS NULL AND " + b.sql +
+                " IS NULL THEN NULL ELSE coalesce(" + a.sql + ", '') || coalesce(" + b.sql +
+                ", '') END)";
       }
       return v;
     }
@@ -795,13 +842,14 @@ class Translator {
     }
     for (const Value* x : {&a, &b}) {
       if (!IsNumeric(x->type))
-        Refuse("el operador " + op + " con " + TypeName(x->type) + (x->type == ValueType::kDate ? ": Jet calcula con fechas como números" : ""));
+        Refuse("el operador " + op + " con " + TypeName(x->type) +
+               (x->type == ValueType::kDate ? ": Jet calcula con fechas como números" : ""));
     }
     const bool whole = IsWholeNumber(a.type) && IsWholeNumber(b.type);
     if (op == "+" || op == "-" || op == "*") {
       v.type = whole ? ValueType::kInteger
                : (a.type == ValueType::kCurrency || b.type == ValueType::kCurrency) &&
-                         (a.type != ValueType::kNumber && b.type != ValueType::kNumber)
+                       (a.type != ValueType::kNumber && b.type != ValueType::kNumber)
                    ? ValueType::kCurrency
                    : ValueType::kNumber;
       v.sql = "(" + a.sql + " " + op + " " + b.sql + ")";
@@ -813,7 +861,9 @@ class Translator {
       return v;
     }
     if (op == "\\" || op == "MOD") {
-      if (!whole) Refuse(std::string(op == "MOD" ? "Mod" : "\\") + " con números con decimales, que Jet redondea antes al par más cercano");
+      if (!whole)
+        Refuse(std::string(op == "MOD" ? "Mod" : "\\") +
+               " con números con decimales, que Jet redondea antes al par más cercano");
       v.type = ValueType::kInteger;
       v.sql = "(" + a.sql + (op == "MOD" ? " % " : " / ") + b.sql + ")";
       return v;
@@ -831,19 +881,22 @@ class Translator {
     auto text_arg = [&](size_t i) {
       Value a = arg(i);
       if (!IsTextish(a.type) && a.type != ValueType::kInteger && a.type != ValueType::kNull)
-        Refuse(e.text + " sobre " + TypeName(a.type) + ", que Jet convierte a texto según la configuración regional");
+        Refuse(e.text + " sobre " + TypeName(a.type) +
+               ", que Jet convierte a texto según la configuración regional");
       if (a.type == ValueType::kUnknown) Refuse(e.text + " sobre un valor de tipo desconocido");
       return a;
     };
     auto whole_arg = [&](size_t i) {
       Value a = arg(i);
-      if (!IsWholeNumber(a.type)) Refuse(e.text + " con " + TypeName(a.type) + " como número de caracteres");
+      if (!IsWholeNumber(a.type))
+        Refuse(e.text + " con " + TypeName(a.type) + " como número de caracteres");
       return a;
     };
     auto date_arg = [&](size_t i) {
       Value a = arg(i);
       if (a.type != ValueType::kDate && a.type != ValueType::kNull)
-        Refuse(e.text + " sobre " + TypeName(a.type) + ", que Jet lee como fecha según la configuración regional");
+        Refuse(e.text + " sobre " + TypeName(a.type) +
+               ", que Jet lee como fecha según la configuración regional");
       return a;
     };
     auto make = [&](std::string sql, ValueType type, bool aggregate) {
@@ -857,20 +910,24 @@ class Translator {
     // Aggregates.
     if (name == "COUNT") {
       need(1, 1);
-      if (e.args[0]->kind == ExprKind::kStar && e.args[0]->parts.empty()) return make("count(*)", ValueType::kInteger, true);
+      if (e.args[0]->kind == ExprKind::kStar && e.args[0]->parts.empty())
+        return make("count(*)", ValueType::kInteger, true);
       return make("count(" + arg(0).sql + ")", ValueType::kInteger, true);
     }
     if (name == "SUM" || name == "AVG") {
       need(1, 1);
       Value a = arg(0);
       if (!IsNumeric(a.type)) Refuse(e.text + " sobre " + TypeName(a.type));
-      const ValueType t = name == "AVG" ? ValueType::kNumber : IsWholeNumber(a.type) ? ValueType::kInteger : a.type;
+      const ValueType t = name == "AVG"           ? ValueType::kNumber
+                          : IsWholeNumber(a.type) ? ValueType::kInteger
+                                                  : a.type;
       return make((name == "SUM" ? "sum(" : "avg(") + a.sql + ")", t, true);
     }
     if (name == "MIN" || name == "MAX") {
       need(1, 1);
       Value a = arg(0);
-      return make(std::string(name == "MIN" ? "min(" : "max(") + a.sql + (IsTextish(a.type) ? " COLLATE NOCASE)" : ")"),
+      return make(std::string(name == "MIN" ? "min(" : "max(") + a.sql +
+                      (IsTextish(a.type) ? " COLLATE NOCASE)" : ")"),
                   a.type, true);
     }
     // Conditionals and Null.
@@ -888,11 +945,12 @@ class Translator {
       need(1, 2);
       Value a = arg(0);
       if (n == 1) {  // in a query Nz gives "" for Null
-        return make("coalesce(" + a.sql + ", '')", a.type == ValueType::kText ? a.type : ValueType::kUnknown, a.aggregate);
+        return make("coalesce(" + a.sql + ", '')",
+                    a.type == ValueType::kText ? a.type : ValueType::kUnknown, a.aggregate);
       }
       Value b = arg(1);
-      return make("coalesce(" + a.sql + ", " + b.sql + ")", a.type == b.type ? a.type : ValueType::kUnknown,
-                  a.aggregate || b.aggregate);
+      return make("coalesce(" + a.sql + ", " + b.sql + ")",
+                  a.type == b.type ? a.type : ValueType::kUnknown, a.aggregate || b.aggregate);
     }
     if (name == "ISNULL") {
       need(1, 1);
@@ -904,33 +962,41 @@ class Translator {
       need(1, 1);
       Value a = arg(0);
       if (IsWholeNumber(a.type)) return make(a.sql, ValueType::kInteger, a.aggregate);
-      if (!IsNumeric(a.type)) Refuse(e.text + " sobre " + TypeName(a.type) + ", que Jet lee según la configuración regional");
+      if (!IsNumeric(a.type))
+        Refuse(e.text + " sobre " + TypeName(a.type) +
+               ", que Jet lee según la configuración regional");
       // Jet rounds halves to the even neighbour.
-      return make("CAST(CASE WHEN abs(" + a.sql + " - CAST(" + a.sql + " AS INTEGER)) = 0.5 THEN 2 * round(" + a.sql +
-                      " / 2.0) ELSE round(" + a.sql + ") END AS INTEGER)",
+      return make("CAST(CASE WHEN abs(" + a.sql + " - CAST(" + a.sql +
+                      " AS INTEGER)) = 0.5 THEN 2 * round(" + a.sql + " / 2.0) ELSE round(" +
+                      a.sql + ") END AS INTEGER)",
                   ValueType::kInteger, a.aggregate);
     }
     if (name == "CDBL") {
       need(1, 1);
       Value a = arg(0);
-      if (!IsNumeric(a.type)) Refuse(e.text + " sobre " + TypeName(a.type) + ", que Jet lee según la configuración regional");
+      if (!IsNumeric(a.type))
+        Refuse(e.text + " sobre " + TypeName(a.type) +
+               ", que Jet lee según la configuración regional");
       return make("CAST(" + a.sql + " AS REAL)", ValueType::kNumber, a.aggregate);
     }
     if (name == "CCUR") {
       need(1, 1);
       Value a = arg(0);
       const size_t point = a.sql.find('.');
-      const bool short_literal = a.literal && a.type == ValueType::kNumber && point != std::string::npos &&
-                                 a.sql.find_first_of("eE") == std::string::npos && a.sql.size() - point - 1 <= 4;
+      const bool short_literal =
+          a.literal && a.type == ValueType::kNumber && point != std::string::npos &&
+          a.sql.find_first_of("eE") == std::string::npos && a.sql.size() - point - 1 <= 4;
       if (IsWholeNumber(a.type) || a.type == ValueType::kCurrency || short_literal)
         return make(a.sql, ValueType::kCurrency, a.aggregate);
-      Refuse("CCur sobre " + std::string(TypeName(a.type)) +
-             ": Jet redondea a 4 decimales al par más cercano y SQLite no tiene equivalente exacto");
+      Refuse(
+          "CCur sobre " + std::string(TypeName(a.type)) +
+          ": Jet redondea a 4 decimales al par más cercano y SQLite no tiene equivalente exacto");
     }
     if (name == "CSTR") {
       need(1, 1);
       Value a = text_arg(0);
-      return make(a.type == ValueType::kText ? a.sql : "CAST(" + a.sql + " AS TEXT)", ValueType::kText, a.aggregate);
+      return make(a.type == ValueType::kText ? a.sql : "CAST(" + a.sql + " AS TEXT)",
+                  ValueType::kText, a.aggregate);
     }
     if (name == "CBOOL") {
       need(1, 1);
@@ -943,7 +1009,8 @@ class Translator {
       need(1, 1);
       Value a = arg(0);
       if (!IsNumeric(a.type)) Refuse("Abs sobre " + std::string(TypeName(a.type)));
-      return make("abs(" + a.sql + ")", a.type == ValueType::kYesNo ? ValueType::kInteger : a.type, a.aggregate);
+      return make("abs(" + a.sql + ")", a.type == ValueType::kYesNo ? ValueType::kInteger : a.type,
+                  a.aggregate);
     }
     if (name == "INT" || name == "FIX") {
       need(1, 1);
@@ -952,14 +1019,15 @@ class Translator {
       if (IsWholeNumber(a.type)) return make(a.sql, ValueType::kInteger, a.aggregate);
       std::string cut = "CAST(" + a.sql + " AS INTEGER)";
       if (name == "FIX") return make(cut, ValueType::kInteger, a.aggregate);
-      return make("(" + cut + " - (" + a.sql + " < " + cut + "))", ValueType::kInteger, a.aggregate);
+      return make("(" + cut + " - (" + a.sql + " < " + cut + "))", ValueType::kInteger,
+                  a.aggregate);
     }
     if (name == "SGN") {
       need(1, 1);
       Value a = arg(0);
       if (!IsNumeric(a.type)) Refuse("Sgn sobre " + std::string(TypeName(a.type)));
-      return make("(CASE WHEN " + a.sql + " > 0 THEN 1 WHEN " + a.sql + " < 0 THEN -1 WHEN " + a.sql +
-                      " = 0 THEN 0 END)",
+      return make("(CASE WHEN " + a.sql + " > 0 THEN 1 WHEN " + a.sql + " < 0 THEN -1 WHEN " +
+                      a.sql + " = 0 THEN 0 END)",
                   ValueType::kInteger, a.aggregate);
     }
     // Texts.
@@ -971,13 +1039,14 @@ class Translator {
     if (name == "LEFT") {
       need(2, 2);
       Value s = text_arg(0), k = whole_arg(1);
-      return make("substr(" + s.sql + ", 1, " + k.sql + ")", ValueType::kText, s.aggregate || k.aggregate);
+      return make("substr(" + s.sql + ", 1, " + k.sql + ")", ValueType::kText,
+                  s.aggregate || k.aggregate);
     }
     if (name == "RIGHT") {
       need(2, 2);
       Value s = text_arg(0), k = whole_arg(1);
-      return make("substr(" + s.sql + ", max(length(" + s.sql + ") - " + k.sql + " + 1, 1))", ValueType::kText,
-                  s.aggregate || k.aggregate);
+      return make("substr(" + s.sql + ", max(length(" + s.sql + ") - " + k.sql + " + 1, 1))",
+                  ValueType::kText, s.aggregate || k.aggregate);
     }
     if (name == "MID") {
       need(2, 3);
@@ -1004,19 +1073,23 @@ class Translator {
                   s.aggregate || a.aggregate || b.aggregate);
     }
     if (name == "UCASE" || name == "LCASE")
-      Refuse(e.text + ": upper() y lower() de SQLite solo cambian las letras ASCII (ñ, á quedarían igual)");
+      Refuse(e.text +
+             ": upper() y lower() de SQLite solo cambian las letras ASCII (ñ, á quedarían igual)");
     // Dates.
-    static const std::map<std::string, std::string> parts = {
-        {"YEAR", "%Y"}, {"MONTH", "%m"}, {"DAY", "%d"}, {"HOUR", "%H"}, {"MINUTE", "%M"}, {"SECOND", "%S"}};
+    static const std::map<std::string, std::string> parts = {{"YEAR", "%Y"},   {"MONTH", "%m"},
+                                                             {"DAY", "%d"},    {"HOUR", "%H"},
+                                                             {"MINUTE", "%M"}, {"SECOND", "%S"}};
     if (auto part = parts.find(name); part != parts.end()) {
       need(1, 1);
       Value d = date_arg(0);
-      return make("CAST(strftime('" + part->second + "', " + d.sql + ") AS INTEGER)", ValueType::kInteger, d.aggregate);
+      return make("CAST(strftime('" + part->second + "', " + d.sql + ") AS INTEGER)",
+                  ValueType::kInteger, d.aggregate);
     }
     if (name == "WEEKDAY") {
       need(1, 1);
       Value d = date_arg(0);
-      return make("(CAST(strftime('%w', " + d.sql + ") AS INTEGER) + 1)", ValueType::kInteger, d.aggregate);
+      return make("(CAST(strftime('%w', " + d.sql + ") AS INTEGER) + 1)", ValueType::kInteger,
+                  d.aggregate);
     }
     if (name == "DATE") {
       need(0, 0);
@@ -1033,9 +1106,11 @@ class Translator {
     if (name == "FORMAT") {
       need(2, 2);
       Value d = date_arg(0);
-      if (e.args[1]->kind != ExprKind::kString) Refuse("Format con un formato que no es un texto fijo");
+      if (e.args[1]->kind != ExprKind::kString)
+        Refuse("Format con un formato que no es un texto fijo");
       const std::string pattern = StrftimePattern(e.args[1]->text);
-      return make("strftime(" + detail::QuoteLiteral(pattern) + ", " + d.sql + ")", ValueType::kText, d.aggregate);
+      return make("strftime(" + detail::QuoteLiteral(pattern) + ", " + d.sql + ")",
+                  ValueType::kText, d.aggregate);
     }
     Refuse("la función " + e.text + " no tiene equivalente exacto en SQLite");
   }
@@ -1054,7 +1129,8 @@ void CollectExpr(const Expr* e, std::vector<std::string>& out) {
 void CollectSource(const sql::Source& s, std::vector<std::string>& out) {
   switch (s.kind) {
     case sql::Source::Kind::kNamed:
-      if (std::none_of(out.begin(), out.end(), [&](const std::string& n) { return detail::IEquals(n, s.name); }))
+      if (std::none_of(out.begin(), out.end(),
+                       [&](const std::string& n) { return detail::IEquals(n, s.name); }))
         out.push_back(s.name);
       return;
     case sql::Source::Kind::kDerived: CollectSources(*s.derived, out); return;
@@ -1125,8 +1201,10 @@ std::string DateLiteral(std::string_view text) {
       R"(^\s*(?:(\d{1,4})([/-])(\d{1,2})\2(\d{1,4})|(\d{1,2})-([A-Za-z]{3,9})-(\d{2,4}))?)"
       R"(\s*(?:(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*([AaPp][Mm])?)?\s*$)");
   std::cmatch m;
+  if (text.size() > 40) return {};  // no date is longer; and std::regex recurses per character
   const std::string s(text);
-  if (s.find_first_not_of(" \t") == std::string::npos || !std::regex_match(s.c_str(), m, date_re)) return {};
+  if (s.find_first_not_of(" \t") == std::string::npos || !std::regex_match(s.c_str(), m, date_re))
+    return {};
   int y = 1899, mo = 12, d = 30;
   if (m[1].matched) {
     const std::string a = m[1], b = m[3], c = m[4];

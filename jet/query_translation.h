@@ -22,16 +22,16 @@ namespace brenquil::jet {
 
 // What the translator knows of a value's type.
 enum class ValueType {
-  kUnknown,       // a mixture (IIf, Nz of a number) or a type it cannot tell
-  kNull,          // the literal Null
-  kText,          // Text, Memo
-  kInteger,       // Byte, Integer, Long Integer, AutoNumber
-  kCurrency,      // Currency
-  kNumber,        // Single, Double, Decimal: numbers with a fraction
-  kDate,          // Date/Time, stored as 'YYYY-MM-DD HH:MM:SS'
-  kYesNoStored,   // a Yes/No field: 1 or 0 as stored
-  kYesNo,         // a computed truth value: -1 or 0, as Jet computes it
-  kOther,         // Binary, OLE Object, GUID: not used in expressions
+  kUnknown,      // a mixture (IIf, Nz of a number) or a type it cannot tell
+  kNull,         // the literal Null
+  kText,         // Text, Memo
+  kInteger,      // Byte, Integer, Long Integer, AutoNumber
+  kCurrency,     // Currency
+  kNumber,       // Single, Double, Decimal: numbers with a fraction
+  kDate,         // Date/Time, stored as 'YYYY-MM-DD HH:MM:SS'
+  kYesNoStored,  // a Yes/No field: 1 or 0 as stored
+  kYesNo,        // a computed truth value: -1 or 0, as Jet computes it
+  kOther,        // Binary, OLE Object, GUID: not used in expressions
 };
 
 struct Column {
@@ -61,10 +61,10 @@ class Catalogue {
 };
 
 struct Translation {
-  std::string sqlite_sql;           // a SELECT; empty when refused
-  std::string reason;               // Spanish: why there is none
-  std::vector<Column> columns;      // the view's columns, named as Jet names them
-  std::vector<std::string> queries; // the catalogue's queries it reads
+  std::string sqlite_sql;            // a SELECT; empty when refused
+  std::string reason;                // Spanish: why there is none
+  std::vector<Column> columns;       // the view's columns, named as Jet names them
+  std::vector<std::string> queries;  // the catalogue's queries it reads
 };
 
 // Translates a Jet SELECT or UNION statement.

@@ -18,12 +18,16 @@ std::string KindReason(const std::string& kind, const std::string& connect) {
       {"crosstab",
        "es una consulta de referencias cruzadas (TRANSFORM ... PIVOT): sus columnas salen de los "
        "datos y SQLite no tiene equivalente"},
-      {"append", "es una consulta de datos anexados (INSERT INTO): cambia datos y una vista solo los lee"},
-      {"update", "es una consulta de actualización (UPDATE): cambia datos y una vista solo los lee"},
+      {"append",
+       "es una consulta de datos anexados (INSERT INTO): cambia datos y una vista solo los lee"},
+      {"update",
+       "es una consulta de actualización (UPDATE): cambia datos y una vista solo los lee"},
       {"delete", "es una consulta de eliminación (DELETE): cambia datos y una vista solo los lee"},
       {"make-table",
-       "es una consulta de creación de tabla (SELECT ... INTO): crea una tabla y una vista solo lee datos"},
-      {"ddl", "es una consulta de definición de datos: cambia la estructura y una vista solo lee datos"},
+       "es una consulta de creación de tabla (SELECT ... INTO): crea una tabla y una vista solo "
+       "lee datos"},
+      {"ddl",
+       "es una consulta de definición de datos: cambia la estructura y una vista solo lee datos"},
       {"unknown", "es de un tipo de consulta desconocido"}};
   if (kind == "pass-through")
     return "es una consulta de paso a través: su SQL se envía tal cual al servidor ODBC" +

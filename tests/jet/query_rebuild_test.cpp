@@ -78,7 +78,8 @@ TEST(QueryRebuild, WritesEachClauseAsJetShowsIt) {
                  {10, "Count(*) > 1"}}),
        "select",
        "SELECT DISTINCTROW Count(*) AS N\r\n"
-       "FROM [Tabla D], (A INNER JOIN B AS B2 ON (A.z = B2.z) AND (A.x = B2.x)) LEFT JOIN C ON B2.y = C.y\r\n"
+       "FROM [Tabla D], (A INNER JOIN B AS B2 ON (A.z = B2.z) AND (A.x = B2.x)) LEFT JOIN C ON "
+       "B2.y = C.y\r\n"
        "GROUP BY A.k\r\n"
        "HAVING Count(*) > 1;"},
       {"a union without ALL, its lines ended by CR LF",
@@ -87,11 +88,12 @@ TEST(QueryRebuild, WritesEachClauseAsJetShowsIt) {
                    {5, "SELECT a FROM T\nWHERE a > 1\n\n", {}, nullptr, "X7YZ_____1"},
                    {5, "  SELECT b FROM U", {}, nullptr, "X7YZ_____2"},
                    {11, "a", {}, "D"}}),
-       "union",
-       "SELECT a FROM T\r\nWHERE a > 1\r\nUNION SELECT b FROM U\r\nORDER BY a DESC;"},
-      {"a union with ALL", Query(128, {{1, nullptr, 9}, {3, nullptr, 0},
-                                      {5, "SELECT a FROM T", {}, nullptr, "X7YZ_____2"},
-                                      {5, "SELECT b FROM U", {}, nullptr, "X7YZ_____1"}}),
+       "union", "SELECT a FROM T\r\nWHERE a > 1\r\nUNION SELECT b FROM U\r\nORDER BY a DESC;"},
+      {"a union with ALL",
+       Query(128, {{1, nullptr, 9},
+                   {3, nullptr, 0},
+                   {5, "SELECT a FROM T", {}, nullptr, "X7YZ_____2"},
+                   {5, "SELECT b FROM U", {}, nullptr, "X7YZ_____1"}}),
        "union", "SELECT b FROM U\r\nUNION ALL SELECT a FROM T;"},
       {"an append of values",
        Query(64, {{1, nullptr, 3, "Pedidos"},
@@ -105,7 +107,8 @@ TEST(QueryRebuild, WritesEachClauseAsJetShowsIt) {
                   {6, "0", 0, nullptr, "[Tabla 2].Importe neto"},
                   {8, "Importe Is Null"}}),
        "update",
-       "UPDATE [Tabla 2] IN 'C:\\datos' [dBASE IV;]\r\nSET [Tabla 2].[Importe neto] = 0\r\nWHERE Importe Is Null;"},
+       "UPDATE [Tabla 2] IN 'C:\\datos' [dBASE IV;]\r\nSET [Tabla 2].[Importe neto] = 0\r\nWHERE "
+       "Importe Is Null;"},
       {"a make-table into another file",
        Query(80, {{1, nullptr, 2, "Copia", "C:\\otra.mdb"}, {5, nullptr, {}, "A"}, {6, "A.x", 0}}),
        "make-table", "SELECT A.x INTO Copia IN 'C:\\otra.mdb'\r\nFROM A;"},
@@ -117,12 +120,14 @@ TEST(QueryRebuild, WritesEachClauseAsJetShowsIt) {
                   {6, "V.b", 1},
                   {9, "V.a", 2},
                   {9, "V.b", 1}}),
-       "crosstab", "TRANSFORM Sum(V.n) AS Total\r\nSELECT V.a\r\nFROM V\r\nGROUP BY V.a\r\nPIVOT V.b;"},
+       "crosstab",
+       "TRANSFORM Sum(V.n) AS Total\r\nSELECT V.a\r\nFROM V\r\nGROUP BY V.a\r\nPIVOT V.b;"},
       {"a delete named by its type row while its object flags say select",
        Query(0, {{1, nullptr, 5}, {3, nullptr, 1}, {5, nullptr, {}, "A"}, {8, "A.x = 1"}}),
        "delete", "DELETE *\r\nFROM A\r\nWHERE A.x = 1;"},
       {"a DDL query", Query(96, {{1, "DROP TABLE T", 7}}), "ddl", "DROP TABLE T"},
-      {"a derived table", Query(0, {{1, nullptr, 1}, {5, "SELECT a FROM T", {}, nullptr, "D"}, {6, "D.a", 0}}),
+      {"a derived table",
+       Query(0, {{1, nullptr, 1}, {5, "SELECT a FROM T", {}, nullptr, "D"}, {6, "D.a", 0}}),
        "select", "SELECT D.a\r\nFROM (SELECT a FROM T) AS D;"},
   };
   for (const Case& c : cases) {
@@ -144,15 +149,23 @@ TEST(QueryRebuild, RowsThatMakeNoQueryAreNamedNotGuessed) {
     const char* problem;
   };
   const Case cases[] = {
-      {"two WHERE rows", Query(0, {{5, nullptr, {}, "A"}, {6, "A.x", 0}, {8, "a"}, {8, "b"}}), "2 filas de atributo 8"},
-      {"a union without its second part", Query(128, {{5, "SELECT 1", {}, nullptr, "X7YZ_____1"}}), "X7YZ_____2"},
-      {"a join of an unknown kind", Query(0, {{5, nullptr, {}, "A"}, {5, nullptr, {}, "B"}, {7, "A.x = B.x", 7, "A", "B"}}),
+      {"two WHERE rows", Query(0, {{5, nullptr, {}, "A"}, {6, "A.x", 0}, {8, "a"}, {8, "b"}}),
+       "2 filas de atributo 8"},
+      {"a union without its second part", Query(128, {{5, "SELECT 1", {}, nullptr, "X7YZ_____1"}}),
+       "X7YZ_____2"},
+      {"a join of an unknown kind",
+       Query(0, {{5, nullptr, {}, "A"}, {5, nullptr, {}, "B"}, {7, "A.x = B.x", 7, "A", "B"}}),
        "tipo desconocido 7"},
       {"conditions of one pair of tables with two kinds",
-       Query(0, {{5, nullptr, {}, "A"}, {5, nullptr, {}, "B"}, {7, "A.x = B.x", 1, "A", "B"}, {7, "A.y = B.y", 2, "A", "B"}}),
+       Query(0, {{5, nullptr, {}, "A"},
+                 {5, nullptr, {}, "B"},
+                 {7, "A.x = B.x", 1, "A", "B"},
+                 {7, "A.y = B.y", 2, "A", "B"}}),
        "no son del mismo tipo"},
-      {"a parameter of an unknown type", Query(0, {{2, nullptr, 99, "p"}, {5, nullptr, {}, "A"}}), "tipo desconocido 99"},
-      {"a kind Jet files do not hold", Query(224, {{1, nullptr, 0}}), "tipo de consulta desconocido"},
+      {"a parameter of an unknown type", Query(0, {{2, nullptr, 99, "p"}, {5, nullptr, {}, "A"}}),
+       "tipo desconocido 99"},
+      {"a kind Jet files do not hold", Query(224, {{1, nullptr, 0}}),
+       "tipo de consulta desconocido"},
       {"a crosstab without pivot", Query(16, {{5, nullptr, {}, "V"}, {6, "Sum(V.n)", 0}}), "PIVOT"},
   };
   for (const Case& c : cases) {

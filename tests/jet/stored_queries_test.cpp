@@ -15,10 +15,12 @@ namespace {
 
 using jet::StoredQuery;
 
-std::string JetFile(const std::string& name) { return std::string(BRENQUIL_JET_FILES) + "/" + name; }
+std::string JetFile(const std::string& name) {
+  return std::string(BRENQUIL_JET_FILES) + "/" + name;
+}
 
-#define REQUIRE_JET_FILES()                                                                  \
-  if (!std::filesystem::is_directory(BRENQUIL_JET_FILES))                                    \
+#define REQUIRE_JET_FILES()                               \
+  if (!std::filesystem::is_directory(BRENQUIL_JET_FILES)) \
   GTEST_SKIP() << "the genuine Jet files are absent (" << BRENQUIL_JET_FILES << "): skipped"
 
 // An open Jet file, closed at the end.
@@ -36,12 +38,15 @@ const std::map<std::string, std::pair<std::string, std::string>>& Declared() {
       {"SelectQuery",
        {"select",
         "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3\r\n"
-        "FROM (Table1 LEFT JOIN Table3 ON Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = "
+        "FROM (Table1 LEFT JOIN Table3 ON Table1.col1 = Table3.col1) INNER JOIN Table2 ON "
+        "(Table3.col1 = "
         "Table2.col2) AND (Table3.col1 = Table2.col1)\r\n"
         "WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\")))\r\n"
         "ORDER BY Table2.col1;"}},
       {"DeleteQuery",
-       {"delete", "DELETE Table1.col1, Table1.col2, Table1.col3\r\nFROM Table1\r\nWHERE (((Table1.col1)>\"blah\"));"}},
+       {"delete",
+        "DELETE Table1.col1, Table1.col2, Table1.col3\r\nFROM Table1\r\nWHERE "
+        "(((Table1.col1)>\"blah\"));"}},
       {"AppendQuery",
        {"append",
         "INSERT INTO Table3 (col2, col2, col3)\r\n"
@@ -51,12 +56,14 @@ const std::map<std::string, std::pair<std::string, std::string>>& Declared() {
        {"update",
         "PARAMETERS [User Name] Text;\r\n"
         "UPDATE Table1\r\n"
-        "SET Table1.col1 = \"foo\", Table1.col2 = [Table2].[col3], [Table2].[col1] = [User Name]\r\n"
+        "SET Table1.col1 = \"foo\", Table1.col2 = [Table2].[col3], [Table2].[col1] = [User "
+        "Name]\r\n"
         "WHERE ((([Table2].[col1]) Is Not Null));"}},
       {"MakeTableQuery",
        {"make-table",
         "SELECT Max(Table2.col1) AS MaxOfcol1, Table2.col2, Table3.col2 INTO Table4\r\n"
-        "FROM (Table2 INNER JOIN Table1 ON Table2.col1 = Table1.col2) RIGHT JOIN Table3 ON Table1.col2 = "
+        "FROM (Table2 INNER JOIN Table1 ON Table2.col1 = Table1.col2) RIGHT JOIN Table3 ON "
+        "Table1.col2 = "
         "Table3.col3\r\n"
         "GROUP BY Table2.col2, Table3.col2\r\n"
         "HAVING (((Max(Table2.col1))=\"buzz\") AND ((Table2.col2)<>\"blah\"));"}},
@@ -64,9 +71,11 @@ const std::map<std::string, std::pair<std::string, std::string>>& Declared() {
        {"crosstab",
         "TRANSFORM Count([Table2].[col2]) AS CountOfcol2\r\n"
         "SELECT Table2_1.col1, [Table2].[col3], Avg(Table2_1.col2) AS AvgOfcol2\r\n"
-        "FROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) INNER JOIN Table2 AS Table2_1 ON "
+        "FROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) INNER JOIN Table2 AS "
+        "Table2_1 ON "
         "[Table2].[col1]=Table2_1.col3\r\n"
-        "WHERE ((([Table1].[col1])>\"10\") And ((Table2_1.col1) Is Not Null) And ((Avg(Table2_1.col2))>\"10\"))\r\n"
+        "WHERE ((([Table1].[col1])>\"10\") And ((Table2_1.col1) Is Not Null) And "
+        "((Avg(Table2_1.col2))>\"10\"))\r\n"
         "GROUP BY Table2_1.col1, [Table2].[col3]\r\n"
         "ORDER BY [Table2].[col3]\r\n"
         "PIVOT [Table1].[col1];"}},
@@ -88,14 +97,14 @@ TEST(GenuineStoredQueries, EveryQueryIsFoundWithItsKindAndItsJetSql) {
   REQUIRE_JET_FILES();
   const std::map<std::string, std::vector<std::string>> order = {
       {"queryTestV1997.mdb",
-       {"AppendQuery", "CrosstabQuery", "DataDefinitionQuery", "DeleteQuery", "MakeTableQuery", "PassthroughQuery",
-        "SelectQuery", "UnionQuery", "UpdateQuery"}},
+       {"AppendQuery", "CrosstabQuery", "DataDefinitionQuery", "DeleteQuery", "MakeTableQuery",
+        "PassthroughQuery", "SelectQuery", "UnionQuery", "UpdateQuery"}},
       {"queryTestV2000.mdb",
-       {"SelectQuery", "UpdateQuery", "AppendQuery", "DeleteQuery", "MakeTableQuery", "CrosstabQuery", "UnionQuery",
-        "PassthroughQuery", "DataDefinitionQuery"}},
+       {"SelectQuery", "UpdateQuery", "AppendQuery", "DeleteQuery", "MakeTableQuery",
+        "CrosstabQuery", "UnionQuery", "PassthroughQuery", "DataDefinitionQuery"}},
       {"queryTestV2003.mdb",
-       {"SelectQuery", "UpdateQuery", "AppendQuery", "DeleteQuery", "MakeTableQuery", "CrosstabQuery", "UnionQuery",
-        "PassthroughQuery", "DataDefinitionQuery"}},
+       {"SelectQuery", "UpdateQuery", "AppendQuery", "DeleteQuery", "MakeTableQuery",
+        "CrosstabQuery", "UnionQuery", "PassthroughQuery", "DataDefinitionQuery"}},
   };
   for (const auto& [file, names] : order) {
     SCOPED_TRACE(file);
@@ -128,9 +137,11 @@ TEST(GenuineStoredQueries, EveryQueryIsFoundWithItsKindAndItsJetSql) {
       return std::string();
     };
     EXPECT_EQ(reason("UnionQuery"),
-              "[Table1].[col1] no es un campo de las tablas de la consulta: Jet lo pide como parámetro al abrirla");
-    EXPECT_EQ(reason("PassthroughQuery"),
-              "es una consulta de paso a través: su SQL se envía tal cual al servidor ODBC (ODBC;)");
+              "[Table1].[col1] no es un campo de las tablas de la consulta: Jet lo pide como "
+              "parámetro al abrirla");
+    EXPECT_EQ(
+        reason("PassthroughQuery"),
+        "es una consulta de paso a través: su SQL se envía tal cual al servidor ODBC (ODBC;)");
   }
 }
 
@@ -150,19 +161,22 @@ TEST(GenuineStoredQueries, TheSelectQueryBecomesAViewThatAnswersAsJet) {
     ASSERT_NE(select, "");
     TempDir dir;
     const std::string db = dir / "q.db";
-    RawExec(db,
-            "CREATE TABLE Table1 (col1 VARCHAR(255), col2 VARCHAR(255), col3 VARCHAR(255));"
-            "CREATE TABLE Table2 (col1 VARCHAR(255), col2 VARCHAR(255), col3 VARCHAR(255));"
-            "CREATE TABLE Table3 (col1 VARCHAR(255), col2 VARCHAR(255), col3 VARCHAR(255));"
-            "INSERT INTO Table1 VALUES ('foo', '1a', '1b'), ('foo', '1A', '1b'), ('Buzz', '2a', '2b'),"
-            " ('zip', '3a', '3b'), ('FOO', '4a', '4b');"
-            "INSERT INTO Table3 VALUES ('foo', 't2', 't3'), ('buzz', 'u2', 'u3');"
-            "INSERT INTO Table2 VALUES ('FOO', 'foo', 'v3'), ('buzz', 'BUZZ', 'w3'), ('zip', 'zip', 'x3'),"
-            " ('foo', 'bar', 'y3');"
-            "CREATE VIEW SelectQuery AS " + select);
+    RawExec(
+        db,
+        "CREATE TABLE Table1 (col1 VARCHAR(255), col2 VARCHAR(255), col3 VARCHAR(255));"
+        "CREATE TABLE Table2 (col1 VARCHAR(255), col2 VARCHAR(255), col3 VARCHAR(255));"
+        "CREATE TABLE Table3 (col1 VARCHAR(255), col2 VARCHAR(255), col3 VARCHAR(255));"
+        "INSERT INTO Table1 VALUES ('foo', '1a', '1b'), ('foo', '1A', '1b'), ('Buzz', '2a', '2b'),"
+        " ('zip', '3a', '3b'), ('FOO', '4a', '4b');"
+        "INSERT INTO Table3 VALUES ('foo', 't2', 't3'), ('buzz', 'u2', 'u3');"
+        "INSERT INTO Table2 VALUES ('FOO', 'foo', 'v3'), ('buzz', 'BUZZ', 'w3'), ('zip', 'zip', "
+        "'x3'),"
+        " ('foo', 'bar', 'y3');"
+        "CREATE VIEW SelectQuery AS " +
+            select);
     EXPECT_EQ(RawColumns(db, "SelectQuery"),
-              (std::vector<std::string>{"Table1.col1", "Table1.col2", "Table1.col3", "Table2.col1", "Table2.col2",
-                                        "Table3.col3"}));
+              (std::vector<std::string>{"Table1.col1", "Table1.col2", "Table1.col3", "Table2.col1",
+                                        "Table2.col2", "Table3.col3"}));
     std::vector<std::vector<std::string>> rows = RawQuery(db, "SELECT * FROM SelectQuery");
     ASSERT_EQ(rows.size(), 3u);
     // Ordered by Table2.col1: "buzz" before the two "FOO"s, whose order Jet leaves open.
@@ -171,7 +185,8 @@ TEST(GenuineStoredQueries, TheSelectQueryBecomesAViewThatAnswersAsJet) {
     EXPECT_EQ(rows[1], (std::vector<std::string>{"FOO", "4a", "4b", "FOO", "foo", "t3"}));
     EXPECT_EQ(rows[2][0], "foo");
     EXPECT_TRUE(rows[2][1] == "1a" || rows[2][1] == "1A") << rows[2][1];
-    EXPECT_EQ(RawQuery(db, "PRAGMA integrity_check"), (std::vector<std::vector<std::string>>{{"ok"}}));
+    EXPECT_EQ(RawQuery(db, "PRAGMA integrity_check"),
+              (std::vector<std::vector<std::string>>{{"ok"}}));
   }
 }
 
@@ -213,8 +228,8 @@ TEST(GenuineStoredQueries, FilesWithoutQueriesHaveNone) {
 
 // ---- Queries over queries, from rows made by hand.
 
-jet::QueryObject SelectObject(const std::string& name, const std::string& table, const std::string& column,
-                              long flags = 0) {
+jet::QueryObject SelectObject(const std::string& name, const std::string& table,
+                              const std::string& column, long flags = 0) {
   jet::QueryObject q;
   q.name = name;
   q.flags = flags;
@@ -239,14 +254,16 @@ TEST(JetStoredQueries, AQueryOverAQueryIsAViewOverAView) {
   const std::vector<std::pair<std::string, std::vector<jet::Column>>> tables = {
       {"Clientes", {{"Id", jet::ValueType::kInteger}, {"Nombre", jet::ValueType::kText}}}};
   const std::vector<StoredQuery> queries = jet::StoredQueriesOf(
-      {SelectObject("Nombres de nombres", "Nombres", "Nombre"), SelectObject("Nombres", "Clientes", "Nombre"),
-       SelectObject("Por cruce", "Cruce", "Nombre"), SelectObject("Cruce", "Clientes", "Nombre", 16),
-       SelectObject("Uno", "Otro", "x"), SelectObject("Otro", "Uno", "x")},
+      {SelectObject("Nombres de nombres", "Nombres", "Nombre"),
+       SelectObject("Nombres", "Clientes", "Nombre"), SelectObject("Por cruce", "Cruce", "Nombre"),
+       SelectObject("Cruce", "Clientes", "Nombre", 16), SelectObject("Uno", "Otro", "x"),
+       SelectObject("Otro", "Uno", "x")},
       tables);
   ASSERT_EQ(queries.size(), 6u);
   EXPECT_EQ(queries[0].depends_on, std::vector<std::string>{"Nombres"});
   EXPECT_EQ(queries[0].sqlite_sql, "SELECT \"Nombres\".\"Nombre\" AS \"Nombre\" FROM \"Nombres\"");
-  EXPECT_EQ(queries[1].sqlite_sql, "SELECT \"Clientes\".\"Nombre\" AS \"Nombre\" FROM \"Clientes\"");
+  EXPECT_EQ(queries[1].sqlite_sql,
+            "SELECT \"Clientes\".\"Nombre\" AS \"Nombre\" FROM \"Clientes\"");
   EXPECT_EQ(queries[2].reason, "lee la consulta «Cruce», que no puede ser una vista");
   EXPECT_EQ(queries[3].kind, "crosstab");
   EXPECT_EQ(queries[4].reason, "lee consultas que a su vez la leen a ella");
@@ -256,9 +273,13 @@ TEST(JetStoredQueries, AQueryOverAQueryIsAViewOverAView) {
   EXPECT_EQ(order, (std::vector<size_t>{1, 0}));
   TempDir dir;
   const std::string db = dir / "v.db";
-  RawExec(db, "CREATE TABLE Clientes (Id INTEGER, Nombre VARCHAR(50)); INSERT INTO Clientes VALUES (1, 'Ana');");
-  for (size_t i : order) RawExec(db, "CREATE VIEW \"" + queries[i].name + "\" AS " + queries[i].sqlite_sql);
-  EXPECT_EQ(RawQuery(db, "SELECT * FROM \"Nombres de nombres\""), (std::vector<std::vector<std::string>>{{"Ana"}}));
+  RawExec(db,
+          "CREATE TABLE Clientes (Id INTEGER, Nombre VARCHAR(50)); INSERT INTO Clientes VALUES (1, "
+          "'Ana');");
+  for (size_t i : order)
+    RawExec(db, "CREATE VIEW \"" + queries[i].name + "\" AS " + queries[i].sqlite_sql);
+  EXPECT_EQ(RawQuery(db, "SELECT * FROM \"Nombres de nombres\""),
+            (std::vector<std::vector<std::string>>{{"Ana"}}));
 }
 
 }  // namespace
