@@ -83,6 +83,7 @@ std::vector<Token> Tokenise(const std::string& s) {
       tokens.push_back({TokenKind::kNumber, s.substr(start, i - start), start});
     } else if (IsNameByte(static_cast<unsigned char>(c))) {
       while (i < s.size() && IsNameByte(static_cast<unsigned char>(s[i]))) ++i;
+      if (i < s.size() && s[i] == '$') ++i;  // Left$, Mid$: the text-only forms of functions
       tokens.push_back({TokenKind::kWord, s.substr(start, i - start), start});
     } else {
       std::string symbol(1, c);
@@ -492,71 +493,58 @@ class Parser {
         left = Binary(op, std::move(left), ParseConcat());
         continue;
       }
-      bool negated = false;
-      size_t ahead = 0;
-      if (IsWord("NOT") && (IsWord("LIKE", 1) || IsWord("BETWEEN", 1) || IsWord("IN", 1))) {
-        negated = true;
-        ahead = 1;
-      }
-      if (IsWord("IS", ahead) && !negated) {
+      if (IsWord("IS")) {
         Next();
-        auto e = std::make_unique<Expr>();
-        e->kind = ExprKind::kIsNull;
-        if (IsWord("NOT")) {
-          Next();
-          e->negated = true;
-        }
+        const bool is_not = IsWord("NOT");
+        if (is_not) Next();
         ExpectWord("NULL");
-        e->args.push_back(std::move(left));
-        left = Deep(std::move(e));
+        left = Deep(Predicate(ExprKind::kIsNull, is_not, std::move(left)));
         continue;
       }
+      const bool negated = IsWord("NOT");
+      const size_t ahead = negated ? 1 : 0;
+      ExprKind kind;
       if (IsWord("LIKE", ahead)) {
-        if (negated) Next();
-        Next();
-        auto e = std::make_unique<Expr>();
-        e->kind = ExprKind::kLike;
-        e->negated = negated;
-        e->args.push_back(std::move(left));
-        e->args.push_back(ParseConcat());
-        left = Deep(std::move(e));
-        continue;
+        kind = ExprKind::kLike;
+      } else if (IsWord("BETWEEN", ahead)) {
+        kind = ExprKind::kBetween;
+      } else if (IsWord("IN", ahead)) {
+        kind = ExprKind::kInList;
+      } else {
+        return left;
       }
-      if (IsWord("BETWEEN", ahead)) {
-        if (negated) Next();
-        Next();
-        auto e = std::make_unique<Expr>();
-        e->kind = ExprKind::kBetween;
-        e->negated = negated;
-        e->args.push_back(std::move(left));
-        e->args.push_back(ParseConcat());
-        ExpectWord("AND");
-        e->args.push_back(ParseConcat());
-        left = Deep(std::move(e));
-        continue;
-      }
-      if (IsWord("IN", ahead)) {
-        if (negated) Next();
-        Next();
+      if (negated) Next();
+      Next();
+      ExprPtr e = Predicate(kind, negated, std::move(left));
+      if (kind == ExprKind::kInList) {
         ExpectSymbol("(");
-        auto e = std::make_unique<Expr>();
-        e->negated = negated;
-        e->args.push_back(std::move(left));
         if (IsWord("SELECT")) {
           e->kind = ExprKind::kInQuery;
           e->subquery = std::make_unique<Query>();
           ParseQueryBody(*e->subquery);
         } else {
-          e->kind = ExprKind::kInList;
           do e->args.push_back(ParseExpr());
           while (Accept(","));
         }
         ExpectSymbol(")");
-        left = Deep(std::move(e));
-        continue;
+      } else {
+        e->args.push_back(ParseConcat());
+        if (kind == ExprKind::kBetween) {
+          ExpectWord("AND");
+          e->args.push_back(ParseConcat());
+        }
       }
-      return left;
+      left = Deep(std::move(e));
     }
+  }
+
+  // A test on `left`: Is Null, Like, Between, In.
+  static ExprPtr Predicate(ExprKind kind, bool negated, ExprPtr left) {
+    auto e = std::make_unique<Expr>();
+    e->kind = kind;
+    e->negated = negated;
+    e->args.push_back(std::move(left));
+    return e;
   }
 
   ExprPtr ParseSymbolOps(ExprPtr (Parser::*next)(), std::initializer_list<const char*> ops) {

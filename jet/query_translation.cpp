@@ -872,7 +872,8 @@ class Translator {
   }
 
   Value Call(const Expr& e, const Scope& scope) {
-    const std::string name = Fold(e.text);
+    std::string name = Fold(e.text);
+    if (name.size() > 1 && name.back() == '$') name.pop_back();  // Left$ is Left, for a text
     const size_t n = e.args.size();
     auto need = [&](size_t low, size_t high) {
       if (n < low || n > high) Refuse(e.text + " con " + std::to_string(n) + " argumentos");

@@ -162,6 +162,8 @@ TEST_F(TranslationRows, ViewsReturnWhatJetReturns) {
        " Right(Nombre, 10) AS R2, Right(Nombre, 0) AS R3, Len(Nombre) AS K FROM Personas WHERE Id "
        "= 3",
        {{"Lu", "is", "ui", "is", "Luis", "", "4"}}},
+      {"SELECT Left$(Nombre, 1) & Mid$(Apellido, 2) AS I FROM Personas WHERE Id = 3",
+       Column({"Lérez"})},
       {"SELECT Trim(\"  a  \") & \"|\" & LTrim(\" b \") & \"|\" & RTrim(\" c \") AS T, CStr(Edad) "
        "AS S,"
        " Replace(Apellido, \"%\", \"+\") AS R FROM Personas WHERE Id = 5",
