@@ -363,7 +363,6 @@ class Translator {
     std::vector<Out> outs;
     std::vector<std::string> stars;
     int expr_number = 1000;
-    bool aggregate = false;
     for (const sql::SelectItem& item : s.items) {
       const Expr& e = *item.expr;
       if (e.kind == ExprKind::kStar) {
@@ -389,7 +388,6 @@ class Translator {
         continue;
       }
       Value v = AsValue(Translate(e, scope));
-      aggregate = aggregate || v.aggregate;
       outs.push_back({v.sql,
                       item.alias.empty() ? "Expr" + std::to_string(expr_number++) : item.alias,
                       v.type});
