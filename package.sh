@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake libsqlite3-dev qt6-base-dev libcli11-dev nlohmann-json3-dev
-          dpkg-dev file)
+          pkg-config mdbtools-dev dpkg-dev file)
 
 source scripts/install_missing.sh
 

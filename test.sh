@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake libsqlite3-dev sqlite3 qt6-base-dev libgtest-dev
-          libcli11-dev nlohmann-json3-dev xvfb fonts-dejavu-core dpkg-dev file groff-base)
+          libcli11-dev nlohmann-json3-dev pkg-config mdbtools-dev mdbtools xvfb fonts-dejavu-core
+          dpkg-dev file groff-base)
 
 source scripts/install_missing.sh
 
