@@ -9,8 +9,9 @@
 
 namespace brenquil {
 
-// Exit codes: 0 done; 1 a transformation ended with errors in its journal;
-// 2 an error ended the subcommand (start-up failure, unreadable file);
+// Exit codes: 0 done; 1 a transformation ended with errors in its journal, or
+// an import left something out; 2 an error ended the subcommand (start-up
+// failure, unreadable file);
 // 64 the arguments are wrong.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJournal = 1;
