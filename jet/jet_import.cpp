@@ -61,11 +61,15 @@ class Importer {
     catalog_ = ReadCatalog(file_);
     PlanTables();
     auto& engine = DBEngine::Instance();
+    // Each phase of the engine's is one batch: one transaction on the file,
+    // not one commit per table, index and relation.
+    engine.BeginBatch();
     {
       auto db = engine.CreateDatabase(out_.TempPath());
       CreateTables(*db);
       db->Close();
     }
+    engine.EndBatch();
     engine.Release(out_.TempPath());
     {
       RawDb raw = OpenRaw(out_.TempPath());
@@ -75,6 +79,7 @@ class Importer {
       for (auto& t : tables_)
         if (t.created) CopyTable(t, raw.get());
     }
+    engine.BeginBatch();
     {
       auto db = engine.OpenDatabase(out_.TempPath());
       for (auto& t : tables_)
@@ -84,6 +89,7 @@ class Importer {
       ImportStoredQueries(file_, catalog_, *db, report_);
       db->Close();
     }
+    engine.EndBatch();
     engine.Release(out_.TempPath());
     CheckIntegrity();
     return std::move(report_);
@@ -291,6 +297,10 @@ ImportReport ImportJet(const std::string& jet_path, const std::string& out_path)
     report = Importer(jet_path, out).Run();
   } catch (...) {
     // The engine may still hold the unfinished file: let it go before it is removed.
+    try {
+      if (engine.InBatch()) engine.EndBatch();
+    } catch (...) {
+    }
     try {
       engine.Release(out.TempPath());
     } catch (...) {

@@ -1,0 +1,109 @@
+// What the genuine files do not hold, made in copies of them changed in one
+// known place: an empty text beside Nulls, dates at the ends of Jet's years,
+// text outside the Basic Multilingual Plane, an OLE Object larger than any
+// page cache. libmdb's text API gets each of these wrong; the import must not.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "jet/jet_import.h"
+#include "tests/jet/jet_files.h"
+#include "tests/jet/sqlite_cells.h"
+#include "tests/support/test_support.h"
+
+namespace brenquil {
+namespace {
+
+using test::Cells;
+using test::JetFile;
+using test::OneCell;
+using test::TempDir;
+
+std::string Hex(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+std::string Double(double value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+// testV1997's Table1, its two rows as the page holds them: a Jet 3 row is its
+// column count, the fixed values (C at 1, D at 2, E at 4, F at 8, G at 16, H
+// at 24), the text values ('a' 'b'), their offsets backwards (B ends where the
+// byte at 34 says) and the null mask.
+const char kRowA[] = "0900000000000000000000000000000000000000003bdd400000000000000000616222212002ff00";
+const char kRowB[] = "0902de005543de137b14ae47e1c87b400000000040a7da40b8880000000000006162636465666768696a6b6c6d6e6f7030272002ff01";
+
+TEST(JetCopies, EmptyTextStaysApartFromNullAndDatesCoverJetsYears) {
+  SKIP_WITHOUT_JET_FILES();
+  TempDir dir;
+  const std::string once = dir / "una.mdb", twice = dir / "dos.mdb", out = dir / "salida.db";
+  std::string a = Hex(kRowA), b = Hex(kRowB);
+  std::string a2 = a, b2 = b;
+  a2[34] = 0x21;                                   // B ends where it starts: '', its null bit still set
+  a2.replace(16, 8, Double(-657434.0));            // 0100-01-01, Jet's first day
+  b2.replace(16, 8, Double(2958465.0 + 43199.0 / 86400.0));  // 9999-12-31 11:59:59
+  test::CopyWithPatch(JetFile("testV1997.mdb"), once, a, a2);
+  test::CopyWithPatch(once, twice, b, b2);
+  // '' breaks B's AllowZeroLength off: the row arrives, the rule does not.
+  jet::ImportReport report = jet::ImportJet(twice, out);
+  ASSERT_EQ(report.left_out.size(), 1u);
+  EXPECT_EQ(report.left_out[0].name, "Table1.B");
+  EXPECT_NE(report.left_out[0].reason.find("AllowZeroLength"), std::string::npos) << report.left_out[0].reason;
+  auto rows = Cells(out, "SELECT A, B, typeof(B), G FROM Table1 ORDER BY A");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0].text, "a");
+  EXPECT_EQ(rows[0][2].text, "text");  // not null
+  EXPECT_EQ(rows[0][1].text, "");
+  EXPECT_EQ(rows[0][3].text, "0100-01-01 00:00:00");
+  EXPECT_EQ(rows[1][3].text, "9999-12-31 11:59:59");
+  EXPECT_EQ(OneCell(out, "PRAGMA integrity_check").text, "ok");
+  // Nulls stay Null: the overflow file's empty columns.
+  const std::string nulls = dir / "nulos.db";
+  jet::ImportJet(JetFile("overflowTestV2000.mdb"), nulls);
+  EXPECT_EQ(OneCell(nulls, "SELECT count(*) FROM Table1 WHERE data3 IS NULL").text, "2");
+  EXPECT_EQ(OneCell(nulls, "SELECT count(*) FROM Table1 WHERE data3 = ''").text, "0");
+}
+
+TEST(JetCopies, TextOutsideTheBasicPlaneArrivesWhole) {
+  SKIP_WITHOUT_JET_FILES();
+  TempDir dir;
+  const std::string copy = dir / "emoji.mdb", out = dir / "emoji.db";
+  // "漢字" (U+6F22 U+5B57) becomes U+1F600, the same four bytes in UTF-16:
+  // a surrogate pair, which a UCS-2 reader turns into question marks.
+  test::CopyWithPatch(JetFile("testUnicodeCompV2003.mdb"), copy, Hex("226f575b"), Hex("3dd800de"));
+  jet::ImportJet(copy, out);
+  EXPECT_EQ(OneCell(out, "SELECT Unicode FROM \"Table\" WHERE ID = 5").text, "\U0001F600仮名交じり文");
+  EXPECT_EQ(OneCell(out, "SELECT length(Unicode) FROM \"Table\" WHERE ID = 5").text, "7");
+}
+
+TEST(JetCopies, LargeOleObjectArrivesWholeByteForByte) {
+  SKIP_WITHOUT_JET_FILES();
+  TempDir dir;
+  const std::string copy = dir / "ole.mdb", out = dir / "ole.db";
+  const int pages = 300;  // 1.2 MB: written in pieces, not bound whole
+  test::CopyWithLongOle(copy, pages);
+  jet::ImportReport report = jet::ImportJet(copy, out);
+  EXPECT_TRUE(report.Complete());
+  const long long length = test::LongOleLength(pages);
+  EXPECT_EQ(OneCell(out, "SELECT length(RESERVED_BINARY_DATA) FROM MSP_PROJECTS").text, std::to_string(length));
+  for (long long at : {0LL, 4075LL, 4076LL, 600000LL, length - 8}) {
+    std::string expected;
+    static const char kHex[] = "0123456789ABCDEF";
+    for (long long i = at; i < at + 8; ++i) {
+      expected += kHex[test::LongValueByte(i) >> 4];
+      expected += kHex[test::LongValueByte(i) & 15];
+    }
+    EXPECT_EQ(OneCell(out, "SELECT hex(substr(RESERVED_BINARY_DATA, " + std::to_string(at + 1) + ", 8)) FROM MSP_PROJECTS").text,
+              expected)
+        << "byte " << at;
+  }
+  EXPECT_EQ(OneCell(out, "PRAGMA integrity_check").text, "ok");
+}
+
+}  // namespace
+}  // namespace brenquil
