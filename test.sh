@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake libsqlite3-dev sqlite3 qt6-base-dev libgtest-dev
-          libcli11-dev nlohmann-json3-dev xvfb fonts-dejavu-core)
+          libcli11-dev nlohmann-json3-dev pkg-config mdbtools-dev mdbtools xvfb fonts-dejavu-core)
 
 source scripts/install_missing.sh
 

@@ -105,5 +105,34 @@ TEST(JetCopies, LargeOleObjectArrivesWholeByteForByte) {
   EXPECT_EQ(OneCell(out, "PRAGMA integrity_check").text, "ok");
 }
 
+TEST(JetCopies, LongMemoArrivesWholeWhereLibmdbCutsIt) {
+  SKIP_WITHOUT_JET_FILES();
+  TempDir dir;
+  const std::string copy = dir / "memo.mdb", out = dir / "memo.db";
+  const int pages = 100;  // 407,600 bytes of UTF-16: 203,800 characters
+  test::CopyWithLongValue(copy, pages, test::LongValueKind::kMemo);
+  EXPECT_TRUE(jet::ImportJet(copy, out).Complete());
+  const long long characters = test::LongOleLength(pages) / 2;
+  EXPECT_EQ(OneCell(out, "SELECT length(PROJ_PROP_AUTHOR) FROM MSP_PROJECTS").text, std::to_string(characters));
+  for (long long at : {0LL, 2037LL, 2038LL, characters - 7}) {
+    std::u16string expected;
+    for (long long k = at; k < at + 7; ++k) expected += test::LongMemoCharacter(k);
+    std::string utf8;
+    for (char16_t c : expected) {
+      if (c < 0x80) utf8 += static_cast<char>(c);
+      else if (c < 0x800) utf8 += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+      else utf8 += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    EXPECT_EQ(OneCell(out, "SELECT substr(PROJ_PROP_AUTHOR, " + std::to_string(at + 1) + ", 7) FROM MSP_PROJECTS").text, utf8)
+        << "carácter " << at;
+  }
+  // libmdb's text API stops at its bind buffer (16 KiB): mdb-export is no witness here.
+  if (test::HaveMdbExport()) {
+    auto theirs = test::MdbExport(copy, "MSP_PROJECTS");
+    ASSERT_EQ(theirs.size(), 1u);
+    EXPECT_LT(theirs[0][2].value_or("").size(), static_cast<std::size_t>(characters));
+  }
+}
+
 }  // namespace
 }  // namespace brenquil

@@ -146,15 +146,18 @@ void CopyWithPatch(const std::string& source, const std::string& target, const s
   Spill(target, bytes);
 }
 
-void CopyWithLongOle(const std::string& target, int pages) {
+void CopyWithLongValue(const std::string& target, int pages, LongValueKind kind) {
   constexpr std::size_t kPage = 4096, kRowStart = 16, kChunk = kPage - kRowStart - 4;
   std::string bytes = Slurp(JetFile("test2V2000.mdb"));
   const std::uint32_t first = static_cast<std::uint32_t>(bytes.size() / kPage);
-  // The value's 12-byte header in its row: length 22970 (0x59BA) on a chain
-  // of long-value pages (type 0x00), starting at row 0 of page 0x35.
-  const std::string header("\xBA\x59\x00\x00\x00\x35\x00\x00", 8);
+  // The values' 12-byte headers in their row. The OLE Object: length 22970
+  // (0x59BA) on a chain of long-value pages (type 0x00) from row 0 of page
+  // 0x35. The Memo: 696 bytes in one long-value row (type 0x40), row 0 of
+  // page 0x3B.
+  const std::string header = kind == LongValueKind::kOle ? std::string("\xBA\x59\x00\x00\x00\x35\x00\x00", 8)
+                                                         : std::string("\xB8\x02\x00\x40\x00\x3B\x00\x00", 8);
   std::size_t at = bytes.find(header);
-  if (at == std::string::npos) throw std::runtime_error("test2V2000.mdb no tiene su valor OLE donde se espera");
+  if (at == std::string::npos) throw std::runtime_error("test2V2000.mdb no tiene su valor largo donde se espera");
   PutU32(bytes, at, static_cast<std::uint32_t>(LongOleLength(pages)));  // type 0x00: a chain
   PutU32(bytes, at + 4, first << 8);                                     // row 0 of the first new page
   Spill(target, bytes);
@@ -170,7 +173,11 @@ void CopyWithLongOle(const std::string& target, int pages) {
     page[12] = 1;  // one row, from kRowStart to the end of the page
     page[14] = static_cast<char>(kRowStart);
     PutU32(page, kRowStart, p + 1 < pages ? (first + static_cast<std::uint32_t>(p) + 1) << 8 : 0);
-    for (std::size_t k = 0; k < kChunk; ++k) page[kRowStart + 4 + k] = static_cast<char>(LongValueByte(i++));
+    for (std::size_t k = 0; k < kChunk; ++k, ++i) {
+      unsigned char byte = kind == LongValueKind::kOle ? LongValueByte(i)
+                                                       : static_cast<unsigned char>(LongMemoCharacter(i / 2) >> (8 * (i % 2)));
+      page[kRowStart + 4 + k] = static_cast<char>(byte);
+    }
     out << page;
   }
   if (!out) throw std::runtime_error("no se pudo escribir " + target);

@@ -39,12 +39,20 @@ std::vector<std::string> MdbTables(const std::string& file);
 void CopyWithPatch(const std::string& source, const std::string& target, const std::string& find,
                    const std::string& replace);
 // A copy of test2V2000.mdb whose OLE Object value (MSP_PROJECTS.
-// RESERVED_BINARY_DATA) is replaced by a chain of `pages` long-value pages
-// appended to the file, byte i of the value being LongValueByte(i). Also
-// made by the benchmark, for values of hundreds of MiB.
-void CopyWithLongOle(const std::string& target, int pages);
+// RESERVED_BINARY_DATA) or Memo value (PROJ_PROP_AUTHOR) is replaced by a
+// chain of `pages` long-value pages appended to the file: byte i of the OLE
+// value is LongValueByte(i); character k of the Memo is
+// LongMemoCharacter(k), stored as UTF-16. Also made by the benchmark, for
+// values of hundreds of MiB.
+enum class LongValueKind { kOle, kMemo };
+void CopyWithLongValue(const std::string& target, int pages, LongValueKind kind);
+inline void CopyWithLongOle(const std::string& target, int pages) {
+  CopyWithLongValue(target, pages, LongValueKind::kOle);
+}
 inline unsigned char LongValueByte(long long i) { return static_cast<unsigned char>((i * 7 + i / 4093) & 0xFF); }
-// The length of that value: each appended page holds 4076 bytes of it.
+// "Jet ñ€ " over and over: ASCII, Latin-1 and beyond it.
+inline char16_t LongMemoCharacter(long long k) { return u"Jet \u00F1\u20AC "[k % 7]; }
+// The length of the value in bytes: each appended page holds 4076 of them.
 inline long long LongOleLength(int pages) { return 4076LL * pages; }
 
 }  // namespace brenquil::test
