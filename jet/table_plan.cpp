@@ -197,9 +197,10 @@ TablePlan PlanTable(const std::string& name, const TableDefinition& table, const
   };
   ExpressionContext evaluating = context;
   evaluating.reference = [&](const std::string& stored) {
+    std::string reference = QuoteName(stored);
     for (std::size_t k = 0; k < plan.fields.size(); ++k)
-      if (plan.fields[k].name == stored) return "?" + std::to_string(k + 1);
-    return QuoteName(stored);
+      if (plan.fields[k].name == stored) reference = std::string("?").append(std::to_string(k + 1));
+    return reference;
   };
   for (auto& f : plan.fields) {
     std::string rule = prop(f.name, "ValidationRule");
