@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/support/test_support.h"
+
 namespace brenquil::test {
 
 namespace fs = std::filesystem;
@@ -17,13 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kNull[] = "\x01NULO\x01";
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void Spill(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -138,7 +133,7 @@ std::vector<std::string> MdbTables(const std::string& file) {
 
 void CopyWithPatch(const std::string& source, const std::string& target, const std::string& find,
                    const std::string& replace) {
-  std::string bytes = Slurp(source);
+  std::string bytes = ReadBytes(source);
   std::size_t at = bytes.find(find);
   if (at == std::string::npos || find.size() != replace.size())
     throw std::runtime_error("el parche no tiene dónde ir en " + source);
@@ -148,7 +143,7 @@ void CopyWithPatch(const std::string& source, const std::string& target, const s
 
 void CopyWithLongValue(const std::string& target, int pages, LongValueKind kind) {
   constexpr std::size_t kPage = 4096, kRowStart = 16, kChunk = kPage - kRowStart - 4;
-  std::string bytes = Slurp(JetFile("test2V2000.mdb"));
+  std::string bytes = ReadBytes(JetFile("test2V2000.mdb"));
   const std::uint32_t first = static_cast<std::uint32_t>(bytes.size() / kPage);
   // The values' 12-byte headers in their row. The OLE Object: length 22970
   // (0x59BA) on a chain of long-value pages (type 0x00) from row 0 of page

@@ -78,6 +78,29 @@ void ExpectSameRows(std::vector<Row> ours, std::vector<Row> theirs, const std::s
   }
 }
 
+// Each file imported once into `dir` and opened with the engine.
+class Imported {
+ public:
+  explicit Imported(const TempDir& dir) : dir_(dir) {}
+  ~Imported() {
+    opened_.clear();
+    DBEngine::Instance().CloseIdle();
+  }
+  Database& operator[](const std::string& file) {
+    auto& db = opened_[file];
+    if (!db) {
+      std::string out = dir_ / (file + ".db");
+      jet::ImportJet(JetFile(file), out);
+      db = DBEngine::Instance().OpenDatabase(out);
+    }
+    return *db;
+  }
+
+ private:
+  const TempDir& dir_;
+  std::map<std::string, std::shared_ptr<Database>> opened_;
+};
+
 std::vector<std::string> Sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
   return v;
@@ -152,14 +175,9 @@ TEST(JetImport, FieldsKeepTheirDaoTypeSizeAndProperties) {
       {"testUnicodeCompV2003.mdb", "Table", "ID", dbLong, 4, false, false, dbAutoIncrField},
   };
   TempDir dir;
-  std::map<std::string, std::shared_ptr<Database>> opened;
+  Imported opened(dir);
   for (const auto& c : cases) {
-    if (!opened.count(c.file)) {
-      std::string out = dir / (std::string(c.file) + ".db");
-      jet::ImportJet(JetFile(c.file), out);
-      opened[c.file] = DBEngine::Instance().OpenDatabase(out);
-    }
-    auto field = opened[c.file]->TableDefs()[c.table]->Fields()[c.field];
+    auto field = opened[c.file].TableDefs()[c.table]->Fields()[c.field];
     const std::string where = std::string(c.file) + " " + c.table + "." + c.field;
     EXPECT_EQ(field->Type(), c.type) << where;
     EXPECT_EQ(field->Size(), c.size) << where;
@@ -170,12 +188,10 @@ TEST(JetImport, FieldsKeepTheirDaoTypeSizeAndProperties) {
     EXPECT_EQ(field->Attributes() & dbAutoIncrField, c.attributes) << where;
   }
   // Precision and scale live in the declaration; the GUID AutoNumber makes its own.
-  auto decimal = opened["fixedNumericTestV2000.mdb"]->TableDefs()["test"]->Fields()["col2"];
+  auto decimal = opened["fixedNumericTestV2000.mdb"].TableDefs()["test"]->Fields()["col2"];
   EXPECT_NE(decimal->Definition().find("DECIMAL(18,0)"), std::string::npos) << decimal->Definition();
-  auto guid = opened["testV1997.mdb"]->TableDefs()["Table4"]->Fields()["data"];
+  auto guid = opened["testV1997.mdb"].TableDefs()["Table4"]->Fields()["data"];
   EXPECT_NE(guid->DefaultValue().find("randomblob"), std::string::npos) << guid->DefaultValue();
-  opened.clear();
-  DBEngine::Instance().CloseIdle();
 }
 
 struct IndexCase {
@@ -203,15 +219,10 @@ TEST(JetImport, IndexesArriveAsDeclaredAndRelationshipIndexesDoNot) {
       {"indexTestV2000.mdb", "Table1", "id", {{"id", false}}, false, false},
   };
   TempDir dir;
-  std::map<std::string, std::shared_ptr<Database>> opened;
+  Imported opened(dir);
   for (const auto& c : cases) {
-    if (!opened.count(c.file)) {
-      std::string out = dir / (std::string(c.file) + ".db");
-      jet::ImportJet(JetFile(c.file), out);
-      opened[c.file] = DBEngine::Instance().OpenDatabase(out);
-    }
     const std::string where = std::string(c.file) + " " + c.table + "." + c.index;
-    auto index = opened[c.file]->TableDefs()[c.table]->Indexes().Find(c.index);
+    auto index = opened[c.file].TableDefs()[c.table]->Indexes().Find(c.index);
     ASSERT_TRUE(index) << where;
     std::vector<std::pair<std::string, bool>> fields;
     for (auto& f : index->Fields()) fields.emplace_back(f->Name(), f->Descending());
@@ -221,9 +232,7 @@ TEST(JetImport, IndexesArriveAsDeclaredAndRelationshipIndexesDoNot) {
   }
   // Jet's indexes behind relationships (".rC", "Table2Table1") are not copied.
   for (const char* table : {"Table1", "Table2", "Table3"})
-    EXPECT_EQ(opened["indexTestV2000.mdb"]->TableDefs()[table]->Indexes().Count(), 2) << table;
-  opened.clear();
-  DBEngine::Instance().CloseIdle();
+    EXPECT_EQ(opened["indexTestV2000.mdb"].TableDefs()[table]->Indexes().Count(), 2) << table;
 }
 
 TEST(JetImport, RelationshipsArriveEnforcedWithTheirCascades) {
