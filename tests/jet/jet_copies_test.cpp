@@ -38,24 +38,42 @@ std::string Double(double value) {
 const char kRowA[] = "0900000000000000000000000000000000000000003bdd400000000000000000616222212002ff00";
 const char kRowB[] = "0902de005543de137b14ae47e1c87b400000000040a7da40b8880000000000006162636465666768696a6b6c6d6e6f7030272002ff01";
 
-TEST(JetCopies, EmptyTextStaysApartFromNullAndDatesCoverJetsYears) {
+// Column E's definition in Table1's definition page: type 4 (Long) first.
+const char kColumnE[] = "0404000200040001000904e4040303000400";
+
+std::string Single(float value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+TEST(JetCopies, EmptyTextDatesAndSinglesTheFilesLack) {
   SKIP_WITHOUT_JET_FILES();
   TempDir dir;
-  const std::string once = dir / "una.mdb", twice = dir / "dos.mdb", out = dir / "salida.db";
-  std::string a = Hex(kRowA), b = Hex(kRowB);
-  std::string a2 = a, b2 = b;
+  const std::string once = dir / "una.mdb", twice = dir / "dos.mdb", thrice = dir / "tres.mdb", out = dir / "salida.db";
+  std::string a = Hex(kRowA), b = Hex(kRowB), e = Hex(kColumnE);
+  std::string a2 = a, b2 = b, e2 = e;
   a2[34] = 0x21;                                   // B ends where it starts: '', its null bit still set
   a2.replace(16, 8, Double(-657434.0));            // 0100-01-01, Jet's first day
   b2.replace(16, 8, Double(2958465.0 + 43199.0 / 86400.0));  // 9999-12-31 11:59:59
+  e2[0] = 0x06;                                    // E becomes a Single, its four bytes a float
+  a2.replace(4, 4, Single(0.15f));
+  b2.replace(4, 4, Single(-2.5e-7f));
   test::CopyWithPatch(JetFile("testV1997.mdb"), once, a, a2);
   test::CopyWithPatch(once, twice, b, b2);
+  test::CopyWithPatch(twice, thrice, e, e2);
   // '' breaks B's AllowZeroLength off: the row arrives, the rule does not.
-  jet::ImportReport report = jet::ImportJet(twice, out);
+  jet::ImportReport report = jet::ImportJet(thrice, out);
   ASSERT_EQ(report.left_out.size(), 1u);
   EXPECT_EQ(report.left_out[0].name, "Table1.B");
   EXPECT_NE(report.left_out[0].reason.find("AllowZeroLength"), std::string::npos) << report.left_out[0].reason;
-  auto rows = Cells(out, "SELECT A, B, typeof(B), G FROM Table1 ORDER BY A");
+  auto rows = Cells(out, "SELECT A, B, typeof(B), G, E FROM Table1 ORDER BY A");
   ASSERT_EQ(rows.size(), 2u);
+  // Single as Jet stores it, to its 7 significant digits: not 0.150000006.
+  EXPECT_EQ(rows[0][4].type, SQLITE_FLOAT);
+  EXPECT_EQ(rows[0][4].text, "0.15");
+  EXPECT_EQ(rows[1][4].number, -2.5e-7);
+  EXPECT_EQ(OneCell(out, "SELECT type FROM pragma_table_info('Table1') WHERE name = 'E'").text, "SINGLE");
   EXPECT_EQ(rows[0][0].text, "a");
   EXPECT_EQ(rows[0][2].text, "text");  // not null
   EXPECT_EQ(rows[0][1].text, "");
