@@ -27,13 +27,17 @@ Error Damage(const std::string& path, const std::string& why) {
 }
 
 // What the first bytes of a Jet file must say: a definition page (type 0)
-// of an engine that calls itself Jet or ACE, with a version Jet knows.
-Version Classify(const std::string& path, const unsigned char* header, std::size_t size) {
+// of an engine that calls itself Jet or ACE.
+bool JetHeader(const unsigned char* header, std::size_t size) {
   static const char kJet[] = "Standard Jet DB";
   static const char kAce[] = "Standard ACE DB";
-  if (size < 0x20 || header[0] != 0 ||
-      (std::memcmp(header + 4, kJet, 15) != 0 && std::memcmp(header + 4, kAce, 15) != 0))
-    throw NotJet(path, "no es una base de datos Jet (.mdb) ni ACE (.accdb)");
+  return size >= 0x20 && header[0] == 0 &&
+         (std::memcmp(header + 4, kJet, 15) == 0 || std::memcmp(header + 4, kAce, 15) == 0);
+}
+
+// The version of a Jet header, one Jet knows.
+Version Classify(const std::string& path, const unsigned char* header, std::size_t size) {
+  if (!JetHeader(header, size)) throw NotJet(path, "no es una base de datos Jet (.mdb) ni ACE (.accdb)");
   switch (header[0x14]) {
     case 0: return Version::kJet3;
     case 1: return Version::kJet4;
@@ -66,6 +70,14 @@ bool HasPassword(const unsigned char* page0, bool jet3) {
 }
 
 }  // namespace
+
+bool IsJetFile(const std::string& path) {
+  unsigned char header[0x20] = {};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  return JetHeader(header, static_cast<std::size_t>(in.gcount()));
+}
 
 JetFile::JetFile(const std::string& path) : path_(path) {
   struct stat st {};

@@ -18,6 +18,11 @@ namespace brenquil::jet {
 
 using Page = std::vector<std::uint8_t>;
 
+// True when `path` begins as a Jet or ACE database does: a definition page
+// from an engine that calls itself Jet or ACE. Reads its first bytes only;
+// never throws. (An engine database is an SQLite file, and never is one.)
+bool IsJetFile(const std::string& path);
+
 class JetFile {
  public:
   explicit JetFile(const std::string& path);

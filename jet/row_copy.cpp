@@ -66,11 +66,15 @@ long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan&
     }
     // Jet's counter never gives a number twice, even one whose row is gone:
     // SQLite's sequence goes on from the last number Jet gave.
-    for (const auto& f : plan.fields)
-      if (f.rowid_key && plan.last_autonumber > 0)
-        Exec(db, "UPDATE sqlite_sequence SET seq = max(seq, " + std::to_string(plan.last_autonumber) +
-                     ") WHERE name = " + QuoteText(plan.name),
-             plan.name);
+    for (const auto& f : plan.fields) {
+      if (!f.rowid_key || plan.last_autonumber == 0) continue;
+      const std::string last = std::to_string(plan.last_autonumber), name = QuoteText(plan.name);
+      Exec(db, "UPDATE sqlite_sequence SET seq = max(seq, " + last + ") WHERE name = " + name, plan.name);
+      // A table left empty has no sequence yet, but Jet's numbers were given.
+      Exec(db, "INSERT INTO sqlite_sequence (name, seq) SELECT " + name + ", " + last +
+                   " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + name + ")",
+           plan.name);
+    }
     Exec(db, "COMMIT", plan.name);
   } catch (...) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);

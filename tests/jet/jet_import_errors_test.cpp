@@ -11,6 +11,7 @@
 
 #include "engine/dbengine.h"
 #include "engine/error.h"
+#include "jet/jet_file.h"
 #include "jet/jet_import.h"
 #include "tests/jet/jet_files.h"
 #include "tests/jet/sqlite_cells.h"
@@ -98,6 +99,8 @@ TEST(JetImportErrors, UnreadableFilesGiveTheirNumberedErrorAndLeaveNothing) {
     }
     EXPECT_EQ(ReadBytes(input), before) << c.name;
     EXPECT_EQ(Entries(dir.Path()), entries) << c.name << ": dejó archivos";
+    // What is not Jet at all is told apart from a Jet file that cannot be read.
+    EXPECT_EQ(jet::IsJetFile(input), c.number == err::kCannotOpen || c.number == err::kNotValidPassword) << c.name;
   }
 }
 
