@@ -25,6 +25,10 @@ void Exec(sqlite3* db, const std::string& sql, const std::string& table) {
   }
 }
 
+std::string Count(long long n, const std::string& one, const std::string& many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace
 
 long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan& plan, sqlite3* db,
@@ -84,17 +88,20 @@ long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan&
     const std::string where = plan.name + "." + plan.fields[k].name;
     const ValueIssues& i = issues[k];
     if (i.rounded)
-      report.LeaveOut("valores", where, std::to_string(i.rounded) +
-                                            " valores tienen más cifras significativas que las 15 que SQLite guarda "
-                                            "en un número: llegan redondeados");
+      report.LeaveOut("valores", where,
+                      Count(i.rounded, "valor tiene", "valores tienen") +
+                          " más cifras significativas que las 15 que SQLite guarda en un número: llega" +
+                          (i.rounded == 1 ? "" : "n") + " redondeado" + (i.rounded == 1 ? "" : "s"));
     if (i.undated)
-      report.LeaveOut("valores", where, std::to_string(i.undated) +
-                                            " fechas caen fuera de los años 100 a 9999: llegan como el número de "
-                                            "días que Jet guarda");
+      report.LeaveOut("valores", where,
+                      Count(i.undated, "fecha cae", "fechas caen") +
+                          " fuera de los años 100 a 9999: llega" + (i.undated == 1 ? "" : "n") +
+                          " como el número de días que Jet guarda");
     if (i.replaced)
-      report.LeaveOut("valores", where, std::to_string(i.replaced) +
-                                            " textos tenían bytes que no forman caracteres: llegan con U+FFFD en "
-                                            "su lugar");
+      report.LeaveOut("valores", where,
+                      Count(i.replaced, "texto tenía", "textos tenían") +
+                          " bytes que no forman caracteres: llega" + (i.replaced == 1 ? "" : "n") +
+                          " con U+FFFD en su lugar");
   }
   return count;
 }

@@ -41,6 +41,11 @@ bool EmptyText(JetFile& file, const JetColumn& c, const FieldValue& v, TextDecod
   return v.bytes.size() <= 2 && text.Decode(v.bytes.data(), v.bytes.size()).empty();
 }
 
+// "1 fila del archivo tiene" or "3 filas del archivo tienen".
+std::string Rows(long long n, const char* one, const char* many) {
+  return std::to_string(n) + (n == 1 ? " fila del archivo " + std::string(one) : " filas del archivo " + std::string(many));
+}
+
 }  // namespace
 
 void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePlan& plan, ImportReport& report) {
@@ -99,32 +104,32 @@ void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePla
     }
   }
 
-  const std::string rows_word = " filas del archivo";
   for (std::size_t k = 0; k < plan.fields.size(); ++k) {
     FieldPlan& f = plan.fields[k];
     const std::string where = plan.name + "." + f.name;
     if (f.rowid_key && nulls[k] > 0) f.rowid_key = false;  // a key SQLite numbers cannot keep a Null
     if (f.required && nulls[k] > 0) {
       f.required = false;
-      report.LeaveOut("propiedad", where, "Required: " + std::to_string(nulls[k]) + rows_word +
-                                              " tienen el campo vacío (Null); llega sin exigirlo");
+      report.LeaveOut("propiedad", where, "Required: " + Rows(nulls[k], "tiene", "tienen") +
+                                              " el campo vacío (Null); llega sin exigirlo");
     }
     if (f.refuse_empty && empties[k] > 0) {
       f.refuse_empty = false;
-      report.LeaveOut("propiedad", where, "AllowZeroLength desactivado: " + std::to_string(empties[k]) + rows_word +
-                                              " tienen un texto vacío; llega admitiéndolo");
+      report.LeaveOut("propiedad", where, "AllowZeroLength desactivado: " + Rows(empties[k], "tiene", "tienen") +
+                                              " un texto vacío; llega admitiéndolo");
     }
     if (rules[k].broken > 0) {
-      report.LeaveOut("propiedad", where, "ValidationRule: " + std::to_string(rules[k].broken) + rows_word +
-                                              " no la cumplen; llega sin ella");
+      report.LeaveOut("propiedad", where, "ValidationRule: " + Rows(rules[k].broken, "no la cumple", "no la cumplen") +
+                                              "; llega sin ella");
       f.rule_sql.clear();
       f.rule_eval_sql.clear();
       f.rule_name.clear();
     }
   }
   if (rules.back().broken > 0) {
-    report.LeaveOut("propiedad", plan.name, "ValidationRule de la tabla: " + std::to_string(rules.back().broken) +
-                                                rows_word + " no la cumplen; llega sin ella");
+    report.LeaveOut("propiedad", plan.name, "ValidationRule de la tabla: " +
+                                                Rows(rules.back().broken, "no la cumple", "no la cumplen") +
+                                                "; llega sin ella");
     plan.rule_sql.clear();
     plan.rule_eval_sql.clear();
     plan.rule_name.clear();

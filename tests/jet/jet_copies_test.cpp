@@ -87,6 +87,23 @@ TEST(JetCopies, EmptyTextDatesAndSinglesTheFilesLack) {
   EXPECT_EQ(OneCell(nulls, "SELECT count(*) FROM Table1 WHERE data3 = ''").text, "0");
 }
 
+TEST(JetCopies, AnIndexNotReadWholeIsNamedAndNeverMadeWithOtherFields) {
+  SKIP_WITHOUT_JET_FILES();
+  TempDir dir;
+  const std::string copy = dir / "indice.mdb", out = dir / "indice.db";
+  // delColTestV2000's index "id2": its real index's first key names column 2;
+  // the copy names column 0x50, which the table does not have.
+  test::CopyWithPatch(JetFile("delColTestV2000.mdb"), copy, Hex("0000000083070000020001ffff16ffff00"),
+                      Hex("0000000083070000500001ffff16ffff00"));
+  jet::ImportReport report = jet::ImportJet(copy, out);
+  ASSERT_EQ(report.left_out.size(), 1u);
+  EXPECT_EQ(report.left_out[0].kind, "índice");
+  EXPECT_EQ(report.left_out[0].name, "Table1.id2");
+  EXPECT_NE(report.left_out[0].reason.find("no se pudo leer entera"), std::string::npos) << report.left_out[0].reason;
+  EXPECT_EQ(OneCell(out, "SELECT group_concat(name) FROM pragma_index_list('Table1')").text, "Table1_id");
+  EXPECT_EQ(OneCell(out, "SELECT count(*) FROM Table1").text, "2");
+}
+
 TEST(JetCopies, TextOutsideTheBasicPlaneArrivesWhole) {
   SKIP_WITHOUT_JET_FILES();
   TempDir dir;
