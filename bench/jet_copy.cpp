@@ -20,13 +20,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!brenquil::test::HaveJetFiles()) {
-    std::fprintf(stderr, "brenquil-bench-jetcopy: no existe %s\n", brenquil::test::JetFolder().c_str());
+    std::fprintf(stderr, "brenquil-bench-jetcopy: no existe %s\n",
+                 brenquil::test::JetFolder().c_str());
     return 2;
   }
   const double mib = ole > 0 ? ole : memo;
   const int pages = static_cast<int>(mib * 1024 * 1024 / 4076) + 1;
-  brenquil::test::CopyWithLongValue(out, pages,
-                                    ole > 0 ? brenquil::test::LongValueKind::kOle : brenquil::test::LongValueKind::kMemo);
+  brenquil::test::CopyWithLongValue(
+      out, pages,
+      ole > 0 ? brenquil::test::LongValueKind::kOle : brenquil::test::LongValueKind::kMemo);
   std::printf("%lld\n", brenquil::test::LongOleLength(pages));
   return 0;
 }

@@ -6,7 +6,8 @@ namespace {
 
 nlohmann::ordered_json Items(const std::vector<jet::ReportItem>& items) {
   auto list = nlohmann::ordered_json::array();
-  for (const auto& i : items) list.push_back({{"kind", i.kind}, {"name", i.name}, {"reason", i.reason}});
+  for (const auto& i : items)
+    list.push_back({{"kind", i.kind}, {"name", i.name}, {"reason", i.reason}});
   return list;
 }
 
@@ -25,7 +26,8 @@ nlohmann::ordered_json ImportReportJson(const jet::ImportReport& r) {
   doc["format"] = r.format;
   doc["complete"] = r.Complete();
   auto tables = nlohmann::ordered_json::array();
-  for (const auto& t : r.tables) tables.push_back({{"name", t.name}, {"rows", t.rows}, {"fields", t.fields}});
+  for (const auto& t : r.tables)
+    tables.push_back({{"name", t.name}, {"rows", t.rows}, {"fields", t.fields}});
   doc["tables"] = tables;
   doc["indexes"] = r.indexes;
   doc["relations"] = r.relations;
@@ -46,16 +48,19 @@ void PrintImportReport(const jet::ImportReport& r, std::ostream& out) {
   PrintNames("Consultas", r.queries, out);
   if (!r.left_out.empty()) {
     out << "No llegó (" << r.left_out.size() << ")\n";
-    for (const auto& i : r.left_out) out << "  " << i.kind << " " << i.name << ": " << i.reason << "\n";
+    for (const auto& i : r.left_out)
+      out << "  " << i.kind << " " << i.name << ": " << i.reason << "\n";
   }
   if (!r.notes.empty()) {
     out << "Notas (" << r.notes.size() << ")\n";
-    for (const auto& i : r.notes) out << "  " << i.kind << " " << i.name << ": " << i.reason << "\n";
+    for (const auto& i : r.notes)
+      out << "  " << i.kind << " " << i.name << ": " << i.reason << "\n";
   }
   if (r.Complete())
     out << "Todo llegó.\n";
   else
-    out << "Importación incompleta: " << r.left_out.size() << (r.left_out.size() == 1 ? " cosa no llegó" : " cosas no llegaron")
+    out << "Importación incompleta: " << r.left_out.size()
+        << (r.left_out.size() == 1 ? " cosa no llegó" : " cosas no llegaron")
         << " (arriba, con el motivo).\n";
 }
 

@@ -19,7 +19,9 @@ constexpr std::uint32_t kCatalogPage = 2;
 class SystemTable {
  public:
   SystemTable(JetFile& file, std::uint32_t page)
-      : file_(file), definition_(ReadTableDefinition(file, page)), rows_(file, definition_),
+      : file_(file),
+        definition_(ReadTableDefinition(file, page)),
+        rows_(file, definition_),
         text_(file.Jet3(), file.CodePage()) {}
 
   bool Next() { return rows_.Next(); }
@@ -55,7 +57,9 @@ class SystemTable {
     FieldValue v = rows_.Field(static_cast<std::size_t>(column));
     if (v.null) return {};
     std::string out;
-    LongValue(file_, v.bytes).Read([&](const std::uint8_t* p, std::size_t n) { out.append(reinterpret_cast<const char*>(p), n); });
+    LongValue(file_, v.bytes).Read([&](const std::uint8_t* p, std::size_t n) {
+      out.append(reinterpret_cast<const char*>(p), n);
+    });
     return out;
   }
 
@@ -70,9 +74,10 @@ class SystemTable {
 
 std::vector<CatalogObject> ReadCatalog(JetFile& file) {
   SystemTable t(file, kCatalogPage);
-  const int id = t.Column("Id"), parent = t.Column("ParentId"), name = t.Column("Name"), type = t.Column("Type"),
-            flags = t.Column("Flags"), props = t.Column("LvProp");
-  if (id < 0 || name < 0 || type < 0) throw JetDamage("el catálogo (MSysObjects) no tiene sus columnas");
+  const int id = t.Column("Id"), parent = t.Column("ParentId"), name = t.Column("Name"),
+            type = t.Column("Type"), flags = t.Column("Flags"), props = t.Column("LvProp");
+  if (id < 0 || name < 0 || type < 0)
+    throw JetDamage("el catálogo (MSysObjects) no tiene sus columnas");
   std::vector<CatalogObject> objects;
   while (t.Next()) {
     CatalogObject o;
@@ -88,14 +93,17 @@ std::vector<CatalogObject> ReadCatalog(JetFile& file) {
   return objects;
 }
 
-std::vector<Relationship> ReadRelationships(JetFile& file, const std::vector<CatalogObject>& catalog) {
-  auto found = std::find_if(catalog.begin(), catalog.end(),
-                            [](const CatalogObject& o) { return o.Table() && o.name == "MSysRelationships"; });
+std::vector<Relationship> ReadRelationships(JetFile& file,
+                                            const std::vector<CatalogObject>& catalog) {
+  auto found = std::find_if(catalog.begin(), catalog.end(), [](const CatalogObject& o) {
+    return o.Table() && o.name == "MSysRelationships";
+  });
   std::vector<Relationship> relationships;
   if (found == catalog.end()) return relationships;
   SystemTable t(file, found->DefinitionPage());
   const int count = t.Column("ccolumn"), flags = t.Column("grbit"), position = t.Column("icolumn"),
-            column = t.Column("szColumn"), object = t.Column("szObject"), referenced = t.Column("szReferencedColumn"),
+            column = t.Column("szColumn"), object = t.Column("szObject"),
+            referenced = t.Column("szReferencedColumn"),
             referenced_object = t.Column("szReferencedObject"), name = t.Column("szRelationship");
   if (column < 0 || object < 0 || referenced < 0 || referenced_object < 0 || name < 0)
     throw JetDamage("MSysRelationships no tiene sus columnas");
@@ -123,7 +131,8 @@ std::vector<Relationship> ReadRelationships(JetFile& file, const std::vector<Cat
         {t.Integer(position), t.Text(referenced), t.Text(column)});
   }
   for (std::size_t i = 0; i < relationships.size(); ++i) {
-    std::stable_sort(pairs[i].begin(), pairs[i].end(), [](const Pair& a, const Pair& b) { return a.position < b.position; });
+    std::stable_sort(pairs[i].begin(), pairs[i].end(),
+                     [](const Pair& a, const Pair& b) { return a.position < b.position; });
     for (auto& p : pairs[i]) relationships[i].fields.emplace_back(p.primary, p.foreign);
   }
   return relationships;

@@ -17,9 +17,9 @@ struct CatalogObject {
   std::int32_t id = 0;
   std::int32_t parent_id = 0;
   std::string name;
-  std::int16_t type = 0;     // 1 table, 4 and 6 linked tables, 5 query, 8 relationship, ...
+  std::int16_t type = 0;  // 1 table, 4 and 6 linked tables, 5 query, 8 relationship, ...
   std::uint32_t flags = 0;
-  std::string properties;    // the LvProp blob, whole
+  std::string properties;  // the LvProp blob, whole
   std::uint32_t DefinitionPage() const { return static_cast<std::uint32_t>(id) & 0x00FFFFFF; }
   bool Table() const { return type == 1; }
   bool LinkedTable() const { return type == 4 || type == 6; }
@@ -33,15 +33,17 @@ std::vector<CatalogObject> ReadCatalog(JetFile& file);
 
 struct Relationship {
   std::string name;
-  std::string table;          // the primary table (szReferencedObject)
-  std::string foreign_table;  // the table holding the foreign key (szObject)
-  std::uint32_t flags = 0;    // grbit: DAO's relation attributes
+  std::string table;                 // the primary table (szReferencedObject)
+  std::string foreign_table;         // the table holding the foreign key (szObject)
+  std::uint32_t flags = 0;           // grbit: DAO's relation attributes
   std::int32_t declared_fields = 0;  // ccolumn
-  std::vector<std::pair<std::string, std::string>> fields;  // primary field, foreign field, in order
+  std::vector<std::pair<std::string, std::string>>
+      fields;  // primary field, foreign field, in order
 };
 
 // Every relationship, in the order of its first row. Empty when the file has
 // no MSysRelationships.
-std::vector<Relationship> ReadRelationships(JetFile& file, const std::vector<CatalogObject>& catalog);
+std::vector<Relationship> ReadRelationships(JetFile& file,
+                                            const std::vector<CatalogObject>& catalog);
 
 }  // namespace brenquil::jet

@@ -16,8 +16,8 @@ struct ImportedTable {
 
 // One thing and why: "campo", "Clientes.Foto", "el tipo ... no tiene ...".
 struct ReportItem {
-  std::string kind;    // "tabla", "campo", "propiedad", "valores", "índice", "relación", "consulta"
-  std::string name;    // "Tabla", "Tabla.Campo", "Tabla.Índice", the relation's or query's name
+  std::string kind;  // "tabla", "campo", "propiedad", "valores", "índice", "relación", "consulta"
+  std::string name;  // "Tabla", "Tabla.Campo", "Tabla.Índice", the relation's or query's name
   std::string reason;  // Spanish
 };
 
@@ -26,7 +26,7 @@ struct ImportReport {
   std::string output;  // the engine database written
   std::string format;  // "Jet 4 (Access 2000-2003)"
   std::vector<ImportedTable> tables;
-  std::vector<std::string> indexes;    // "Tabla.Índice"
+  std::vector<std::string> indexes;  // "Tabla.Índice"
   std::vector<std::string> relations;
   std::vector<std::string> queries;
   // What did not arrive, or arrived changed: the import is incomplete.

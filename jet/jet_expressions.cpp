@@ -15,7 +15,8 @@ enum class Tok { kEnd, kNumber, kString, kDate, kName, kWord, kOp };
 
 struct Token {
   Tok kind = Tok::kEnd;
-  std::string text;  // number as written, string's value, date as stored, name, upper-case word, operator
+  std::string
+      text;  // number as written, string's value, date as stored, name, upper-case word, operator
 };
 
 // Refused: the reason travels up as the exception's text.
@@ -46,7 +47,8 @@ std::vector<Token> Tokenize(const std::string& s) {
       continue;
     }
     Token t;
-    if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+    if (std::isdigit(c) ||
+        (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
       std::size_t j = i;
       while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
       if (j < s.size() && s[j] == '.') {
@@ -99,8 +101,8 @@ std::vector<Token> Tokenize(const std::string& s) {
       std::size_t j = i;
       while (j < s.size() && IsWordChar(static_cast<unsigned char>(s[j]))) ++j;
       std::string word = s.substr(i, j - i);
-      static const char* const kWords[] = {"AND", "OR", "NOT", "BETWEEN", "IN", "IS", "NULL", "LIKE",
-                                           "TRUE", "FALSE", "YES", "NO", "ON", "OFF"};
+      static const char* const kWords[] = {"AND",  "OR",   "NOT",   "BETWEEN", "IN", "IS", "NULL",
+                                           "LIKE", "TRUE", "FALSE", "YES",     "NO", "ON", "OFF"};
       t.kind = Tok::kName;
       t.text = word;
       for (const char* w : kWords)
@@ -119,7 +121,8 @@ std::vector<Token> Tokenize(const std::string& s) {
           break;
         }
       }
-      if (t.text.empty()) throw Refused{std::string("el operador '") + s[i] + "' no tiene equivalente exacto"};
+      if (t.text.empty())
+        throw Refused{std::string("el operador '") + s[i] + "' no tiene equivalente exacto"};
       i += t.text.size();
     }
     out.push_back(std::move(t));
@@ -192,9 +195,10 @@ class RuleParser {
   bool PredicateAhead() const {
     const Token& t = Peek();
     if (t.kind == Tok::kOp)
-      return t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" || t.text == ">=";
-    return t.kind == Tok::kWord && (t.text == "BETWEEN" || t.text == "IN" || t.text == "IS" || t.text == "LIKE" ||
-                                    t.text == "NOT");
+      return t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
+             t.text == ">=";
+    return t.kind == Tok::kWord && (t.text == "BETWEEN" || t.text == "IN" || t.text == "IS" ||
+                                    t.text == "LIKE" || t.text == "NOT");
   }
 
   Operand FieldOperand(const std::string& name) {
@@ -203,12 +207,13 @@ class RuleParser {
     Operand o;
     o.sql = context_.reference ? context_.reference(found->name) : QuoteName(found->name);
     o.field = true;
-    o.kind = found->kind == "boolean" ? Kind::kBoolean
-             : found->kind == "text"  ? Kind::kText
-             : found->kind == "date"  ? Kind::kDate
+    o.kind = found->kind == "boolean"  ? Kind::kBoolean
+             : found->kind == "text"   ? Kind::kText
+             : found->kind == "date"   ? Kind::kDate
              : found->kind == "number" ? Kind::kNumber
                                        : Kind::kOther;
-    if (o.kind == Kind::kOther) throw Refused{"el campo '" + found->name + "' no se puede comparar en SQLite como en Jet"};
+    if (o.kind == Kind::kOther)
+      throw Refused{"el campo '" + found->name + "' no se puede comparar en SQLite como en Jet"};
     return o;
   }
 
@@ -238,8 +243,8 @@ class RuleParser {
       Operand high = Value();
       Check(left, low);
       Check(left, high);
-      return Side(left, {&low, &high}) + (negated ? " NOT BETWEEN " : " BETWEEN ") + Lit(low, left) + " AND " +
-             Lit(high, left);
+      return Side(left, {&low, &high}) + (negated ? " NOT BETWEEN " : " BETWEEN ") +
+             Lit(low, left) + " AND " + Lit(high, left);
     }
     if (Word("IN")) {
       if (!Op("(")) throw Refused{"In sin su lista"};
@@ -260,7 +265,8 @@ class RuleParser {
       Token pattern = Take();
       if (pattern.kind != Tok::kString) throw Refused{"Like sin un texto"};
       if (left.kind != Kind::kText) throw Refused{"Like sobre un campo que no es de texto"};
-      return left.sql + (negated ? " NOT LIKE " : " LIKE ") + LikePattern(pattern.text) + " ESCAPE '\\'";
+      return left.sql + (negated ? " NOT LIKE " : " LIKE ") + LikePattern(pattern.text) +
+             " ESCAPE '\\'";
     }
     if (negated) throw Refused{"Not donde Jet no lo admite"};
     if (Word("IS")) {
@@ -269,8 +275,8 @@ class RuleParser {
       return left.sql + (not_null ? " IS NOT NULL" : " IS NULL");
     }
     const Token& op = Peek();
-    if (op.kind == Tok::kOp && (op.text == "=" || op.text == "<>" || op.text == "<" || op.text == ">" ||
-                                op.text == "<=" || op.text == ">=")) {
+    if (op.kind == Tok::kOp && (op.text == "=" || op.text == "<>" || op.text == "<" ||
+                                op.text == ">" || op.text == "<=" || op.text == ">=")) {
       std::string o = Take().text;
       Operand right = Value();
       Check(left, right);
@@ -278,7 +284,8 @@ class RuleParser {
         throw Refused{"un Sí/No comparado con " + o};
       return Side(left, {&right}) + " " + o + " " + Lit(right, left);
     }
-    if (left.kind == Kind::kBoolean && left.field) return left.sql + " <> 0";  // a Yes/No field alone
+    if (left.kind == Kind::kBoolean && left.field)
+      return left.sql + " <> 0";  // a Yes/No field alone
     throw Refused{"falta una comparación"};
   }
 
@@ -300,9 +307,12 @@ class RuleParser {
   // Comparisons whose meaning SQLite keeps with the values the import stores.
   void Check(const Operand& a, const Operand& b) {
     if (a.kind == Kind::kNull || b.kind == Kind::kNull) return;
-    auto kinds = [&](Kind x, Kind y) { return (a.kind == x && b.kind == y) || (a.kind == y && b.kind == x); };
+    auto kinds = [&](Kind x, Kind y) {
+      return (a.kind == x && b.kind == y) || (a.kind == y && b.kind == x);
+    };
     if (a.kind == b.kind) {
-      if (a.kind == Kind::kText && a.field && b.field) throw Refused{"compara el texto de dos campos"};
+      if (a.kind == Kind::kText && a.field && b.field)
+        throw Refused{"compara el texto de dos campos"};
       return;
     }
     if (kinds(Kind::kBoolean, Kind::kNumber)) {
@@ -328,7 +338,8 @@ class RuleParser {
         o.kind = Kind::kNumber;
         return o;
       case Tok::kString:
-        if (!Ascii(t.text)) throw Refused{"el texto '" + t.text + "' tiene letras que SQLite no compara como Jet"};
+        if (!Ascii(t.text))
+          throw Refused{"el texto '" + t.text + "' tiene letras que SQLite no compara como Jet"};
         o.sql = QuoteText(t.text);
         o.kind = Kind::kText;
         return o;
@@ -336,16 +347,15 @@ class RuleParser {
         o.sql = QuoteText(t.text);
         o.kind = Kind::kDate;
         return o;
-      case Tok::kName:
-        return FieldOperand(t.text);
+      case Tok::kName: return FieldOperand(t.text);
       case Tok::kWord:
         if (t.text == "NULL") {
           o.sql = "NULL";
           o.kind = Kind::kNull;
           return o;
         }
-        if (t.text == "TRUE" || t.text == "YES" || t.text == "ON" || t.text == "FALSE" || t.text == "NO" ||
-            t.text == "OFF") {
+        if (t.text == "TRUE" || t.text == "YES" || t.text == "ON" || t.text == "FALSE" ||
+            t.text == "NO" || t.text == "OFF") {
           o.truth = true;
           o.true_value = t.text == "TRUE" || t.text == "YES" || t.text == "ON";
           o.kind = Kind::kBoolean;
@@ -353,21 +363,26 @@ class RuleParser {
           return o;
         }
         break;
-      case Tok::kEnd:
-        throw Refused{"la expresión termina antes de tiempo"};
+      case Tok::kEnd: throw Refused{"la expresión termina antes de tiempo"};
     }
     throw Refused{"'" + t.text + "' no se puede traducir"};
   }
 
   static std::string LikePattern(const std::string& jet) {
-    if (!Ascii(jet)) throw Refused{"el patrón '" + jet + "' tiene letras que SQLite no compara como Jet"};
+    if (!Ascii(jet))
+      throw Refused{"el patrón '" + jet + "' tiene letras que SQLite no compara como Jet"};
     std::string out;
     for (char c : jet) {
-      if (c == '*') out += '%';
-      else if (c == '?') out += '_';
-      else if (c == '#' || c == '[' || c == ']') throw Refused{"el patrón '" + jet + "' usa # o [ ]"};
-      else if (c == '%' || c == '_' || c == '\\') out += std::string("\\") + c;
-      else out += c;
+      if (c == '*')
+        out += '%';
+      else if (c == '?')
+        out += '_';
+      else if (c == '#' || c == '[' || c == ']')
+        throw Refused{"el patrón '" + jet + "' usa # o [ ]"};
+      else if (c == '%' || c == '_' || c == '\\')
+        out += std::string("\\") + c;
+      else
+        out += c;
     }
     return QuoteText(out);
   }
@@ -393,7 +408,8 @@ std::string QuoteText(const std::string& text) {
 }
 
 std::string NewGuidSql() {
-  return "('{' || hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-' || hex(randomblob(2)) || '-' || "
+  return "('{' || hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-' || hex(randomblob(2)) || "
+         "'-' || "
          "hex(randomblob(2)) || '-' || hex(randomblob(6)) || '}')";
 }
 
@@ -404,7 +420,8 @@ std::optional<std::string> JetDateLiteral(const std::string& text) {
   std::string t = text;
   while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.erase(0, 1);
   while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.pop_back();
-  if (std::sscanf(t.c_str(), "%d%c%d%*c%d%n", &a, &sep, &b, &c, &consumed) < 4 || (sep != '/' && sep != '-'))
+  if (std::sscanf(t.c_str(), "%d%c%d%*c%d%n", &a, &sep, &b, &c, &consumed) < 4 ||
+      (sep != '/' && sep != '-'))
     return std::nullopt;
   long long year, month, day;
   if (a > 31) {  // y-m-d
@@ -415,8 +432,10 @@ std::optional<std::string> JetDateLiteral(const std::string& text) {
     month = a;
     day = b;
     year = c;
-    if (c < 30) year = 2000 + c;
-    else if (c < 100) year = 1900 + c;
+    if (c < 30)
+      year = 2000 + c;
+    else if (c < 100)
+      year = 1900 + c;
   }
   std::string rest = t.substr(static_cast<std::size_t>(consumed));
   if (!rest.empty()) {
@@ -427,8 +446,8 @@ std::optional<std::string> JetDateLiteral(const std::string& text) {
     if (upper.find("AM") != std::string::npos && h == 12) h = 0;
   }
   static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] || h < 0 ||
-      h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
+  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] ||
+      h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
     return std::nullopt;
   bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   if (month == 2 && day == 29 && !leap) return std::nullopt;
@@ -448,10 +467,14 @@ Translation TranslateDefault(const std::string& jet, const std::string& kind) {
       return tokens.size() == 4 && tokens[0].kind == Tok::kName && Upper(tokens[0].text) == name &&
              tokens[1].text == "(" && tokens[2].text == ")";
     };
-    if (upper_call("DATE") && kind == "date") t.sql = "(date('now', 'localtime') || ' 00:00:00')";
-    else if (upper_call("NOW") && kind == "date") t.sql = "(datetime('now', 'localtime'))";
-    else if (upper_call("TIME") && kind == "date") t.sql = "('1899-12-30 ' || time('now', 'localtime'))";
-    else if (upper_call("GENGUID") && kind == "guid") t.sql = NewGuidSql();
+    if (upper_call("DATE") && kind == "date")
+      t.sql = "(date('now', 'localtime') || ' 00:00:00')";
+    else if (upper_call("NOW") && kind == "date")
+      t.sql = "(datetime('now', 'localtime'))";
+    else if (upper_call("TIME") && kind == "date")
+      t.sql = "('1899-12-30 ' || time('now', 'localtime'))";
+    else if (upper_call("GENGUID") && kind == "guid")
+      t.sql = NewGuidSql();
     if (t.ok()) return t;
     std::size_t i = 0;
     bool negative = false;
@@ -463,10 +486,14 @@ Translation TranslateDefault(const std::string& jet, const std::string& kind) {
     if (tokens.size() != i + 2) throw Refused{"no es un solo valor"};
     if (v.kind == Tok::kNumber) {
       std::string number = (negative ? "-" : "") + v.text;
-      if (kind == "number") t.sql = number;
-      else if (kind == "text") t.sql = QuoteText(number);
-      else if (kind == "boolean") t.sql = std::strtod(number.c_str(), nullptr) != 0 ? "1" : "0";
-      else throw Refused{"un número como valor de un campo de tipo " + kind};
+      if (kind == "number")
+        t.sql = number;
+      else if (kind == "text")
+        t.sql = QuoteText(number);
+      else if (kind == "boolean")
+        t.sql = std::strtod(number.c_str(), nullptr) != 0 ? "1" : "0";
+      else
+        throw Refused{"un número como valor de un campo de tipo " + kind};
     } else if (negative) {
       throw Refused{"un signo delante de algo que no es un número"};
     } else if (v.kind == Tok::kString) {
@@ -475,7 +502,8 @@ Translation TranslateDefault(const std::string& jet, const std::string& kind) {
       } else if (kind == "number") {
         char* end = nullptr;
         std::strtod(v.text.c_str(), &end);
-        if (v.text.empty() || *end != '\0') throw Refused{"el texto '" + v.text + "' no es un número"};
+        if (v.text.empty() || *end != '\0')
+          throw Refused{"el texto '" + v.text + "' no es un número"};
         t.sql = v.text;
       } else if (kind == "date") {
         auto date = JetDateLiteral(v.text);
@@ -489,12 +517,15 @@ Translation TranslateDefault(const std::string& jet, const std::string& kind) {
       t.sql = QuoteText(v.text);
     } else if (v.kind == Tok::kWord && v.text == "NULL") {
       t.sql = "NULL";
-    } else if (v.kind == Tok::kWord && (v.text == "TRUE" || v.text == "YES" || v.text == "ON" || v.text == "FALSE" ||
-                                        v.text == "NO" || v.text == "OFF")) {
+    } else if (v.kind == Tok::kWord && (v.text == "TRUE" || v.text == "YES" || v.text == "ON" ||
+                                        v.text == "FALSE" || v.text == "NO" || v.text == "OFF")) {
       bool truth = v.text == "TRUE" || v.text == "YES" || v.text == "ON";
-      if (kind == "boolean") t.sql = truth ? "1" : "0";
-      else if (kind == "number") t.sql = truth ? "-1" : "0";
-      else throw Refused{"Sí/No como valor de un campo de tipo " + kind};
+      if (kind == "boolean")
+        t.sql = truth ? "1" : "0";
+      else if (kind == "number")
+        t.sql = truth ? "-1" : "0";
+      else
+        throw Refused{"Sí/No como valor de un campo de tipo " + kind};
     } else {
       throw Refused{"la expresión no tiene equivalente exacto en SQLite"};
     }
@@ -505,7 +536,8 @@ Translation TranslateDefault(const std::string& jet, const std::string& kind) {
   return t;
 }
 
-Translation TranslateRule(const std::string& jet, const std::string& field, const ExpressionContext& context) {
+Translation TranslateRule(const std::string& jet, const std::string& field,
+                          const ExpressionContext& context) {
   Translation t;
   try {
     t.sql = RuleParser(jet, field, context).Parse();

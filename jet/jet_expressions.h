@@ -10,9 +10,9 @@
 #pragma once
 
 #include <functional>
-#include <utility>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace brenquil::jet {
 
@@ -41,7 +41,8 @@ Translation TranslateDefault(const std::string& jet, const std::string& kind);
 
 // The CHECK expression of a rule. `field`: the field whose rule it is (its
 // stored name), or empty for a table's rule.
-Translation TranslateRule(const std::string& jet, const std::string& field, const ExpressionContext& context);
+Translation TranslateRule(const std::string& jet, const std::string& field,
+                          const ExpressionContext& context);
 
 // `name` as an SQLite identifier in double quotes; `text` as a string literal.
 std::string QuoteName(const std::string& name);

@@ -37,16 +37,19 @@ bool JetHeader(const unsigned char* header, std::size_t size) {
 
 // The version of a Jet header, one Jet knows.
 Version Classify(const std::string& path, const unsigned char* header, std::size_t size) {
-  if (!JetHeader(header, size)) throw NotJet(path, "no es una base de datos Jet (.mdb) ni ACE (.accdb)");
+  if (!JetHeader(header, size))
+    throw NotJet(path, "no es una base de datos Jet (.mdb) ni ACE (.accdb)");
   switch (header[0x14]) {
     case 0: return Version::kJet3;
     case 1: return Version::kJet4;
     case 2: return Version::kAce12;
     case 3: return Version::kAce14;
-    case 4: case 5: return Version::kAce16;
+    case 4:
+    case 5: return Version::kAce16;
     case 6: return Version::kAce17;
     default:
-      throw NotJet(path, "es de una versión de Jet que no se conoce (" + std::to_string(header[0x14]) + ")");
+      throw NotJet(
+          path, "es de una versión de Jet que no se conoce (" + std::to_string(header[0x14]) + ")");
   }
 }
 
@@ -82,7 +85,8 @@ bool IsJetFile(const std::string& path) {
 JetFile::JetFile(const std::string& path) : path_(path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    if (errno == EACCES) throw MakeError(err::kFileAccess, Quoted(path) + ": no hay permiso para llegar al archivo");
+    if (errno == EACCES)
+      throw MakeError(err::kFileAccess, Quoted(path) + ": no hay permiso para llegar al archivo");
     throw MakeError(err::kFileNotFound, Quoted(path));
   }
   if (S_ISDIR(st.st_mode)) throw NotJet(path, "es una carpeta, no una base de datos");
@@ -92,7 +96,8 @@ JetFile::JetFile(const std::string& path) : path_(path) {
   std::size_t got = 0;
   {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw MakeError(err::kFileAccess, Quoted(path) + ": no hay permiso para leer el archivo");
+    if (!in)
+      throw MakeError(err::kFileAccess, Quoted(path) + ": no hay permiso para leer el archivo");
     in.read(reinterpret_cast<char*>(header), sizeof header);
     got = static_cast<std::size_t>(in.gcount());
   }
@@ -100,8 +105,8 @@ JetFile::JetFile(const std::string& path) : path_(path) {
   const auto size = static_cast<unsigned long long>(st.st_size);
   // The catalogue's definition is page 2; a whole file is whole pages.
   if (size < 3 * format_.page_size || size % format_.page_size != 0)
-    throw Damage(path, "está incompleto: " + std::to_string(size) + " bytes no son páginas enteras de " +
-                           std::to_string(format_.page_size));
+    throw Damage(path, "está incompleto: " + std::to_string(size) +
+                           " bytes no son páginas enteras de " + std::to_string(format_.page_size));
   page_count_ = static_cast<std::uint32_t>(size / format_.page_size);
 
   // Read-only: libmdb opens the file with fopen(path, "r").
@@ -114,9 +119,10 @@ JetFile::JetFile(const std::string& path) : path_(path) {
   // Just opened: libmdb's page buffer holds the first page, its header decoded.
   if (HasPassword(mdb_->pg_buf, format_.jet3)) {
     mdb_close(mdb_);
-    throw MakeError(err::kNotValidPassword, Quoted(path) +
-                                                " está protegido con una contraseña o cifrado; quítele la contraseña "
-                                                "con Access y vuelva a importarlo");
+    throw MakeError(err::kNotValidPassword,
+                    Quoted(path) +
+                        " está protegido con una contraseña o cifrado; quítele la contraseña "
+                        "con Access y vuelva a importarlo");
   }
   if (format_.jet3 && mdb_->f->code_page != 0) code_page_ = mdb_->f->code_page;
   // The catalogue's table definition must be where every Jet file has it;
@@ -128,8 +134,8 @@ JetFile::JetFile(const std::string& path) : path_(path) {
     mdb_close(mdb_);
     mdb_ = nullptr;
     if (format_.version != Version::kJet3 && format_.version != Version::kJet4)
-      throw MakeError(err::kNotValidPassword,
-                      Quoted(path) + " no se puede leer: parece cifrado (" + std::string(e.what()) + ")");
+      throw MakeError(err::kNotValidPassword, Quoted(path) + " no se puede leer: parece cifrado (" +
+                                                  std::string(e.what()) + ")");
     throw Damage(path, "está dañado: " + std::string(e.what()));
   }
 }

@@ -68,8 +68,10 @@ std::uint16_t Bytes::U16(std::size_t offset) const {
 
 std::uint32_t Bytes::U32(std::size_t offset) const {
   Check(offset, 4, "un entero");
-  return static_cast<std::uint32_t>(data_[offset]) | (static_cast<std::uint32_t>(data_[offset + 1]) << 8) |
-         (static_cast<std::uint32_t>(data_[offset + 2]) << 16) | (static_cast<std::uint32_t>(data_[offset + 3]) << 24);
+  return static_cast<std::uint32_t>(data_[offset]) |
+         (static_cast<std::uint32_t>(data_[offset + 1]) << 8) |
+         (static_cast<std::uint32_t>(data_[offset + 2]) << 16) |
+         (static_cast<std::uint32_t>(data_[offset + 3]) << 24);
 }
 
 Bytes Bytes::Slice(std::size_t offset, std::size_t length) const {

@@ -18,33 +18,33 @@ struct Format {
   bool jet3 = false;
   std::size_t page_size = 4096;
   // Table definition pages.
-  std::size_t tdef_rows = 16;            // row count
-  std::size_t tdef_autonumber = 20;      // the last long AutoNumber given
+  std::size_t tdef_rows = 16;        // row count
+  std::size_t tdef_autonumber = 20;  // the last long AutoNumber given
   std::size_t tdef_table_type = 40;
   std::size_t tdef_var_columns = 43;
   std::size_t tdef_columns = 45;
   std::size_t tdef_logical_indexes = 47;
   std::size_t tdef_real_indexes = 51;
-  std::size_t tdef_owned_pages = 55;     // row pointer to the usage map
-  std::size_t tdef_index_counts = 63;    // the real indexes' row counts begin here
+  std::size_t tdef_owned_pages = 55;   // row pointer to the usage map
+  std::size_t tdef_index_counts = 63;  // the real indexes' row counts begin here
   std::size_t index_count_size = 12;
-  std::size_t column_size = 25;          // one column's definition
+  std::size_t column_size = 25;  // one column's definition
   std::size_t column_number = 5;
   std::size_t column_var_index = 7;
   std::size_t column_precision = 11;
   std::size_t column_scale = 12;
   std::size_t column_flags = 15;
-  std::size_t column_ext_flags = 16;     // Jet 4 only
+  std::size_t column_ext_flags = 16;  // Jet 4 only
   std::size_t column_fixed_offset = 21;
   std::size_t column_length = 23;
-  std::size_t name_length_size = 2;      // names are preceded by their byte length
-  std::size_t real_index_skip = 4;       // unknown bytes before a real index's columns
-  std::size_t real_index_flags_skip = 4; // after its root page, before its flags
-  std::size_t real_index_tail = 5;       // after its flags
-  std::size_t logical_index_skip = 4;    // before and after a logical index
+  std::size_t name_length_size = 2;       // names are preceded by their byte length
+  std::size_t real_index_skip = 4;        // unknown bytes before a real index's columns
+  std::size_t real_index_flags_skip = 4;  // after its root page, before its flags
+  std::size_t real_index_tail = 5;        // after its flags
+  std::size_t logical_index_skip = 4;     // before and after a logical index
   // Data pages.
-  std::size_t row_count = 12;            // rows on a data page
-  std::size_t row_column_count_size = 2; // the column count that opens a row
+  std::size_t row_count = 12;             // rows on a data page
+  std::size_t row_column_count_size = 2;  // the column count that opens a row
 
   static Format For(Version version);
 };

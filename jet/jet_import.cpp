@@ -31,8 +31,8 @@ RawDb OpenRaw(const std::string& path) {
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   RawDb held(db);
   if (rc != SQLITE_OK)
-    throw MakeError(err::kEngine, "no se pudo abrir la base nueva '" + path + "': " +
-                                      (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+    throw MakeError(err::kEngine, "no se pudo abrir la base nueva '" + path +
+                                      "': " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
   sqlite3_busy_timeout(db, 1000);
   return held;
 }
@@ -45,8 +45,9 @@ struct Table {
 
 // Relation attributes: grbit holds DAO's own flags; Access's "cascade to
 // Null" (0x2000) is the engine's ON DELETE SET NULL.
-constexpr std::uint32_t kDaoRelationFlags = dbRelationUnique | dbRelationDontEnforce | dbRelationUpdateCascade |
-                                            dbRelationDeleteCascade | dbRelationLeft | dbRelationRight;
+constexpr std::uint32_t kDaoRelationFlags = dbRelationUnique | dbRelationDontEnforce |
+                                            dbRelationUpdateCascade | dbRelationDeleteCascade |
+                                            dbRelationLeft | dbRelationRight;
 constexpr std::uint32_t kCascadeNull = 0x2000;
 
 class Importer {
@@ -100,12 +101,14 @@ class Importer {
     TextDecoder text(file_.Jet3(), file_.CodePage());
     for (const auto& object : catalog_) {
       if (object.LinkedTable() && !object.System()) {
-        report_.LeaveOut("tabla", object.name, "es una tabla vinculada: sus filas están en otro archivo o servidor");
+        report_.LeaveOut("tabla", object.name,
+                         "es una tabla vinculada: sus filas están en otro archivo o servidor");
         continue;
       }
       if (!object.Table() || object.System()) continue;
       if (object.name.rfind("MSys", 0) == 0) {
-        report_.LeaveOut("tabla", object.name, "los nombres que empiezan por MSys son de las tablas del sistema");
+        report_.LeaveOut("tabla", object.name,
+                         "los nombres que empiezan por MSys son de las tablas del sistema");
         continue;
       }
       Table t;
@@ -114,7 +117,8 @@ class Importer {
       try {
         properties = ParseProperties(object.properties, text);
       } catch (const JetDamage& e) {
-        report_.LeaveOut("propiedad", object.name, std::string("sus propiedades no se pudieron leer: ") + e.what());
+        report_.LeaveOut("propiedad", object.name,
+                         std::string("sus propiedades no se pudieron leer: ") + e.what());
       }
       t.plan = PlanTable(object.name, t.definition, properties, file_.Jet3(), report_);
       if (t.plan.fields.empty()) {
@@ -133,7 +137,8 @@ class Importer {
         for (const auto& f : t.plan.fields) {
           auto field = table->CreateField(f.name, f.dao_type, f.size);
           field->SetRequired(f.required);
-          field->SetAllowZeroLength((f.storage == Storage::kText || f.storage == Storage::kMemo) && !f.refuse_empty);
+          field->SetAllowZeroLength((f.storage == Storage::kText || f.storage == Storage::kMemo) &&
+                                    !f.refuse_empty);
           field->SetAttributes(f.counter ? dbAutoIncrField : 0);
           table->Fields().Append(field);
         }
@@ -165,9 +170,11 @@ class Importer {
       const std::string where = t.plan.name + "." + index.name;
       // Jet's own index behind a relationship: the relation itself arrives.
       if (index.ForeignKey()) continue;
-      if (index.real_index < 0 || static_cast<std::size_t>(index.real_index) >= def.real_indexes.size() ||
+      if (index.real_index < 0 ||
+          static_cast<std::size_t>(index.real_index) >= def.real_indexes.size() ||
           def.real_indexes[static_cast<std::size_t>(index.real_index)].keys.empty()) {
-        report_.LeaveOut("índice", where, "su definición no se pudo leer entera (faltan sus campos)");
+        report_.LeaveOut("índice", where,
+                         "su definición no se pudo leer entera (faltan sus campos)");
         continue;
       }
       const RealIndex& real = def.real_indexes[static_cast<std::size_t>(index.real_index)];
@@ -192,9 +199,10 @@ class Importer {
         continue;
       }
       if (real.flags & kIndexIgnoreNulls)
-        report_.Note("índice", where,
-                     "Ignorar nulos: SQLite no guarda la propiedad; su índice admite, como Jet con ella, "
-                     "cualquier número de filas con Null");
+        report_.Note(
+            "índice", where,
+            "Ignorar nulos: SQLite no guarda la propiedad; su índice admite, como Jet con ella, "
+            "cualquier número de filas con Null");
       // The table's rowid already is this key, declared with the table.
       if (index.Primary() && keys.size() == 1 && keys[0].first->rowid_key) {
         report_.indexes.push_back(where);
@@ -230,14 +238,19 @@ class Importer {
       const Table* primary = Arrived(r.table);
       const Table* foreign = Arrived(r.foreign_table);
       std::string why;
-      if (!primary) why = "la tabla '" + r.table + "' no llegó";
-      else if (!foreign) why = "la tabla '" + r.foreign_table + "' no llegó";
-      else if (r.fields.empty() || (r.declared_fields > 0 && r.fields.size() != static_cast<std::size_t>(r.declared_fields)))
+      if (!primary)
+        why = "la tabla '" + r.table + "' no llegó";
+      else if (!foreign)
+        why = "la tabla '" + r.foreign_table + "' no llegó";
+      else if (r.fields.empty() || (r.declared_fields > 0 &&
+                                    r.fields.size() != static_cast<std::size_t>(r.declared_fields)))
         why = "sus pares de campos no se pudieron leer enteros";
       for (const auto& [p, f] : r.fields) {
         if (!why.empty()) break;
-        if (!primary->plan.FieldNamed(p)) why = "el campo '" + r.table + "." + p + "' no llegó";
-        else if (!foreign->plan.FieldNamed(f)) why = "el campo '" + r.foreign_table + "." + f + "' no llegó";
+        if (!primary->plan.FieldNamed(p))
+          why = "el campo '" + r.table + "." + p + "' no llegó";
+        else if (!foreign->plan.FieldNamed(f))
+          why = "el campo '" + r.foreign_table + "." + f + "' no llegó";
       }
       if (!why.empty()) {
         report_.LeaveOut("relación", r.name, why);
@@ -246,7 +259,8 @@ class Importer {
       long attributes = static_cast<long>(r.flags & kDaoRelationFlags);
       if (r.flags & kCascadeNull) attributes |= dbRelationDeleteSetNull;
       try {
-        auto relation = db.CreateRelation(r.name, primary->plan.name, foreign->plan.name, attributes);
+        auto relation =
+            db.CreateRelation(r.name, primary->plan.name, foreign->plan.name, attributes);
         for (const auto& [p, f] : r.fields) {
           auto pair = relation->CreateField(primary->plan.FieldNamed(p)->name);
           pair->SetForeignName(foreign->plan.FieldNamed(f)->name);
@@ -275,7 +289,9 @@ class Importer {
     }
     sqlite3_finalize(st);
     if (!problems.empty())
-      throw MakeError(err::kEngine, "la base importada no pasa la comprobación de integridad de SQLite: " + problems);
+      throw MakeError(
+          err::kEngine,
+          "la base importada no pasa la comprobación de integridad de SQLite: " + problems);
   }
 
   JetFile file_;
@@ -290,7 +306,8 @@ class Importer {
 ImportReport ImportJet(const std::string& jet_path, const std::string& out_path) {
   auto& engine = DBEngine::Instance();
   if (engine.InBatch())
-    throw MakeError(err::kInvalidOperation, "la importación de '" + jet_path + "' no puede hacerse dentro de un lote");
+    throw MakeError(err::kInvalidOperation,
+                    "la importación de '" + jet_path + "' no puede hacerse dentro de un lote");
   PendingFile out(out_path);
   ImportReport report;
   try {

@@ -37,7 +37,8 @@ constexpr long long kMsPerDay = 86400000LL;
 // Magnitude as decimal digits, then the point placed `scale` digits from the right.
 std::string WithScale(std::string digits, int scale, bool negative) {
   if (scale > 0) {
-    if (static_cast<int>(digits.size()) <= scale) digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
+    if (static_cast<int>(digits.size()) <= scale)
+      digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
     digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
   }
   bool zero = digits.find_first_not_of("0.") == std::string::npos;
@@ -85,8 +86,9 @@ std::optional<std::string> DateText(double days) {
 
 std::string MoneyText(std::int64_t v) {
   bool negative = v < 0;
-  unsigned __int128 magnitude =
-      negative ? static_cast<unsigned __int128>(-(static_cast<__int128>(v))) : static_cast<unsigned __int128>(v);
+  unsigned __int128 magnitude = negative
+                                    ? static_cast<unsigned __int128>(-(static_cast<__int128>(v)))
+                                    : static_cast<unsigned __int128>(v);
   std::string text = WithScale(Digits(magnitude), 4, negative);
   // Currency always has four places: the zeros past the last digit say nothing.
   while (text.back() == '0') text.pop_back();
@@ -97,7 +99,8 @@ std::string MoneyText(std::int64_t v) {
 std::string DecimalText(const Bytes& bytes, int scale) {
   const bool negative = bytes.U8(0) != 0;
   unsigned __int128 magnitude = 0;
-  for (int word = 0; word < 4; ++word) magnitude = (magnitude << 32) | bytes.U32(1 + 4 * static_cast<std::size_t>(word));
+  for (int word = 0; word < 4; ++word)
+    magnitude = (magnitude << 32) | bytes.U32(1 + 4 * static_cast<std::size_t>(word));
   return WithScale(Digits(magnitude), scale, negative);
 }
 
@@ -109,8 +112,9 @@ std::string SingleText(float value) {
 
 std::string GuidText(const Bytes& b) {
   char text[64];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b.U32(0), b.U16(4), b.U16(6),
-                b.U8(8), b.U8(9), b.U8(10), b.U8(11), b.U8(12), b.U8(13), b.U8(14), b.U8(15));
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b.U32(0),
+                b.U16(4), b.U16(6), b.U8(8), b.U8(9), b.U8(10), b.U8(11), b.U8(12), b.U8(13),
+                b.U8(14), b.U8(15));
   return text;
 }
 

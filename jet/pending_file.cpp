@@ -23,7 +23,8 @@ void Sync(const std::string& path, int flags, const std::string& what) {
   if (fd < 0 || ::fsync(fd) != 0) {
     int e = errno;
     if (fd >= 0) ::close(fd);
-    throw MakeError(err::kDiskError, "no se pudo llevar al disco " + what + " '" + path + "': " + std::strerror(e));
+    throw MakeError(err::kDiskError,
+                    "no se pudo llevar al disco " + what + " '" + path + "': " + std::strerror(e));
   }
   ::close(fd);
 }
@@ -37,7 +38,8 @@ bool Exists(const std::string& path) {
 
 PendingFile::PendingFile(const std::string& final_path) : final_(final_path) {
   if (Exists(final_))
-    throw MakeError(err::kDatabaseExists, "'" + final_ + "': no se reemplaza un archivo que ya existe");
+    throw MakeError(err::kDatabaseExists,
+                    "'" + final_ + "': no se reemplaza un archivo que ya existe");
   fs::path p(final_);
   folder_ = p.parent_path().empty() ? "." : p.parent_path().string();
   std::error_code ec;
@@ -46,7 +48,8 @@ PendingFile::PendingFile(const std::string& final_path) : final_(final_path) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "%08x", random());
-    std::string candidate = (fs::path(folder_) / ("." + p.filename().string() + ".importando-" + suffix)).string();
+    std::string candidate =
+        (fs::path(folder_) / ("." + p.filename().string() + ".importando-" + suffix)).string();
     if (!Exists(candidate) && !Exists(candidate + "-journal") && !Exists(candidate + "-wal")) {
       temp_ = candidate;
       return;
@@ -70,15 +73,17 @@ void PendingFile::Publish() {
   if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, final_.c_str(), RENAME_NOREPLACE) != 0) {
     int e = errno;
     if (e == EEXIST)
-      throw MakeError(err::kDatabaseExists, "'" + final_ + "': apareció mientras se importaba; no se reemplaza");
+      throw MakeError(err::kDatabaseExists,
+                      "'" + final_ + "': apareció mientras se importaba; no se reemplaza");
     if (e != EINVAL && e != ENOSYS)
-      throw MakeError(err::kFileAccess, "no se pudo dar el nombre '" + final_ + "' a la base importada: " +
-                                            std::strerror(e));
+      throw MakeError(err::kFileAccess, "no se pudo dar el nombre '" + final_ +
+                                            "' a la base importada: " + std::strerror(e));
     // A file system without the exchange-free rename: a hard link refuses too.
     if (::link(temp_.c_str(), final_.c_str()) != 0) {
       e = errno;
-      throw MakeError(e == EEXIST ? err::kDatabaseExists : err::kFileAccess,
-                      "no se pudo dar el nombre '" + final_ + "' a la base importada: " + std::strerror(e));
+      throw MakeError(
+          e == EEXIST ? err::kDatabaseExists : err::kFileAccess,
+          "no se pudo dar el nombre '" + final_ + "' a la base importada: " + std::strerror(e));
     }
     ::unlink(temp_.c_str());
   }

@@ -18,8 +18,10 @@ std::string ValueText(std::uint8_t type, const Bytes& data, TextDecoder& text) {
   switch (type) {
     case kJetBoolean: return data.size() > 0 && data.U8(0) != 0 ? "1" : "0";
     case kJetByte: return data.size() >= 1 ? std::to_string(data.U8(0)) : "";
-    case kJetInteger: return data.size() >= 2 ? std::to_string(static_cast<std::int16_t>(data.U16(0))) : "";
-    case kJetLong: return data.size() >= 4 ? std::to_string(static_cast<std::int32_t>(data.U32(0))) : "";
+    case kJetInteger:
+      return data.size() >= 2 ? std::to_string(static_cast<std::int16_t>(data.U16(0))) : "";
+    case kJetLong:
+      return data.size() >= 4 ? std::to_string(static_cast<std::int32_t>(data.U32(0))) : "";
     case kJetText:
     case kJetMemo: return text.Decode(data.data(), data.size(), true);
     default: return std::string(reinterpret_cast<const char*>(data.data()), data.size());
@@ -28,7 +30,8 @@ std::string ValueText(std::uint8_t type, const Bytes& data, TextDecoder& text) {
 
 }  // namespace
 
-std::optional<Property> PropertyMaps::Get(const std::string& object, const std::string& name) const {
+std::optional<Property> PropertyMaps::Get(const std::string& object,
+                                          const std::string& name) const {
   for (const auto& [key, values] : objects) {
     if (!SameName(key, object)) continue;
     auto found = values.find(name);
@@ -41,7 +44,8 @@ PropertyMaps ParseProperties(const std::string& blob, TextDecoder& text) {
   PropertyMaps maps;
   if (blob.empty()) return maps;
   Bytes b(reinterpret_cast<const std::uint8_t*>(blob.data()), blob.size());
-  if (b.size() < 4 || (std::memcmp(b.data(), "MR2", 4) != 0 && std::memcmp(b.data(), "KKD", 4) != 0))
+  if (b.size() < 4 ||
+      (std::memcmp(b.data(), "MR2", 4) != 0 && std::memcmp(b.data(), "KKD", 4) != 0))
     throw JetDamage("las propiedades de un objeto no tienen su formato");
   auto name_at = [&](const Bytes& block, std::size_t& at) {
     std::size_t length = block.U16(at);

@@ -34,7 +34,8 @@ void ImportStoredQueries(JetFile& file, const std::vector<CatalogObject>& catalo
   // and reports, not queries of their own.
   for (const auto& object : catalog)
     if (object.Query() && !object.System() && object.name.rfind('~', 0) != 0)
-      report.LeaveOut("consulta", object.name, "esta versión aún no traduce las consultas guardadas de Jet a SQLite");
+      report.LeaveOut("consulta", object.name,
+                      "esta versión aún no traduce las consultas guardadas de Jet a SQLite");
 #endif
 }
 

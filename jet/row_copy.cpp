@@ -39,14 +39,16 @@ long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan&
     columns += (k ? ", " : "") + QuoteName(plan.fields[k].name);
     parameters += (k ? ", ?" : "?") + std::to_string(k + 1);
   }
-  const std::string sql = "INSERT INTO " + QuoteName(plan.name) + " (" + columns + ") VALUES (" + parameters + ")";
+  const std::string sql =
+      "INSERT INTO " + QuoteName(plan.name) + " (" + columns + ") VALUES (" + parameters + ")";
   Exec(db, "BEGIN", plan.name);
   long long count = 0;
   std::vector<ValueIssues> issues(plan.fields.size());
   try {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-      throw MakeError(err::kEngine, "al copiar las filas de la tabla '" + plan.name + "': " + sqlite3_errmsg(db));
+      throw MakeError(err::kEngine,
+                      "al copiar las filas de la tabla '" + plan.name + "': " + sqlite3_errmsg(db));
     std::unique_ptr<sqlite3_stmt, Finalize> insert(raw);
     ValueBinder binder(file, table, plan);
     RowCursor rows(file, table);
@@ -54,13 +56,14 @@ long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan&
     while (rows.Next()) {
       pending.clear();
       for (std::size_t k = 0; k < plan.fields.size(); ++k)
-        if (binder.Bind(insert.get(), static_cast<int>(k + 1), k, rows, issues[k])) pending.push_back(k);
+        if (binder.Bind(insert.get(), static_cast<int>(k + 1), k, rows, issues[k]))
+          pending.push_back(k);
       int rc = sqlite3_step(insert.get());
       if (rc != SQLITE_DONE)
         throw MakeError(rc == SQLITE_FULL ? err::kDiskError : err::kEngine,
-                        "SQLite no admite la fila " + std::to_string(rows.RowNumber()) + " de la página " +
-                            std::to_string(rows.PageNumber()) + " de la tabla '" + plan.name + "': " +
-                            sqlite3_errmsg(db));
+                        "SQLite no admite la fila " + std::to_string(rows.RowNumber()) +
+                            " de la página " + std::to_string(rows.PageNumber()) +
+                            " de la tabla '" + plan.name + "': " + sqlite3_errmsg(db));
       sqlite3_reset(insert.get());
       if (!pending.empty()) {
         sqlite3_int64 rowid = sqlite3_last_insert_rowid(db);
@@ -73,10 +76,12 @@ long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan&
     for (const auto& f : plan.fields) {
       if (!f.rowid_key || plan.last_autonumber == 0) continue;
       const std::string last = std::to_string(plan.last_autonumber), name = QuoteText(plan.name);
-      Exec(db, "UPDATE sqlite_sequence SET seq = max(seq, " + last + ") WHERE name = " + name, plan.name);
+      Exec(db, "UPDATE sqlite_sequence SET seq = max(seq, " + last + ") WHERE name = " + name,
+           plan.name);
       // A table left empty has no sequence yet, but Jet's numbers were given.
-      Exec(db, "INSERT INTO sqlite_sequence (name, seq) SELECT " + name + ", " + last +
-                   " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + name + ")",
+      Exec(db,
+           "INSERT INTO sqlite_sequence (name, seq) SELECT " + name + ", " + last +
+               " WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + name + ")",
            plan.name);
     }
     Exec(db, "COMMIT", plan.name);
@@ -88,10 +93,11 @@ long long CopyRows(JetFile& file, const TableDefinition& table, const TablePlan&
     const std::string where = plan.name + "." + plan.fields[k].name;
     const ValueIssues& i = issues[k];
     if (i.rounded)
-      report.LeaveOut("valores", where,
-                      Count(i.rounded, "valor tiene", "valores tienen") +
-                          " más cifras significativas que las 15 que SQLite guarda en un número: llega" +
-                          (i.rounded == 1 ? "" : "n") + " redondeado" + (i.rounded == 1 ? "" : "s"));
+      report.LeaveOut(
+          "valores", where,
+          Count(i.rounded, "valor tiene", "valores tienen") +
+              " más cifras significativas que las 15 que SQLite guarda en un número: llega" +
+              (i.rounded == 1 ? "" : "n") + " redondeado" + (i.rounded == 1 ? "" : "s"));
     if (i.undated)
       report.LeaveOut("valores", where,
                       Count(i.undated, "fecha cae", "fechas caen") +

@@ -46,7 +46,7 @@ class RowCursor {
   const TableDefinition& table_;
   std::vector<std::uint32_t> pages_;
   std::size_t page_at_ = 0;
-  std::shared_ptr<const Page> page_;      // the data page being walked
+  std::shared_ptr<const Page> page_;  // the data page being walked
   std::uint32_t slot_ = 0;
   std::uint16_t slots_ = 0;
   std::shared_ptr<const Page> row_page_holder_;  // the page the current row lives on
@@ -54,7 +54,7 @@ class RowCursor {
   std::uint32_t row_number_ = 0;
   std::size_t start_ = 0, end_ = 0;
   std::uint16_t columns_in_row_ = 0;
-  std::size_t mask_at_ = 0;               // the null mask's first byte
+  std::size_t mask_at_ = 0;                 // the null mask's first byte
   std::vector<std::uint16_t> var_offsets_;  // from the row's start; one past the last value
   std::uint64_t count_ = 0;
 };

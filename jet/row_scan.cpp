@@ -35,7 +35,9 @@ bool EmptyText(JetFile& file, const JetColumn& c, const FieldValue& v, TextDecod
     LongValue value(file, v.bytes);
     if (value.Length() > 2) return false;
     std::string bytes;
-    value.Read([&](const std::uint8_t* p, std::size_t n) { bytes.append(reinterpret_cast<const char*>(p), n); });
+    value.Read([&](const std::uint8_t* p, std::size_t n) {
+      bytes.append(reinterpret_cast<const char*>(p), n);
+    });
     return text.Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()).empty();
   }
   return v.bytes.size() <= 2 && text.Decode(v.bytes.data(), v.bytes.size()).empty();
@@ -43,33 +45,39 @@ bool EmptyText(JetFile& file, const JetColumn& c, const FieldValue& v, TextDecod
 
 // "1 fila del archivo tiene" or "3 filas del archivo tienen".
 std::string Rows(long long n, const char* one, const char* many) {
-  return std::to_string(n) + (n == 1 ? " fila del archivo " + std::string(one) : " filas del archivo " + std::string(many));
+  return std::to_string(n) + (n == 1 ? " fila del archivo " + std::string(one)
+                                     : " filas del archivo " + std::string(many));
 }
 
 }  // namespace
 
-void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePlan& plan, ImportReport& report) {
+void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePlan& plan,
+                           ImportReport& report) {
   bool any = !plan.rule_sql.empty();
-  for (const auto& f : plan.fields) any = any || f.required || f.refuse_empty || !f.rule_sql.empty() || f.rowid_key;
+  for (const auto& f : plan.fields)
+    any = any || f.required || f.refuse_empty || !f.rule_sql.empty() || f.rowid_key;
   if (!any) return;
 
   sqlite3* raw = nullptr;
-  if (sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
     sqlite3_close(raw);
-    throw MakeError(err::kEngine, "no se pudo abrir SQLite para probar las reglas de la tabla '" + plan.name + "'");
+    throw MakeError(err::kEngine, "no se pudo abrir SQLite para probar las reglas de la tabla '" +
+                                      plan.name + "'");
   }
   std::unique_ptr<sqlite3, CloseDb> db(raw);
   auto prepare = [&](const std::string& rule) {
     sqlite3_stmt* st = nullptr;
     std::string sql = "SELECT ifnull((" + rule + "), 1)";
     if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-      throw MakeError(err::kEngine, "la regla de validación de la tabla '" + plan.name + "' no se pudo probar: " +
-                                        sqlite3_errmsg(db.get()));
+      throw MakeError(err::kEngine, "la regla de validación de la tabla '" + plan.name +
+                                        "' no se pudo probar: " + sqlite3_errmsg(db.get()));
     return std::unique_ptr<sqlite3_stmt, Finalize>(st);
   };
   std::vector<RuleTest> rules(plan.fields.size() + 1);
   for (std::size_t k = 0; k < plan.fields.size(); ++k)
-    if (!plan.fields[k].rule_eval_sql.empty()) rules[k].statement = prepare(plan.fields[k].rule_eval_sql);
+    if (!plan.fields[k].rule_eval_sql.empty())
+      rules[k].statement = prepare(plan.fields[k].rule_eval_sql);
   if (!plan.rule_eval_sql.empty()) rules.back().statement = prepare(plan.rule_eval_sql);
 
   std::vector<long long> nulls(plan.fields.size(), 0), empties(plan.fields.size(), 0);
@@ -107,29 +115,34 @@ void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePla
   for (std::size_t k = 0; k < plan.fields.size(); ++k) {
     FieldPlan& f = plan.fields[k];
     const std::string where = plan.name + "." + f.name;
-    if (f.rowid_key && nulls[k] > 0) f.rowid_key = false;  // a key SQLite numbers cannot keep a Null
+    if (f.rowid_key && nulls[k] > 0)
+      f.rowid_key = false;  // a key SQLite numbers cannot keep a Null
     if (f.required && nulls[k] > 0) {
       f.required = false;
-      report.LeaveOut("propiedad", where, "Required: " + Rows(nulls[k], "tiene", "tienen") +
-                                              " el campo vacío (Null); llega sin exigirlo");
+      report.LeaveOut("propiedad", where,
+                      "Required: " + Rows(nulls[k], "tiene", "tienen") +
+                          " el campo vacío (Null); llega sin exigirlo");
     }
     if (f.refuse_empty && empties[k] > 0) {
       f.refuse_empty = false;
-      report.LeaveOut("propiedad", where, "AllowZeroLength desactivado: " + Rows(empties[k], "tiene", "tienen") +
-                                              " un texto vacío; llega admitiéndolo");
+      report.LeaveOut("propiedad", where,
+                      "AllowZeroLength desactivado: " + Rows(empties[k], "tiene", "tienen") +
+                          " un texto vacío; llega admitiéndolo");
     }
     if (rules[k].broken > 0) {
-      report.LeaveOut("propiedad", where, "ValidationRule: " + Rows(rules[k].broken, "no la cumple", "no la cumplen") +
-                                              "; llega sin ella");
+      report.LeaveOut("propiedad", where,
+                      "ValidationRule: " + Rows(rules[k].broken, "no la cumple", "no la cumplen") +
+                          "; llega sin ella");
       f.rule_sql.clear();
       f.rule_eval_sql.clear();
       f.rule_name.clear();
     }
   }
   if (rules.back().broken > 0) {
-    report.LeaveOut("propiedad", plan.name, "ValidationRule de la tabla: " +
-                                                Rows(rules.back().broken, "no la cumple", "no la cumplen") +
-                                                "; llega sin ella");
+    report.LeaveOut("propiedad", plan.name,
+                    "ValidationRule de la tabla: " +
+                        Rows(rules.back().broken, "no la cumple", "no la cumplen") +
+                        "; llega sin ella");
     plan.rule_sql.clear();
     plan.rule_eval_sql.clear();
     plan.rule_name.clear();

@@ -12,6 +12,7 @@
 
 namespace brenquil::jet {
 
-void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePlan& plan, ImportReport& report);
+void DropBrokenConstraints(JetFile& file, const TableDefinition& table, TablePlan& plan,
+                           ImportReport& report);
 
 }  // namespace brenquil::jet

@@ -34,7 +34,8 @@ std::int64_t ReadInt8(const Bytes& b) {
 // significant digits than a double's text keeps.
 void BindDecimal(sqlite3_stmt* st, int p, const std::string& text, ValueIssues& issues) {
   auto point = text.find('.');
-  bool whole = point == std::string::npos || text.find_first_not_of('0', point + 1) == std::string::npos;
+  bool whole =
+      point == std::string::npos || text.find_first_not_of('0', point + 1) == std::string::npos;
   if (whole) {
     std::string integer = text.substr(0, point);
     errno = 0;
@@ -52,9 +53,14 @@ void BindDecimal(sqlite3_stmt* st, int p, const std::string& text, ValueIssues& 
 }  // namespace
 
 ValueBinder::ValueBinder(JetFile& file, const TableDefinition& table, const TablePlan& plan)
-    : file_(file), plan_(plan), table_(table), text_(file.Jet3(), file.CodePage()), buffers_(plan.fields.size()) {}
+    : file_(file),
+      plan_(plan),
+      table_(table),
+      text_(file.Jet3(), file.CodePage()),
+      buffers_(plan.fields.size()) {}
 
-bool ValueBinder::Bind(sqlite3_stmt* st, int p, std::size_t k, const RowCursor& row, ValueIssues& issues) {
+bool ValueBinder::Bind(sqlite3_stmt* st, int p, std::size_t k, const RowCursor& row,
+                       ValueIssues& issues) {
   const FieldPlan& f = plan_.fields[k];
   const JetColumn& c = table_.columns[f.column];
   FieldValue v = row.Field(f.column);
@@ -116,7 +122,8 @@ bool ValueBinder::Bind(sqlite3_stmt* st, int p, std::size_t k, const RowCursor& 
       LongValue value(file_, b);
       buffer.clear();
       text_.Begin();
-      value.Read([&](const std::uint8_t* data, std::size_t size) { text_.Feed(data, size, buffer); });
+      value.Read(
+          [&](const std::uint8_t* data, std::size_t size) { text_.Feed(data, size, buffer); });
       text_.Finish(buffer);
       if (text_.Replaced()) ++issues.replaced;
       sqlite3_bind_text64(st, p, buffer.data(), buffer.size(), SQLITE_STATIC, SQLITE_UTF8);
@@ -139,8 +146,8 @@ bool ValueBinder::Bind(sqlite3_stmt* st, int p, std::size_t k, const RowCursor& 
   return false;
 }
 
-void ValueBinder::WriteLongValue(sqlite3* db, const std::string& table, std::size_t k, const RowCursor& row,
-                                 sqlite3_int64 rowid) {
+void ValueBinder::WriteLongValue(sqlite3* db, const std::string& table, std::size_t k,
+                                 const RowCursor& row, sqlite3_int64 rowid) {
   const FieldPlan& f = plan_.fields[k];
   FieldValue v = row.Field(f.column);
   LongValue value(file_, v.bytes);
@@ -148,8 +155,9 @@ void ValueBinder::WriteLongValue(sqlite3* db, const std::string& table, std::siz
   auto fail = [&](int rc) {
     std::string message = sqlite3_errmsg(db);
     if (blob) sqlite3_blob_close(blob);
-    throw MakeError(rc == SQLITE_FULL ? err::kDiskError : err::kEngine,
-                    "no se pudo escribir el campo '" + f.name + "' de la tabla '" + table + "': " + message);
+    throw MakeError(
+        rc == SQLITE_FULL ? err::kDiskError : err::kEngine,
+        "no se pudo escribir el campo '" + f.name + "' de la tabla '" + table + "': " + message);
   };
   int rc = sqlite3_blob_open(db, "main", table.c_str(), f.name.c_str(), rowid, 1, &blob);
   if (rc != SQLITE_OK) fail(rc);

@@ -23,9 +23,9 @@ namespace brenquil::jet {
 
 // What a column's values met on the way, counted.
 struct ValueIssues {
-  long long rounded = 0;        // numbers with more significant digits than SQLite keeps
-  long long undated = 0;        // dates outside the years 100 to 9999, kept as their number
-  long long replaced = 0;       // text with bytes that do not decode (U+FFFD in their place)
+  long long rounded = 0;   // numbers with more significant digits than SQLite keeps
+  long long undated = 0;   // dates outside the years 100 to 9999, kept as their number
+  long long replaced = 0;  // text with bytes that do not decode (U+FFFD in their place)
 };
 
 class ValueBinder {
@@ -38,7 +38,8 @@ class ValueBinder {
   // Binds the field of `plan.fields[k]` in the cursor's row to parameter
   // `parameter`. True when it bound zeros for a large OLE Object that
   // WriteLongValue must fill. JetDamage when the value's pages are damaged.
-  bool Bind(sqlite3_stmt* statement, int parameter, std::size_t k, const RowCursor& row, ValueIssues& issues);
+  bool Bind(sqlite3_stmt* statement, int parameter, std::size_t k, const RowCursor& row,
+            ValueIssues& issues);
 
   // Writes the long value of `plan.fields[k]` in the cursor's row into the
   // blob of `column` in row `rowid` of `table`, piece by piece.

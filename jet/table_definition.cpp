@@ -26,7 +26,8 @@ std::vector<std::uint8_t> JoinedPages(JetFile& file, std::uint32_t page) {
   std::uint32_t next = Bytes(first->data(), first->size()).U32(4);
   while (next != 0) {
     if (!seen.insert(next).second || seen.size() > kMaxDefinitionPages)
-      throw JetDamage("la definición de la tabla de la página " + std::to_string(page) + " vuelve sobre sí misma");
+      throw JetDamage("la definición de la tabla de la página " + std::to_string(page) +
+                      " vuelve sobre sí misma");
     auto more = file.Read(next);
     if ((*more)[0] != 0x02)
       throw JetDamage("la página " + std::to_string(next) + " no sigue la definición de su tabla");
@@ -87,7 +88,8 @@ TableDefinition ReadTableDefinition(JetFile& file, std::uint32_t page) {
   // Jet allows 255 columns and 32 indexes a table; far more is a damaged definition.
   if (column_count == 0 || column_count > 256 || real_count > 256 || logical_count > 256)
     throw JetDamage("la definición de la tabla de la página " + std::to_string(page) + " dice " +
-                    std::to_string(column_count) + " columnas y " + std::to_string(logical_count) + " índices");
+                    std::to_string(column_count) + " columnas y " + std::to_string(logical_count) +
+                    " índices");
 
   TextDecoder names(file.Jet3(), file.CodePage());
   Cursor c(b, f.tdef_index_counts + real_count * f.index_count_size);
@@ -111,8 +113,8 @@ TableDefinition ReadTableDefinition(JetFile& file, std::uint32_t page) {
                    [](const JetColumn& a, const JetColumn& b) { return a.number < b.number; });
   for (std::size_t i = 1; i < t.columns.size(); ++i)
     if (t.columns[i].number == t.columns[i - 1].number)
-      throw JetDamage("dos columnas de la tabla de la página " + std::to_string(page) + " tienen el número " +
-                      std::to_string(t.columns[i].number));
+      throw JetDamage("dos columnas de la tabla de la página " + std::to_string(page) +
+                      " tienen el número " + std::to_string(t.columns[i].number));
 
   for (std::uint32_t i = 0; i < real_count; ++i) {
     RealIndex index;

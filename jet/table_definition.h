@@ -16,10 +16,23 @@ namespace brenquil::jet {
 
 // Jet's on-disk column types (not DAO's DataTypeEnum numbers).
 enum JetType : std::uint8_t {
-  kJetBoolean = 0x01, kJetByte = 0x02, kJetInteger = 0x03, kJetLong = 0x04, kJetMoney = 0x05,
-  kJetSingle = 0x06, kJetDouble = 0x07, kJetDateTime = 0x08, kJetBinary = 0x09, kJetText = 0x0A,
-  kJetOle = 0x0B, kJetMemo = 0x0C, kJetGuid = 0x0F, kJetNumeric = 0x10, kJetComplex = 0x12,
-  kJetBigInt = 0x13, kJetExtDateTime = 0x14,
+  kJetBoolean = 0x01,
+  kJetByte = 0x02,
+  kJetInteger = 0x03,
+  kJetLong = 0x04,
+  kJetMoney = 0x05,
+  kJetSingle = 0x06,
+  kJetDouble = 0x07,
+  kJetDateTime = 0x08,
+  kJetBinary = 0x09,
+  kJetText = 0x0A,
+  kJetOle = 0x0B,
+  kJetMemo = 0x0C,
+  kJetGuid = 0x0F,
+  kJetNumeric = 0x10,
+  kJetComplex = 0x12,
+  kJetBigInt = 0x13,
+  kJetExtDateTime = 0x14,
 };
 
 struct JetColumn {
@@ -28,10 +41,10 @@ struct JetColumn {
   std::uint16_t number = 0;     // its bit in a row's null mask; counts deleted columns
   std::uint16_t var_index = 0;  // its place in a row's table of variable values
   std::uint16_t fixed_offset = 0;
-  std::uint16_t length = 0;     // bytes (Text: two a character in Jet 4)
+  std::uint16_t length = 0;  // bytes (Text: two a character in Jet 4)
   std::uint8_t flags = 0;
-  std::uint8_t ext_flags = 0;   // Jet 4
-  std::uint8_t precision = 0;   // Decimal
+  std::uint8_t ext_flags = 0;  // Jet 4
+  std::uint8_t precision = 0;  // Decimal
   std::uint8_t scale = 0;
   bool Fixed() const { return (flags & 0x01) != 0; }
   bool AutoLong() const { return (flags & 0x04) != 0; }
@@ -70,8 +83,8 @@ struct TableDefinition {
   std::uint32_t last_autonumber = 0;  // the last long AutoNumber given
   std::uint8_t table_type = 0;
   std::uint16_t variable_columns = 0;
-  std::uint32_t owned_pages = 0;      // row pointer to the table's usage map
-  std::vector<JetColumn> columns;     // in the table's order
+  std::uint32_t owned_pages = 0;   // row pointer to the table's usage map
+  std::vector<JetColumn> columns;  // in the table's order
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;
   const JetColumn* ColumnNumbered(std::uint16_t number) const;

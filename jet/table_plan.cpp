@@ -13,7 +13,8 @@ namespace {
 // Properties Access keeps for its own windows: they change no value and no
 // rule, and SQLite has no place for them. (Widths, order, controls and the
 // like are left unsaid: they say nothing about the data at all.)
-const char* const kPresentation[] = {"Caption", "Description", "Format", "InputMask", "DecimalPlaces"};
+const char* const kPresentation[] = {"Caption", "Description", "Format", "InputMask",
+                                     "DecimalPlaces"};
 // DecimalPlaces 255 is "Automatic", what a field has when nobody set it.
 bool PresentationSet(const PropertyMaps& properties, const std::string& column, const char* name) {
   auto p = properties.Get(column, name);
@@ -23,10 +24,12 @@ bool PresentationSet(const PropertyMaps& properties, const std::string& column, 
 std::string KindOf(Storage s) {
   switch (s) {
     case Storage::kBoolean: return "boolean";
-    case Storage::kText: case Storage::kMemo: return "text";
+    case Storage::kText:
+    case Storage::kMemo: return "text";
     case Storage::kDate: return "date";
     case Storage::kGuid: return "guid";
-    case Storage::kBinary: case Storage::kOle: return "binary";
+    case Storage::kBinary:
+    case Storage::kOle: return "binary";
     default: return "number";
   }
 }
@@ -102,23 +105,27 @@ std::string TablePlan::Declaration() const {
   for (const auto& f : fields) {
     sql += first ? "\n  " : ",\n  ";
     first = false;
-    sql += QuoteName(f.name) + " " + (f.rowid_key ? std::string("INTEGER PRIMARY KEY AUTOINCREMENT") : f.sql_type);
+    sql += QuoteName(f.name) + " " +
+           (f.rowid_key ? std::string("INTEGER PRIMARY KEY AUTOINCREMENT") : f.sql_type);
     if (f.required && !f.rowid_key) sql += " NOT NULL";
     if (!f.default_sql.empty()) sql += " DEFAULT " + f.default_sql;
     // The engine's name for the check that refuses the empty text.
     if (f.refuse_empty)
-      sql += " CONSTRAINT " + QuoteName("MSysZLS_" + f.name) + " CHECK (" + QuoteName(f.name) + " <> '')";
+      sql += " CONSTRAINT " + QuoteName("MSysZLS_" + f.name) + " CHECK (" + QuoteName(f.name) +
+             " <> '')";
     if (!f.rule_sql.empty())
-      sql += (f.rule_name.empty() ? "" : " CONSTRAINT " + QuoteName(f.rule_name)) + " CHECK (" + f.rule_sql + ")";
+      sql += (f.rule_name.empty() ? "" : " CONSTRAINT " + QuoteName(f.rule_name)) + " CHECK (" +
+             f.rule_sql + ")";
   }
   if (!rule_sql.empty())
-    sql += ",\n  " + (rule_name.empty() ? std::string() : "CONSTRAINT " + QuoteName(rule_name) + " ") + "CHECK (" +
-           rule_sql + ")";
+    sql += ",\n  " +
+           (rule_name.empty() ? std::string() : "CONSTRAINT " + QuoteName(rule_name) + " ") +
+           "CHECK (" + rule_sql + ")";
   return sql + "\n)";
 }
 
-TablePlan PlanTable(const std::string& name, const TableDefinition& table, const PropertyMaps& properties, bool jet3,
-                    ImportReport& report) {
+TablePlan PlanTable(const std::string& name, const TableDefinition& table,
+                    const PropertyMaps& properties, bool jet3, ImportReport& report) {
   TablePlan plan;
   plan.name = name;
   plan.last_autonumber = table.last_autonumber;
@@ -166,16 +173,21 @@ TablePlan PlanTable(const std::string& name, const TableDefinition& table, const
       // SQLite numbers it itself, and AUTOINCREMENT never gives a number twice, as Jet.
       if (primary && primary->name == "PrimaryKey") {
         const RealIndex& real = table.real_indexes[static_cast<std::size_t>(primary->real_index)];
-        f.rowid_key = real.keys.size() == 1 && real.keys[0].column_number == c.number && real.keys[0].ascending;
+        f.rowid_key = real.keys.size() == 1 && real.keys[0].column_number == c.number &&
+                      real.keys[0].ascending;
       }
     }
     if (c.Hyperlink())
-      report.Note("campo", name + "." + c.name, "es un hipervínculo de Access: llega como su texto");
+      report.Note("campo", name + "." + c.name,
+                  "es un hipervínculo de Access: llega como su texto");
     std::string jet_default = prop(c.name, "DefaultValue");
     if (!jet_default.empty()) {
       Translation t = TranslateDefault(jet_default, KindOf(f.storage));
-      if (t.ok()) f.default_sql = t.sql;
-      else report.LeaveOut("propiedad", name + "." + c.name, "DefaultValue «" + jet_default + "»: " + t.reason);
+      if (t.ok())
+        f.default_sql = t.sql;
+      else
+        report.LeaveOut("propiedad", name + "." + c.name,
+                        "DefaultValue «" + jet_default + "»: " + t.reason);
     } else if (c.AutoGuid()) {
       f.default_sql = NewGuidSql();
     } else if (f.storage == Storage::kBoolean) {
@@ -183,8 +195,10 @@ TablePlan PlanTable(const std::string& name, const TableDefinition& table, const
     }
     std::string missing;
     for (const char* p : kPresentation)
-      if (PresentationSet(properties, c.name, p)) missing += (missing.empty() ? "" : ", ") + std::string(p);
-    if (!missing.empty()) presentation += (presentation.empty() ? "" : "; ") + c.name + " (" + missing + ")";
+      if (PresentationSet(properties, c.name, p))
+        missing += (missing.empty() ? "" : ", ") + std::string(p);
+    if (!missing.empty())
+      presentation += (presentation.empty() ? "" : "; ") + c.name + " (" + missing + ")";
     plan.fields.push_back(std::move(f));
   }
 
@@ -193,7 +207,8 @@ TablePlan PlanTable(const std::string& name, const TableDefinition& table, const
   context.field = [&](const std::string& wanted) -> std::optional<ExpressionContext::Field> {
     const FieldPlan* f = plan.FieldNamed(wanted);
     if (!f) return std::nullopt;
-    return ExpressionContext::Field{f->name, KindOf(f->storage) == "guid" ? "other" : KindOf(f->storage)};
+    return ExpressionContext::Field{f->name,
+                                    KindOf(f->storage) == "guid" ? "other" : KindOf(f->storage)};
   };
   ExpressionContext evaluating = context;
   evaluating.reference = [&](const std::string& stored) {
@@ -207,7 +222,8 @@ TablePlan PlanTable(const std::string& name, const TableDefinition& table, const
     if (rule.empty()) continue;
     Translation t = TranslateRule(rule, f.name, context);
     if (!t.ok()) {
-      report.LeaveOut("propiedad", name + "." + f.name, "ValidationRule «" + rule + "»: " + t.reason);
+      report.LeaveOut("propiedad", name + "." + f.name,
+                      "ValidationRule «" + rule + "»: " + t.reason);
       continue;
     }
     f.rule_sql = t.sql;
@@ -226,8 +242,9 @@ TablePlan PlanTable(const std::string& name, const TableDefinition& table, const
     }
   }
   if (!presentation.empty())
-    report.Note("propiedad", name, "propiedades de presentación que Access usa en sus ventanas y SQLite no guarda: " +
-                                       presentation);
+    report.Note("propiedad", name,
+                "propiedades de presentación que Access usa en sus ventanas y SQLite no guarda: " +
+                    presentation);
   return plan;
 }
 

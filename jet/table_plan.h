@@ -19,7 +19,18 @@ namespace brenquil::jet {
 
 // How a column's values are stored.
 enum class Storage {
-  kBoolean, kInteger, kSingle, kDouble, kMoney, kDecimal, kDate, kGuid, kText, kMemo, kBinary, kOle
+  kBoolean,
+  kInteger,
+  kSingle,
+  kDouble,
+  kMoney,
+  kDecimal,
+  kDate,
+  kGuid,
+  kText,
+  kMemo,
+  kBinary,
+  kOle
 };
 
 struct FieldPlan {
@@ -28,15 +39,15 @@ struct FieldPlan {
   Storage storage = Storage::kText;
   int dao_type = 0;
   long size = 0;
-  std::string sql_type;        // the declared type: "VARCHAR(50)", "DECIMAL(18,4)"
-  bool counter = false;        // AutoNumber: the engine's counter attribute
-  bool rowid_key = false;      // INTEGER PRIMARY KEY AUTOINCREMENT: the table's primary key
-  bool required = false;       // NOT NULL
-  bool refuse_empty = false;   // text that may not be '' (AllowZeroLength off)
-  std::string default_sql;     // the DEFAULT value, or empty
-  std::string rule_sql;        // the CHECK expression of its ValidationRule, or empty
-  std::string rule_eval_sql;   // the same over parameters (?N: the Nth column), to test rows
-  std::string rule_name;       // its ValidationText, the constraint's name
+  std::string sql_type;       // the declared type: "VARCHAR(50)", "DECIMAL(18,4)"
+  bool counter = false;       // AutoNumber: the engine's counter attribute
+  bool rowid_key = false;     // INTEGER PRIMARY KEY AUTOINCREMENT: the table's primary key
+  bool required = false;      // NOT NULL
+  bool refuse_empty = false;  // text that may not be '' (AllowZeroLength off)
+  std::string default_sql;    // the DEFAULT value, or empty
+  std::string rule_sql;       // the CHECK expression of its ValidationRule, or empty
+  std::string rule_eval_sql;  // the same over parameters (?N: the Nth column), to test rows
+  std::string rule_name;      // its ValidationText, the constraint's name
 };
 
 struct TablePlan {
@@ -56,7 +67,7 @@ struct TablePlan {
 // The plan for table `name`. What cannot arrive (a column of a type SQLite
 // cannot hold, a default or rule with no exact equivalent) goes to the
 // report's left_out; what Jet keeps for its windows only, to its notes.
-TablePlan PlanTable(const std::string& name, const TableDefinition& table, const PropertyMaps& properties,
-                    bool jet3, ImportReport& report);
+TablePlan PlanTable(const std::string& name, const TableDefinition& table,
+                    const PropertyMaps& properties, bool jet3, ImportReport& report);
 
 }  // namespace brenquil::jet

@@ -57,7 +57,9 @@ void TextDecoder::Begin(bool may_be_compressed) {
 void TextDecoder::Unit(std::uint16_t unit, std::string& out) {
   if (high_surrogate_) {
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((static_cast<std::uint32_t>(high_surrogate_) - 0xD800) << 10) + (unit - 0xDC00), out);
+      AppendUtf8(0x10000 + ((static_cast<std::uint32_t>(high_surrogate_) - 0xD800) << 10) +
+                     (unit - 0xDC00),
+                 out);
       high_surrogate_ = 0;
       return;
     }
@@ -168,7 +170,8 @@ void TextDecoder::Finish(std::string& out) {
   have_first_ = false;
 }
 
-std::string TextDecoder::Decode(const std::uint8_t* data, std::size_t size, bool may_be_compressed) {
+std::string TextDecoder::Decode(const std::uint8_t* data, std::size_t size,
+                                bool may_be_compressed) {
   std::string out;
   out.reserve(jet3_ ? size + size / 4 : size);
   Begin(may_be_compressed);

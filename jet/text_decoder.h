@@ -41,7 +41,7 @@ class TextDecoder {
   void* iconv_ = nullptr;  // iconv_t from the code page to UTF-8 (Jet 3)
   // Jet 4 state.
   bool may_be_compressed_ = true;
-  bool started_ = false;   // the first two bytes have been looked at
+  bool started_ = false;  // the first two bytes have been looked at
   std::uint8_t first_ = 0;
   bool have_first_ = false;
   bool compressed_ = false;  // the value uses compression

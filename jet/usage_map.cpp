@@ -19,11 +19,12 @@ void AddBits(const Bytes& bitmap, std::size_t from, std::size_t to, std::uint32_
     std::uint8_t byte = bitmap.U8(i);
     for (int bit = 0; byte != 0 && bit < 8; ++bit) {
       if ((byte & (1u << bit)) == 0) continue;
-      std::uint64_t page = first_page + static_cast<std::uint64_t>(i - from) * 8 + static_cast<unsigned>(bit);
+      std::uint64_t page =
+          first_page + static_cast<std::uint64_t>(i - from) * 8 + static_cast<unsigned>(bit);
       // A page past the end of the file: the file was cut short.
       if (page >= page_count)
-        throw JetDamage("una tabla ocupa la página " + std::to_string(page) + ", que no está en el archivo (tiene " +
-                        std::to_string(page_count) + ")");
+        throw JetDamage("una tabla ocupa la página " + std::to_string(page) +
+                        ", que no está en el archivo (tiene " + std::to_string(page_count) + ")");
       pages.push_back(static_cast<std::uint32_t>(page));
     }
   }
@@ -70,7 +71,8 @@ std::vector<std::uint32_t> OwnedPages(JetFile& file, std::uint32_t row_pointer) 
       if ((*bits)[0] != kUsageMapPage)
         throw JetDamage("la página " + std::to_string(map_page) + " no es un mapa de páginas");
       Bytes bitmap(bits->data(), bits->size());
-      AddBits(bitmap, 4, bitmap.size(), static_cast<std::uint32_t>(i * per_map_page), file.PageCount(), pages);
+      AddBits(bitmap, 4, bitmap.size(), static_cast<std::uint32_t>(i * per_map_page),
+              file.PageCount(), pages);
     }
   } else {
     throw JetDamage("mapa de páginas de tipo " + std::to_string(type) + " desconocido");

@@ -45,7 +45,8 @@ std::string Run(const std::string& command) {
 }
 
 void PutU32(std::string& bytes, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 }  // namespace
@@ -72,19 +73,24 @@ bool HaveMdbExport() {
   return !path.empty() && path.find("NOTFOUND") == std::string::npos;
 }
 
-std::vector<std::vector<std::optional<std::string>>> MdbExport(const std::string& file, const std::string& table) {
+std::vector<std::vector<std::optional<std::string>>> MdbExport(const std::string& file,
+                                                               const std::string& table) {
   std::vector<std::vector<std::optional<std::string>>> rows;
   if (!HaveMdbExport()) return rows;
-  std::string csv = Run(std::string(BRENQUIL_MDB_EXPORT) + " -b hex -T '%Y-%m-%d %H:%M:%S' -D '%Y-%m-%d %H:%M:%S' -0 " +
+  std::string csv = Run(std::string(BRENQUIL_MDB_EXPORT) +
+                        " -b hex -T '%Y-%m-%d %H:%M:%S' -D '%Y-%m-%d %H:%M:%S' -0 " +
                         Quoted(kNull) + " " + Quoted(file) + " " + Quoted(table) + " 2>/dev/null");
   // CSV: fields quoted with " (doubled inside) when text, lines end in \n.
   std::vector<std::optional<std::string>> row;
   std::string field;
   bool quoted = false, in_quotes = false, any = false;
   auto end_field = [&] {
-    if (!quoted && field == kNull) row.push_back(std::nullopt);
-    else if (quoted && field.empty()) row.push_back(std::nullopt);
-    else row.push_back(field);
+    if (!quoted && field == kNull)
+      row.push_back(std::nullopt);
+    else if (quoted && field.empty())
+      row.push_back(std::nullopt);
+    else
+      row.push_back(field);
     field.clear();
     quoted = false;
   };
@@ -137,7 +143,8 @@ void CopyWithPatch(const std::string& source, const std::string& target, const s
   std::size_t at = bytes.find(find);
   if (at == std::string::npos || find.size() != replace.size())
     throw std::runtime_error("el parche no tiene dónde ir en " + source);
-  for (; at != std::string::npos; at = bytes.find(find, at + 1)) bytes.replace(at, replace.size(), replace);
+  for (; at != std::string::npos; at = bytes.find(find, at + 1))
+    bytes.replace(at, replace.size(), replace);
   Spill(target, bytes);
 }
 
@@ -149,12 +156,14 @@ void CopyWithLongValue(const std::string& target, int pages, LongValueKind kind)
   // (0x59BA) on a chain of long-value pages (type 0x00) from row 0 of page
   // 0x35. The Memo: 696 bytes in one long-value row (type 0x40), row 0 of
   // page 0x3B.
-  const std::string header = kind == LongValueKind::kOle ? std::string("\xBA\x59\x00\x00\x00\x35\x00\x00", 8)
-                                                         : std::string("\xB8\x02\x00\x40\x00\x3B\x00\x00", 8);
+  const std::string header = kind == LongValueKind::kOle
+                                 ? std::string("\xBA\x59\x00\x00\x00\x35\x00\x00", 8)
+                                 : std::string("\xB8\x02\x00\x40\x00\x3B\x00\x00", 8);
   std::size_t at = bytes.find(header);
-  if (at == std::string::npos) throw std::runtime_error("test2V2000.mdb no tiene su valor largo donde se espera");
+  if (at == std::string::npos)
+    throw std::runtime_error("test2V2000.mdb no tiene su valor largo donde se espera");
   PutU32(bytes, at, static_cast<std::uint32_t>(LongOleLength(pages)));  // type 0x00: a chain
-  PutU32(bytes, at + 4, first << 8);                                     // row 0 of the first new page
+  PutU32(bytes, at + 4, first << 8);  // row 0 of the first new page
   Spill(target, bytes);
   // The pages are appended one by one: a value of hundreds of MiB never sits
   // in memory here either.
@@ -169,8 +178,10 @@ void CopyWithLongValue(const std::string& target, int pages, LongValueKind kind)
     page[14] = static_cast<char>(kRowStart);
     PutU32(page, kRowStart, p + 1 < pages ? (first + static_cast<std::uint32_t>(p) + 1) << 8 : 0);
     for (std::size_t k = 0; k < kChunk; ++k, ++i) {
-      unsigned char byte = kind == LongValueKind::kOle ? LongValueByte(i)
-                                                       : static_cast<unsigned char>(LongMemoCharacter(i / 2) >> (8 * (i % 2)));
+      unsigned char byte =
+          kind == LongValueKind::kOle
+              ? LongValueByte(i)
+              : static_cast<unsigned char>(LongMemoCharacter(i / 2) >> (8 * (i % 2)));
       page[kRowStart + 4 + k] = static_cast<char>(byte);
     }
     out << page;

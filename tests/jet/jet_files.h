@@ -18,10 +18,11 @@ bool HaveJetFiles();
 std::vector<std::string> JetFiles();
 std::string JetFile(const std::string& name);
 
-#define SKIP_WITHOUT_JET_FILES()                                                                        \
-  do {                                                                                                  \
-    if (!::brenquil::test::HaveJetFiles())                                                              \
-      GTEST_SKIP() << "sin los archivos Jet de prueba: no existe " << ::brenquil::test::JetFolder(); \
+#define SKIP_WITHOUT_JET_FILES()                                   \
+  do {                                                             \
+    if (!::brenquil::test::HaveJetFiles())                         \
+      GTEST_SKIP() << "sin los archivos Jet de prueba: no existe " \
+                   << ::brenquil::test::JetFolder();               \
   } while (0)
 
 // mdb-export's rows of `table` (header left out): NULL and the empty text
@@ -29,7 +30,8 @@ std::string JetFile(const std::string& name);
 // "YYYY-MM-DD HH:MM:SS", binary values as upper-case hex. Empty when
 // mdb-export is not installed (HaveMdbExport).
 bool HaveMdbExport();
-std::vector<std::vector<std::optional<std::string>>> MdbExport(const std::string& file, const std::string& table);
+std::vector<std::vector<std::optional<std::string>>> MdbExport(const std::string& file,
+                                                               const std::string& table);
 // mdb-tables' user tables of `file`.
 std::vector<std::string> MdbTables(const std::string& file);
 
@@ -49,7 +51,9 @@ void CopyWithLongValue(const std::string& target, int pages, LongValueKind kind)
 inline void CopyWithLongOle(const std::string& target, int pages) {
   CopyWithLongValue(target, pages, LongValueKind::kOle);
 }
-inline unsigned char LongValueByte(long long i) { return static_cast<unsigned char>((i * 7 + i / 4093) & 0xFF); }
+inline unsigned char LongValueByte(long long i) {
+  return static_cast<unsigned char>((i * 7 + i / 4093) & 0xFF);
+}
 // "Jet ñ€ " over and over: ASCII, Latin-1 and beyond it.
 inline char16_t LongMemoCharacter(long long k) { return u"Jet \u00F1\u20AC "[k % 7]; }
 // The length of the value in bytes: each appended page holds 4076 of them.

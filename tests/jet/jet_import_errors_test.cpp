@@ -28,7 +28,8 @@ using test::WriteBytes;
 
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -47,8 +48,9 @@ TEST(JetImportErrors, AnExistingOutIsNeverReplaced) {
   }
   EXPECT_EQ(ReadBytes(out), "lo que había");
   EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"ya.db"});
-  EXPECT_EQ(test::NumberOf([&] { jet::ImportJet(JetFile("testV1997.mdb"), dir / "no/hay/carpeta.db"); }),
-            err::kPathNotFound);
+  EXPECT_EQ(
+      test::NumberOf([&] { jet::ImportJet(JetFile("testV1997.mdb"), dir / "no/hay/carpeta.db"); }),
+      err::kPathNotFound);
 }
 
 struct Unreadable {
@@ -62,23 +64,31 @@ TEST(JetImportErrors, UnreadableFilesGiveTheirNumberedErrorAndLeaveNothing) {
   const std::string jet3 = ReadBytes(JetFile("testV1997.mdb"));
   const std::string jet4 = ReadBytes(JetFile("indexTestV2000.mdb"));
   const std::vector<Unreadable> cases = {
-      {"texto.mdb", err::kUnrecognisedFormat, [](const std::string& p) { WriteBytes(p, "esto no es una base Jet\n"); }},
+      {"texto.mdb", err::kUnrecognisedFormat,
+       [](const std::string& p) { WriteBytes(p, "esto no es una base Jet\n"); }},
       {"vacia.mdb", err::kUnrecognisedFormat, [](const std::string& p) { WriteBytes(p, ""); }},
-      {"sqlite.mdb", err::kUnrecognisedFormat, [](const std::string& p) { test::RawExec(p, "CREATE TABLE t (a)"); }},
+      {"sqlite.mdb", err::kUnrecognisedFormat,
+       [](const std::string& p) { test::RawExec(p, "CREATE TABLE t (a)"); }},
       {"falta.mdb", err::kFileNotFound, [](const std::string&) {}},
       // Cut short at a page boundary: the tables' pages are past its end.
-      {"mitad3.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, jet3.substr(0, jet3.size() / 2 / 2048 * 2048)); }},
-      {"mitad4.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, jet4.substr(0, jet4.size() / 2 / 4096 * 4096)); }},
-      {"cortada.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, jet4.substr(0, jet4.size() - 1000)); }},
-      {"cabecera.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, jet4.substr(0, 4096)); }},
+      {"mitad3.mdb", err::kCannotOpen,
+       [&](const std::string& p) { WriteBytes(p, jet3.substr(0, jet3.size() / 2 / 2048 * 2048)); }},
+      {"mitad4.mdb", err::kCannotOpen,
+       [&](const std::string& p) { WriteBytes(p, jet4.substr(0, jet4.size() / 2 / 4096 * 4096)); }},
+      {"cortada.mdb", err::kCannotOpen,
+       [&](const std::string& p) { WriteBytes(p, jet4.substr(0, jet4.size() - 1000)); }},
+      {"cabecera.mdb", err::kCannotOpen,
+       [&](const std::string& p) { WriteBytes(p, jet4.substr(0, 4096)); }},
       // A database password: any set bit in the password's place of the
       // (encoded) header page.
-      {"clave.mdb", err::kNotValidPassword, [&](const std::string& p) {
+      {"clave.mdb", err::kNotValidPassword,
+       [&](const std::string& p) {
          std::string bytes = jet4;
          bytes[0x42] = static_cast<char>(bytes[0x42] ^ 0x5A);
          WriteBytes(p, bytes);
        }},
-      {"clave3.mdb", err::kNotValidPassword, [&](const std::string& p) {
+      {"clave3.mdb", err::kNotValidPassword,
+       [&](const std::string& p) {
          std::string bytes = jet3;
          bytes[0x43] = static_cast<char>(bytes[0x43] ^ 0x01);
          WriteBytes(p, bytes);
@@ -100,7 +110,9 @@ TEST(JetImportErrors, UnreadableFilesGiveTheirNumberedErrorAndLeaveNothing) {
     EXPECT_EQ(ReadBytes(input), before) << c.name;
     EXPECT_EQ(Entries(dir.Path()), entries) << c.name << ": dejó archivos";
     // What is not Jet at all is told apart from a Jet file that cannot be read.
-    EXPECT_EQ(jet::IsJetFile(input), c.number == err::kCannotOpen || c.number == err::kNotValidPassword) << c.name;
+    EXPECT_EQ(jet::IsJetFile(input),
+              c.number == err::kCannotOpen || c.number == err::kNotValidPassword)
+        << c.name;
   }
 }
 

@@ -64,9 +64,9 @@ void ExpectSameRows(std::vector<Row> ours, std::vector<Row> theirs, const std::s
   // Rows moved to another page come where Jet reads them, not where libmdb
   // meets them: compared in sorted order.
   auto order = [](const Row& a, const Row& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-      return x.value_or("") < y.value_or("");
-    });
+    return std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(),
+        [](const auto& x, const auto& y) { return x.value_or("") < y.value_or(""); });
   };
   std::sort(ours.begin(), ours.end(), order);
   std::sort(theirs.begin(), theirs.end(), order);
@@ -74,7 +74,8 @@ void ExpectSameRows(std::vector<Row> ours, std::vector<Row> theirs, const std::s
     ASSERT_EQ(ours[r].size(), theirs[r].size()) << where;
     for (std::size_t c = 0; c < ours[r].size(); ++c)
       EXPECT_TRUE(SameValue(ours[r][c], theirs[r][c]))
-          << where << ", columna " << c << "\n nuestra:     " << Show(ours[r]) << "\n mdb-export:  " << Show(theirs[r]);
+          << where << ", columna " << c << "\n nuestra:     " << Show(ours[r])
+          << "\n mdb-export:  " << Show(theirs[r]);
   }
 }
 
@@ -139,7 +140,8 @@ TEST(JetImport, EveryGenuineFileArrivesRowForRowAndIsLeftUntouched) {
   }
   // Only the finished files: no temporary file left beside them.
   std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir.Path())) left.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(dir.Path()))
+    left.push_back(entry.path().filename().string());
   for (const auto& f : left) EXPECT_TRUE(f.ends_with(".db") && f[0] != '.') << f;
   EXPECT_EQ(left.size(), test::JetFiles().size());
 }
@@ -168,10 +170,12 @@ TEST(JetImport, FieldsKeepTheirDaoTypeSizeAndProperties) {
       {"testV1997.mdb", "Table1", "H", dbCurrency, 8, false, false, 0},
       {"testV1997.mdb", "Table1", "I", dbBoolean, 1, false, false, 0},
       {"testV1997.mdb", "Table4", "data", dbGUID, 16, true, false, 0},
-      {"test2V2000.mdb", "MSP_PROJECTS", "PROJ_PROJECT", dbText, 203, false, true, 0},  // 406 bytes of Jet 4 text
+      {"test2V2000.mdb", "MSP_PROJECTS", "PROJ_PROJECT", dbText, 203, false, true,
+       0},  // 406 bytes of Jet 4 text
       {"test2V2000.mdb", "MSP_PROJECTS", "PROJ_PROP_AUTHOR", dbMemo, 0, false, true, 0},
       {"test2V2000.mdb", "MSP_PROJECTS", "RESERVED_BINARY_DATA", dbLongBinary, 0, false, false, 0},
-      {"fixedNumericTestV2000.mdb", "test", "col2", dbDecimal, 16, false, false, 0},  // Jet's type 16
+      {"fixedNumericTestV2000.mdb", "test", "col2", dbDecimal, 16, false, false,
+       0},  // Jet's type 16
       {"testUnicodeCompV2003.mdb", "Table", "ID", dbLong, 4, false, false, dbAutoIncrField},
   };
   TempDir dir;
@@ -189,7 +193,8 @@ TEST(JetImport, FieldsKeepTheirDaoTypeSizeAndProperties) {
   }
   // Precision and scale live in the declaration; the GUID AutoNumber makes its own.
   auto decimal = opened["fixedNumericTestV2000.mdb"].TableDefs()["test"]->Fields()["col2"];
-  EXPECT_NE(decimal->Definition().find("DECIMAL(18,0)"), std::string::npos) << decimal->Definition();
+  EXPECT_NE(decimal->Definition().find("DECIMAL(18,0)"), std::string::npos)
+      << decimal->Definition();
   auto guid = opened["testV1997.mdb"].TableDefs()["Table4"]->Fields()["data"];
   EXPECT_NE(guid->DefaultValue().find("randomblob"), std::string::npos) << guid->DefaultValue();
 }
@@ -212,9 +217,24 @@ TEST(JetImport, IndexesArriveAsDeclaredAndRelationshipIndexesDoNot) {
       {"compIndexTestV1997.mdb", "Table1", "CD_AGENTE", {{"CD_AGENTE", true}}, false, false},
       // libmdb returns this Jet 4 index without its column.
       {"delColTestV2000.mdb", "Table1", "id2", {{"id2", false}}, false, false},
-      {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls2", "DataIndex", {{"data1", false}, {"data2", false}}, false, false},
-      {"testIndexPropertiesV2000.mdb", "TableIgnoreNulls2", "PrimaryKey", {{"row", false}}, true, true},
-      {"testIndexPropertiesV2003.mdb", "TableUnique2_temp", "DataIndex", {{"data1", false}, {"data2", false}}, true, false},
+      {"testIndexPropertiesV2000.mdb",
+       "TableIgnoreNulls2",
+       "DataIndex",
+       {{"data1", false}, {"data2", false}},
+       false,
+       false},
+      {"testIndexPropertiesV2000.mdb",
+       "TableIgnoreNulls2",
+       "PrimaryKey",
+       {{"row", false}},
+       true,
+       true},
+      {"testIndexPropertiesV2003.mdb",
+       "TableUnique2_temp",
+       "DataIndex",
+       {{"data1", false}, {"data2", false}},
+       true,
+       false},
       {"testUnicodeCompV2003.mdb", "Table", "PrimaryKey", {{"ID", false}}, true, true},
       {"indexTestV2000.mdb", "Table1", "id", {{"id", false}}, false, false},
   };
@@ -258,17 +278,25 @@ TEST(JetImport, RelationshipsArriveEnforcedWithTheirCascades) {
     DBEngine::Instance().CloseIdle();
     // Enforced for every writer: a child without its parent is refused,
     // and the cascades reach the children.
-    EXPECT_THROW(test::RawExec(out, "INSERT INTO Table1 (id, otherfk1) VALUES (99, 424242)"), std::runtime_error)
+    EXPECT_THROW(test::RawExec(out, "INSERT INTO Table1 (id, otherfk1) VALUES (99, 424242)"),
+                 std::runtime_error)
         << file;
-    long long children = std::stoll(OneCell(out, "SELECT count(*) FROM Table1 WHERE otherfk1 = "
-                                                 "(SELECT min(id) FROM Table2)").text);
+    long long children = std::stoll(OneCell(out,
+                                            "SELECT count(*) FROM Table1 WHERE otherfk1 = "
+                                            "(SELECT min(id) FROM Table2)")
+                                        .text);
     ASSERT_GT(children, 0) << file;
     long long before = std::stoll(OneCell(out, "SELECT count(*) FROM Table1").text);
     test::RawExec(out, "DELETE FROM Table2 WHERE id = (SELECT min(id) FROM Table2)");
-    EXPECT_EQ(std::stoll(OneCell(out, "SELECT count(*) FROM Table1").text), before - children) << file;
-    std::string moved = OneCell(out, "SELECT count(*) FROM Table1 WHERE otherfk2 = (SELECT min(otherfk2) FROM Table1)").text;
+    EXPECT_EQ(std::stoll(OneCell(out, "SELECT count(*) FROM Table1").text), before - children)
+        << file;
+    std::string moved =
+        OneCell(out,
+                "SELECT count(*) FROM Table1 WHERE otherfk2 = (SELECT min(otherfk2) FROM Table1)")
+            .text;
     test::RawExec(out, "UPDATE Table3 SET id = 1000 WHERE id = (SELECT min(otherfk2) FROM Table1)");
-    EXPECT_EQ(OneCell(out, "SELECT count(*) FROM Table1 WHERE otherfk2 = 1000").text, moved) << file;
+    EXPECT_EQ(OneCell(out, "SELECT count(*) FROM Table1 WHERE otherfk2 = 1000").text, moved)
+        << file;
   }
 }
 
@@ -281,7 +309,8 @@ TEST(JetImport, PlainSqlInsertsBehaveAsTheJetTableSays) {
   EXPECT_THROW(test::RawExec(t1, "INSERT INTO Table1 (A) VALUES (NULL)"), std::runtime_error);
   EXPECT_THROW(test::RawExec(t1, "INSERT INTO Table1 (A) VALUES ('')"), std::runtime_error);
   EXPECT_THROW(test::RawExec(t1, "INSERT INTO Table1 (A, B) VALUES ('z', '')"), std::runtime_error);
-  EXPECT_THROW(test::RawExec(t1, "INSERT INTO Table1 (A) VALUES ('a')"), std::runtime_error);  // the key exists
+  EXPECT_THROW(test::RawExec(t1, "INSERT INTO Table1 (A) VALUES ('a')"),
+               std::runtime_error);  // the key exists
   test::RawExec(t1, "INSERT INTO Table1 (A) VALUES ('nueva')");
   // The file's DefaultValue 0 on the numbers, and No on the Yes/No.
   auto row = Cells(t1, "SELECT B, C, D, E, F, H, I FROM Table1 WHERE A = 'nueva'").at(0);
@@ -348,7 +377,8 @@ TEST(JetImport, ValueClassesArriveAsSQLiteKeepsThem) {
   // A long value whole: the OLE Object of test2V2000 (22,970 bytes in a chain of pages).
   const std::string project = dir / "project.db";
   jet::ImportJet(JetFile("test2V2000.mdb"), project);
-  EXPECT_EQ(OneCell(project, "SELECT length(RESERVED_BINARY_DATA) FROM MSP_PROJECTS").text, "22970");
+  EXPECT_EQ(OneCell(project, "SELECT length(RESERVED_BINARY_DATA) FROM MSP_PROJECTS").text,
+            "22970");
 }
 
 TEST(JetImport, ImportedFilesServeAsModelsAndOldDatabases) {

@@ -25,23 +25,26 @@ TEST(JetRules, RulesTheRowsBreakAreDroppedAndTheRestEnforced) {
   // Its rows: ("a", "b", 0, 0, 0, 0, 1981-12-12, 0, No) and
   // ("abcdefg", "hijklmnop", 2, 222, 333333333, 444.555, 1974-09-21, 3.5, Yes).
   PropertyMaps properties;
-  properties.objects["E"]["ValidationRule"] = Text(">100");                 // "a" breaks it
-  properties.objects["D"]["ValidationRule"] = Text("Between 0 And 1000");   // both keep it
+  properties.objects["E"]["ValidationRule"] = Text(">100");                // "a" breaks it
+  properties.objects["D"]["ValidationRule"] = Text("Between 0 And 1000");  // both keep it
   properties.objects["D"]["ValidationText"] = Text("D entre 0 y 1000");
-  properties.objects["G"]["ValidationRule"] = Text(">=#1/1/1970#");         // both keep it
-  properties.objects["B"]["ValidationRule"] = Text("Like \"?*\"");          // both keep it
-  properties.objects["F"]["DefaultValue"] = Text("Rnd()");                  // no exact equivalent
-  properties.objects[""]["ValidationRule"] = Text("[C] <= [D]");            // both keep it
+  properties.objects["G"]["ValidationRule"] = Text(">=#1/1/1970#");  // both keep it
+  properties.objects["B"]["ValidationRule"] = Text("Like \"?*\"");   // both keep it
+  properties.objects["F"]["DefaultValue"] = Text("Rnd()");           // no exact equivalent
+  properties.objects[""]["ValidationRule"] = Text("[C] <= [D]");     // both keep it
   properties.objects["A"]["Required"] = Property{kJetBoolean, "1"};
   ImportReport report;
   TablePlan plan = PlanTable("Table1", table, properties, file.Jet3(), report);
   ASSERT_EQ(report.left_out.size(), 1u);
   EXPECT_EQ(report.left_out[0].name, "Table1.F");
-  EXPECT_NE(report.left_out[0].reason.find("Rnd()"), std::string::npos) << report.left_out[0].reason;
+  EXPECT_NE(report.left_out[0].reason.find("Rnd()"), std::string::npos)
+      << report.left_out[0].reason;
   DropBrokenConstraints(file, table, plan, report);
   ASSERT_EQ(report.left_out.size(), 2u);
   EXPECT_EQ(report.left_out[1].name, "Table1.E");
-  EXPECT_NE(report.left_out[1].reason.find("ValidationRule: 1 fila del archivo no la cumple"), std::string::npos) << report.left_out[1].reason;
+  EXPECT_NE(report.left_out[1].reason.find("ValidationRule: 1 fila del archivo no la cumple"),
+            std::string::npos)
+      << report.left_out[1].reason;
   EXPECT_TRUE(plan.FieldNamed("E")->rule_sql.empty());
   EXPECT_FALSE(plan.FieldNamed("D")->rule_sql.empty());
   EXPECT_FALSE(plan.FieldNamed("G")->rule_sql.empty());
@@ -53,10 +56,11 @@ TEST(JetRules, RulesTheRowsBreakAreDroppedAndTheRestEnforced) {
   const std::string db = dir / "reglas.db";
   test::RawExec(db, plan.Declaration());
   test::RawExec(db, "INSERT INTO Table1 (A, C, D, G) VALUES ('x', 1, 5, '1999-01-01 00:00:00')");
-  for (const char* broken : {"INSERT INTO Table1 (A, D) VALUES ('y', 2000)",
-                             "INSERT INTO Table1 (A, G) VALUES ('y', '1969-12-31 00:00:00')",
-                             "INSERT INTO Table1 (A, C, D) VALUES ('y', 9, 5)",
-                             "INSERT INTO Table1 (A, B) VALUES ('y', '')", "INSERT INTO Table1 (B) VALUES ('y')"})
+  for (const char* broken :
+       {"INSERT INTO Table1 (A, D) VALUES ('y', 2000)",
+        "INSERT INTO Table1 (A, G) VALUES ('y', '1969-12-31 00:00:00')",
+        "INSERT INTO Table1 (A, C, D) VALUES ('y', 9, 5)",
+        "INSERT INTO Table1 (A, B) VALUES ('y', '')", "INSERT INTO Table1 (B) VALUES ('y')"})
     EXPECT_THROW(test::RawExec(db, broken), std::runtime_error) << broken;
   try {
     test::RawExec(db, "INSERT INTO Table1 (A, D) VALUES ('z', -1)");

@@ -34,7 +34,8 @@ TEST(JetValues, DatesFromTheStoredNumberOfDays) {
     ASSERT_TRUE(got) << days;
     EXPECT_EQ(*got, text) << days;
   }
-  for (double outside : {-657435.0, 2958466.0, 1e300, std::nan("")}) EXPECT_FALSE(DateText(outside)) << outside;
+  for (double outside : {-657435.0, 2958466.0, 1e300, std::nan("")})
+    EXPECT_FALSE(DateText(outside)) << outside;
 }
 
 TEST(JetValues, NumbersKeepWhatJetStored) {
@@ -46,17 +47,19 @@ TEST(JetValues, NumbersKeepWhatJetStored) {
   EXPECT_EQ(MoneyText(1), "0.0001");
   EXPECT_EQ(MoneyText(INT64_MIN), "-922337203685477.5808");
   // Decimal: a sign byte, then four little-endian words, most significant first.
-  unsigned char decimal[17] = {0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x51, 0x30, 0, 0};  // 12369, negative
+  unsigned char decimal[17] = {0x80, 0, 0, 0, 0,    0,    0, 0, 0,
+                               0,    0, 0, 0, 0x51, 0x30, 0, 0};  // 12369, negative
   EXPECT_EQ(DecimalText(Bytes(decimal, 17), 4), "-1.2369");
   EXPECT_EQ(DecimalText(Bytes(decimal, 17), 0), "-12369");
   unsigned char big[17] = {0, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // 2^96
   EXPECT_EQ(DecimalText(Bytes(big, 17), 2), "792281625142643375935439503.36");
   unsigned char zero[17] = {0x80};
   EXPECT_EQ(DecimalText(Bytes(zero, 17), 2), "0.00");  // no "-0"
-  EXPECT_EQ(SignificantDigits("0.0450"), 2);  // 0.045: the last zero adds nothing
+  EXPECT_EQ(SignificantDigits("0.0450"), 2);           // 0.045: the last zero adds nothing
   EXPECT_EQ(SignificantDigits("-922337203685477.5808"), 19);
   EXPECT_EQ(SignificantDigits("1000"), 4);
-  unsigned char guid[16] = {0x01, 0x9F, 0xA5, 0x32, 0x34, 0xAA, 0x29, 0x3E, 0x45, 0x3F, 0x45, 0x23, 0x45, 0x3C, 0xD2, 0xE6};
+  unsigned char guid[16] = {0x01, 0x9F, 0xA5, 0x32, 0x34, 0xAA, 0x29, 0x3E,
+                            0x45, 0x3F, 0x45, 0x23, 0x45, 0x3C, 0xD2, 0xE6};
   EXPECT_EQ(GuidText(Bytes(guid, 16)), "{32A59F01-AA34-3E29-453F-4523453CD2E6}");
 }
 
@@ -94,7 +97,8 @@ TEST(JetValues, TextDecodesWholeOrInPieces) {
   }
   TextDecoder jet3(true, 1252);
   std::string latin("Caf\xE9 \x80", 6);
-  EXPECT_EQ(jet3.Decode(reinterpret_cast<const std::uint8_t*>(latin.data()), latin.size()), "Café €");
+  EXPECT_EQ(jet3.Decode(reinterpret_cast<const std::uint8_t*>(latin.data()), latin.size()),
+            "Café €");
 }
 
 TEST(JetExpressions, DefaultsTranslateOnlyWhereSQLiteMeansTheSame) {
@@ -117,8 +121,12 @@ TEST(JetExpressions, DefaultsTranslateOnlyWhereSQLiteMeansTheSame) {
     Translation t = TranslateDefault(jet, kind);
     EXPECT_EQ(t.sql, sql) << jet << " (" << kind << "): " << t.reason;
   }
-  for (const auto& [jet, kind] : std::vector<std::pair<const char*, const char*>>{
-           {"Date()+1", "date"}, {"\"abc\"", "number"}, {"UCase(\"a\")", "text"}, {"#1/2/2003#", "text"}, {"5", "date"}}) {
+  for (const auto& [jet, kind] :
+       std::vector<std::pair<const char*, const char*>>{{"Date()+1", "date"},
+                                                        {"\"abc\"", "number"},
+                                                        {"UCase(\"a\")", "text"},
+                                                        {"#1/2/2003#", "text"},
+                                                        {"5", "date"}}) {
     Translation t = TranslateDefault(jet, kind);
     EXPECT_FALSE(t.ok()) << jet << " -> " << t.sql;
     EXPECT_FALSE(t.reason.empty()) << jet;
@@ -129,10 +137,14 @@ TEST(JetExpressions, DefaultsTranslateOnlyWhereSQLiteMeansTheSame) {
 TEST(JetExpressions, RulesTranslateOnlyWhereSQLiteMeansTheSame) {
   ExpressionContext context;
   context.field = [](const std::string& name) -> std::optional<ExpressionContext::Field> {
-    static const std::map<std::string, std::string> kinds = {
-        {"Cantidad", "number"}, {"Nombre", "text"}, {"Alta", "date"}, {"Activo", "boolean"}, {"Foto", "other"}};
+    static const std::map<std::string, std::string> kinds = {{"Cantidad", "number"},
+                                                             {"Nombre", "text"},
+                                                             {"Alta", "date"},
+                                                             {"Activo", "boolean"},
+                                                             {"Foto", "other"}};
     for (const auto& [n, k] : kinds)
-      if (n.size() == name.size() && strcasecmp(n.c_str(), name.c_str()) == 0) return ExpressionContext::Field{n, k};
+      if (n.size() == name.size() && strcasecmp(n.c_str(), name.c_str()) == 0)
+        return ExpressionContext::Field{n, k};
     return std::nullopt;
   };
   const std::vector<std::tuple<const char*, const char*, const char*>> cases = {
@@ -154,15 +166,15 @@ TEST(JetExpressions, RulesTranslateOnlyWhereSQLiteMeansTheSame) {
     EXPECT_EQ(t.sql, sql) << jet << ": " << t.reason;
   }
   const std::vector<std::pair<const char*, const char*>> refused = {
-      {">0", ""},                            // a table's rule names its fields
-      {"<>\"Ñu\"", "Nombre"},                // NOCASE folds ASCII letters only
-      {"[Cantidad]*2 < 10", "Cantidad"},     // arithmetic: Jet's / is not SQLite's
-      {">5", "Alta"},                        // a date against a number
-      {"Like \"[A-C]*\"", "Nombre"},         // Jet's character lists
-      {"[Nombre] <> [Nombre]", ""},          // text of fields against each other
-      {"Len([Nombre]) > 2", "Nombre"},       // functions
-      {"Is Not Null", "Foto"},               // an OLE Object
-      {"[Nada] > 0", ""},                    // no such field
+      {">0", ""},                         // a table's rule names its fields
+      {"<>\"Ñu\"", "Nombre"},             // NOCASE folds ASCII letters only
+      {"[Cantidad]*2 < 10", "Cantidad"},  // arithmetic: Jet's / is not SQLite's
+      {">5", "Alta"},                     // a date against a number
+      {"Like \"[A-C]*\"", "Nombre"},      // Jet's character lists
+      {"[Nombre] <> [Nombre]", ""},       // text of fields against each other
+      {"Len([Nombre]) > 2", "Nombre"},    // functions
+      {"Is Not Null", "Foto"},            // an OLE Object
+      {"[Nada] > 0", ""},                 // no such field
   };
   for (const auto& [jet, field] : refused) {
     Translation t = TranslateRule(jet, field, context);

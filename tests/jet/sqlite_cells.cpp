@@ -31,7 +31,8 @@ std::vector<std::vector<Cell>> Cells(const std::string& path, const std::string&
         }
       } else if (c.type != SQLITE_NULL) {
         const auto* t = sqlite3_column_text(st, i);
-        c.text.assign(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
+        c.text.assign(reinterpret_cast<const char*>(t),
+                      static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
         c.number = sqlite3_column_double(st, i);
       }
       row.push_back(std::move(c));
@@ -45,7 +46,8 @@ std::vector<std::vector<Cell>> Cells(const std::string& path, const std::string&
 
 Cell OneCell(const std::string& path, const std::string& sql) {
   auto rows = Cells(path, sql);
-  if (rows.size() != 1 || rows[0].size() != 1) throw std::runtime_error(sql + ": no da un solo valor");
+  if (rows.size() != 1 || rows[0].size() != 1)
+    throw std::runtime_error(sql + ": no da un solo valor");
   return rows[0][0];
 }
 
