@@ -42,7 +42,8 @@ std::string WithScale(std::string digits, int scale, bool negative) {
     digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
   }
   bool zero = digits.find_first_not_of("0.") == std::string::npos;
-  return (negative && !zero ? "-" : "") + digits;
+  if (negative && !zero) digits.insert(0, 1, '-');
+  return digits;
 }
 
 std::string Digits(unsigned __int128 v) {

@@ -48,8 +48,9 @@ PendingFile::PendingFile(const std::string& final_path) : final_(final_path) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "%08x", random());
-    std::string candidate =
-        (fs::path(folder_) / ("." + p.filename().string() + ".importando-" + suffix)).string();
+    std::string hidden = ".";
+    hidden.append(p.filename().string()).append(".importando-").append(suffix);
+    std::string candidate = (fs::path(folder_) / hidden).string();
     if (!Exists(candidate) && !Exists(candidate + "-journal") && !Exists(candidate + "-wal")) {
       temp_ = candidate;
       return;
