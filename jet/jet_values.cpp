@@ -39,7 +39,7 @@ std::string WithScale(std::string digits, int scale, bool negative) {
   if (scale > 0) {
     if (static_cast<int>(digits.size()) <= scale)
       digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
-    digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+    digits.insert(digits.size() - static_cast<std::size_t>(scale), 1, '.');
   }
   bool zero = digits.find_first_not_of("0.") == std::string::npos;
   if (negative && !zero) digits.insert(0, 1, '-');
