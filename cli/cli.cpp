@@ -13,6 +13,7 @@
 #include <sstream>
 #include <vector>
 
+#include "cli/import_report.h"
 #include "cli/json_text.h"
 #include "cli/progress.h"
 #include "cli/schema_dump.h"
@@ -20,6 +21,7 @@
 #include "cli/transform_report.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
+#include "jet/jet_import.h"
 #include "shell/actualiz.h"
 #include "shell/demo.h"
 #include "shell/inicial.h"
@@ -36,7 +38,8 @@ namespace fs = std::filesystem;
 struct Options {
   std::string home;  // empty: the program's folder
   std::optional<std::string> data;
-  std::string target;  // setup's HOME, demo's CARPETA, schema's ARCHIVO
+  std::string target;  // setup's HOME, demo's CARPETA, schema's ARCHIVO, import's JET
+  std::string output;  // import's OUT
   std::string json_file;  // "-": the standard output
   bool json = false;
   bool plan = false;   // transform --plan
@@ -219,6 +222,25 @@ int TransformCommand(const Options& o, Io& io) {
   return window.Journal.Empty() ? kExitOk : kExitJournal;
 }
 
+// ---- import
+
+void ImportOptions(CLI::App& app, Options& o) {
+  app.add_option("JET", o.target, "la base Jet (.mdb) o ACE (.accdb) que se importa; no se modifica")->required();
+  app.add_option("OUT", o.output, "la base nueva que se escribe; no debe existir")->required();
+  app.add_flag("--json", o.json, "el informe en JSON en lugar de texto");
+}
+
+// 0: everything arrived; 1: something was left out (the report names it);
+// 2: the file could not be read or the new one not written (the error says why).
+int ImportCommand(const Options& o, Io& io) {
+  jet::ImportReport report = jet::ImportJet(o.target, o.output);
+  if (o.json)
+    io.out << JsonText(ImportReportJson(report));
+  else
+    PrintImportReport(report, io.out);
+  return report.Complete() ? kExitOk : kExitJournal;
+}
+
 // ---- the table
 
 struct Subcommand {
@@ -250,6 +272,12 @@ const Subcommand kSubcommands[] = {
      "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío. "
      "Con --plan no cambia nada y muestra lo que haría.",
      TransformOptions, TransformCommand},
+    {"import",
+     "Importa la base Jet (.mdb) o ACE (.accdb) JET en una base nueva OUT: sus tablas con "
+     "sus filas, índices, relaciones y las consultas que se traducen a vistas de SQLite, e "
+     "informa de lo que no llegó y por qué. JET no se modifica y OUT no debe existir. "
+     "Termina con 0 si todo llegó, 1 si algo no llegó y 2 si JET no se pudo leer.",
+     ImportOptions, ImportCommand},
 };
 
 // RunCli; with `describe`, the parser is given to it instead of the arguments.

@@ -14,8 +14,9 @@ class App;
 
 namespace brenquil {
 
-// Exit codes: 0 done; 1 a transformation ended with errors in its journal;
-// 2 an error ended the subcommand (start-up failure, unreadable file);
+// Exit codes: 0 done; 1 a transformation ended with errors in its journal, or
+// an import left something out; 2 an error ended the subcommand (start-up
+// failure, unreadable file);
 // 64 the arguments are wrong.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJournal = 1;
@@ -28,7 +29,7 @@ struct ExitCodeMeaning {
 };
 inline constexpr ExitCodeMeaning kExitCodes[] = {
     {kExitOk, "hecho"},
-    {kExitJournal, "la transformación terminó con errores en su diario"},
+    {kExitJournal, "la transformación terminó con errores en su diario, o la importación dejó algo sin importar"},
     {kExitFailure, "un error terminó la orden"},
     {kExitUsage, "argumentos incorrectos"},
 };

@@ -29,6 +29,7 @@ const char* ErrorDescription(int number) {
       {err::kNoCurrentRecord, "No hay un registro activo:"},
       {err::kDuplicateValue, "Valores duplicados en el índice, la clave principal o la relación:"},
       {err::kFileNotFound, "No se encuentra el archivo"},
+      {err::kNotValidPassword, "No es una contraseña válida:"},
       {err::kReadOnly, "No se puede actualizar. La base de datos o el objeto es de sólo lectura:"},
       {err::kDiskError, "Error de disco o de red:"},
       {err::kFileInUse, "No se puede usar el archivo; ya está en uso:"},

@@ -27,6 +27,7 @@ inline constexpr int kNoCurrentRecord = 3021;       // record set has no current
 inline constexpr int kDuplicateValue = 3022;        // unique index or primary key violated
 inline constexpr int kFileNotFound = 3024;          // database file missing
 inline constexpr int kReadOnly = 3027;              // database or object is read-only
+inline constexpr int kNotValidPassword = 3031;      // the file is encrypted or protected by a password
 inline constexpr int kInvalidName = 3125;           // not a valid name
 inline constexpr int kInvalidSql = 3129;            // statement the engine cannot run
 inline constexpr int kInputNotFound = 3078;         // record source names no table or query
