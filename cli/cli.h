@@ -9,13 +9,19 @@
 
 namespace brenquil {
 
-// Exit codes: 0 done; 1 a transformation ended with errors in its journal;
-// 2 an error ended the subcommand (start-up failure, unreadable file);
-// 64 the arguments are wrong.
+// Exit codes: 0 done; 1 a transformation ended with errors in its journal
+// (a plan: something would be refused); 2 an error ended the subcommand
+// (start-up failure, unreadable file); 3 a plan found changes to make and
+// nothing refused; 64 the arguments are wrong; 130 and 143 a transformation
+// stopped by SIGINT or SIGTERM after the database in hand, its report
+// written.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJournal = 1;
 inline constexpr int kExitFailure = 2;
+inline constexpr int kExitPending = 3;
 inline constexpr int kExitUsage = 64;
+inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT
+inline constexpr int kExitTerminated = 143;   // 128 + SIGTERM
 
 // `args` without the program's name. Results go to `out`; errors, the
 // journal and the progress to `err`. Progress is drawn as bars only when `err`

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "engine/error.h"
+#include "gui/confirm_run_dialog.h"
 #include "gui/reflow_row.h"
 #include "gui/results_panel.h"
 #include "gui/sample_panel.h"
@@ -26,6 +27,7 @@
 #include "gui/status_panel.h"
 #include "gui/step_columns.h"
 #include "shell/actualiz.h"
+#include "shell/backups.h"
 #include "shell/ignore_errors.h"
 #include "shell/step_names.h"
 
@@ -39,10 +41,12 @@ constexpr int kRepaintMillis = 50;
 
 // Drops the operator's clicks and keys while an operation runs, so none waits
 // in the queue to start something when the run ends. A dialog the operation
-// opens (a message box) still takes them.
+// opens (a message box) still takes them, and so does "Detener": the one
+// control meant for a run under way. Its click is handled when the run next
+// repaints the window (Tick), between two of the run's changes.
 class InputDrop : public QObject {
  public:
-  using QObject::QObject;
+  InputDrop(QWidget* allowed, QObject* parent) : QObject(parent), allowed_(allowed) {}
 
  protected:
   bool eventFilter(QObject* target, QEvent* event) override {
@@ -55,12 +59,16 @@ class InputDrop : public QObject {
       case QEvent::Shortcut:
       case QEvent::ShortcutOverride: {
         auto* widget = qobject_cast<QWidget*>(target);
-        return widget && !qobject_cast<QDialog*>(widget->window());
+        if (!widget || widget == allowed_) return false;
+        return !qobject_cast<QDialog*>(widget->window());
       }
       default:
         return false;
     }
   }
+
+ private:
+  QPointer<QWidget> allowed_;
 };
 
 }  // namespace
@@ -116,7 +124,8 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(6, 0, 6, 0);
   bottom->setSpacing(4);
-  status_ = new StatusPanel(state_, gate_, make_button, [this] { PressPreview(); }, this);
+  status_ = new StatusPanel(
+      state_, gate_, make_button, [this] { PressPreview(); }, [this] { PressDetener(); }, this);
   bottom->addWidget(status_, 4);
   results_ = new ResultsPanel(state_, this);
   bottom->addWidget(results_, 9);
@@ -184,8 +193,41 @@ QPushButton* ActualizWindow::MakeButton(int number, QWidget* parent) {
   auto* button = new QPushButton(parent);
   button->setObjectName(QStringLiteral("Command%1").arg(number));
   button->setToolTip(ToQt(ButtonDescription(number)));
-  BindButton(state_.Command[number], button, [this, number] { PressButton(number); });
+  // "Transformar" asks before it changes anything.
+  BindButton(state_.Command[number], button, [this, number] {
+    if (number == 13)
+      PressTransformar();
+    else
+      PressButton(number);
+  });
   return button;
+}
+
+void ActualizWindow::PressTransformar() {
+  if (state_.Busy()) return;
+  PressPreview();
+  if (state_.Busy() || state_.Report.Stopped() || !state_.Report.Plan()) return;
+  ConfirmRunDialog question(state_, status_->Backup(), status_->BackupFolder(), this);
+  if (question.exec() != QDialog::Accepted) return;
+  status_->SetBackup(question.Backup(), question.BackupFolder());
+  // A backup folder that cannot be made refuses the run before it starts,
+  // with the message the command line gives.
+  if (question.Backup()) {
+    try {
+      RunBackups(FromQt(question.BackupFolder())).Prepare();
+    } catch (const Error& error) {
+      ShowError(error);
+      return;
+    }
+  }
+  PressButton(13);
+}
+
+void ActualizWindow::PressDetener() {
+  if (!state_.Busy()) return;
+  state_.RequestStop();
+  status_->StopButton()->setEnabled(false);
+  status_->SetSummary(Q("Deteniendo: se termina la base que está en curso…"));
 }
 
 void ActualizWindow::PressButton(int number) {
@@ -198,6 +240,8 @@ void ActualizWindow::PressButton(int number) {
   transforming_ = false;
   if (error) ShowError(*error);
 }
+
+QString ActualizWindow::DetailText() const { return results_->DetailText(); }
 
 QString ActualizWindow::JournalText() const { return results_->JournalText(); }
 
@@ -244,6 +288,8 @@ void ActualizWindow::Tick() {
 }
 
 void ActualizWindow::ShowProgressLine() {
+  // Once "Detener" was pressed the line says so until the run ends.
+  if (state_.StopRequested()) return;
   QString line;
   if (transforming_ && state_.Bar1.Max() > 0 && state_.Bar1.Value() > 0)
     line = Q("Base %1 de %2").arg(state_.Bar1.Value()).arg(state_.Bar1.Max());
@@ -268,8 +314,10 @@ void ActualizWindow::OperationStarted() {
     control->setEnabled(false);
     disabled_.emplace_back(control);
   }
+  // "Detener" is the one control a run leaves to the operator.
+  status_->StopButton()->setEnabled(true);
   if (!input_drop_) {
-    input_drop_ = new InputDrop(this);
+    input_drop_ = new InputDrop(status_->StopButton(), this);
     qApp->installEventFilter(input_drop_);
   }
   results_->SyncJournal();
@@ -290,6 +338,7 @@ void ActualizWindow::OperationEnded() {
   for (auto& control : disabled_)
     if (control) control->setEnabled(true);
   disabled_.clear();
+  status_->StopButton()->setEnabled(false);
   results_->SyncJournal();
   status_->SetSummary(results_->ShowResults());
 }

@@ -51,11 +51,23 @@ class ActualizWindow : public QWidget {
   // shown with its number and text, and the window goes on. A click while an
   // operation runs does nothing.
   void PressButton(int number);
+  // What a click on "Transformar" does: the plan first (as PressPreview),
+  // then the question of ConfirmRunDialog; only its "Transformar" runs the
+  // transformation (PressButton(13)), with "Copia de seguridad" as the
+  // operator left it there. "Cancelar", or a plan stopped with "Detener",
+  // changes nothing. A click while an operation runs does nothing.
+  void PressTransformar();
+  // What a click on "Detener" does: asks the run under way to stop after the
+  // database in hand. It is the one control that takes the operator's input
+  // while a run goes on.
+  void PressDetener();
   // What a click on "Previsualizar" does: the transformation as a plan (see
   // Actualiz::Preview), its journal and results filled afresh, no file
   // changed; shown as a press of "Transformar" is. A click while an
   // operation runs does nothing.
   void PressPreview();
+  // The details pane's text (see ResultsPanel).
+  QString DetailText() const;
   // The journal as text, as "Copiar" puts it on the clipboard.
   QString JournalText() const;
   // Writes the journal as text to `path`; false when it cannot be written.

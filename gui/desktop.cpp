@@ -129,6 +129,9 @@ std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, int& exit_co
   try {
     auto desktop = std::make_unique<Desktop>(*options);
     desktop->Start();
+    // A data folder named with --data that is not there: the window says so
+    // and stays without a data folder until the operator picks one.
+    if (auto problem = desktop->State().TakeDataFolderProblem()) desktop->Main().ShowError(*problem);
     exit_code = 0;
     return desktop;
   } catch (const Error& error) {

@@ -7,12 +7,15 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "gui/panel_widgets.h"
 #include "gui/run_views.h"
 #include "shell/actualiz.h"
+#include "shell/run_details.h"
+#include "shell/step_names.h"
 
 namespace brenquil::gui {
 
@@ -20,19 +23,29 @@ ResultsPanel::ResultsPanel(Actualiz& state, QWidget* parent) : QWidget(parent), 
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(4);
-  row->addWidget(BuildResults(), 4);
+  row->addWidget(BuildResults(), 6);
   row->addWidget(BuildJournal(), 5);
 }
 
 QWidget* ResultsPanel::BuildResults() {
-  auto* box = new QGroupBox(Q("Resultados"), this);
-  box->setObjectName(QStringLiteral("ResultadosFrame"));
-  auto* column = new QVBoxLayout(box);
-  Tight(column);
-  results_ = new ResultsTable(state_.Report, state_.Journal, box);
+  results_box_ = new QGroupBox(Q("Resultados"), this);
+  results_box_->setObjectName(QStringLiteral("ResultadosFrame"));
+  auto* row = new QHBoxLayout(results_box_);
+  Tight(row);
+  results_ = new ResultsTable(state_.Report, state_.Journal, results_box_);
   results_->setObjectName(QStringLiteral("Resultados"));
-  column->addWidget(results_);
-  return box;
+  row->addWidget(results_, 4);
+  // The details wrap, so a long message is read whole at any width.
+  details_ = new QPlainTextEdit(results_box_);
+  details_->setObjectName(QStringLiteral("Detalle"));
+  details_->setReadOnly(true);
+  details_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  details_->setPlaceholderText(Q("Detalle: elija una base en «Resultados» o un error en «Errores»"));
+  details_->setMinimumWidth(120);
+  row->addWidget(details_, 5);
+  connect(results_, &QTableWidget::currentCellChanged, this,
+          [this](int current, int, int, int) { ShowDatabase(current); });
+  return results_box_;
 }
 
 QWidget* ResultsPanel::BuildJournal() {
@@ -43,6 +56,8 @@ QWidget* ResultsPanel::BuildJournal() {
   journal_ = new JournalTable(state_.Journal, journal_box_);
   journal_->setObjectName(QStringLiteral("Errores"));
   column->addWidget(journal_, 1);
+  connect(journal_, &QTableWidget::currentCellChanged, this,
+          [this](int current, int, int, int) { ShowEntry(current); });
   auto* tools = new QHBoxLayout;
   tools->setSpacing(3);
   tools->addStretch(1);
@@ -78,9 +93,48 @@ void ResultsPanel::SyncJournal() {
                                         : QString());
 }
 
-void ResultsPanel::ClearResults() { results_->setRowCount(0); }
+void ResultsPanel::ClearResults() {
+  results_->setRowCount(0);
+  details_->clear();
+}
 
-QString ResultsPanel::ShowResults() { return results_->Show(); }
+QString ResultsPanel::ShowResults() {
+  const QString summary = results_->Show();
+  const bool plan = state_.Report.Plan();
+  results_box_->setTitle(plan ? Q("Resultados del plan: no se ha cambiado ningún archivo") : Q("Resultados"));
+  results_box_->setStyleSheet(plan ? QStringLiteral("QGroupBox::title { color: #1f4e99; }") : QString());
+  details_->clear();
+  int first = results_->rowCount() > 0 ? 0 : -1;
+  for (int row = 0; row < results_->rowCount(); ++row)
+    if (results_->ResultAt(row)->errors > 0) {
+      first = row;
+      break;
+    }
+  if (first >= 0) results_->setCurrentCell(first, 0);
+  return summary;
+}
+
+void ResultsPanel::ShowDatabase(int row) {
+  const DatabaseResult* result = results_->ResultAt(row);
+  if (!result) return;
+  QStringList lines;
+  for (const auto& line : DatabaseDetails(state_.Report, state_.Journal, *result)) lines << ToQt(line);
+  details_->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void ResultsPanel::ShowEntry(int row) {
+  const auto& entries = state_.Journal.Entries();
+  if (row < 0 || row >= static_cast<int>(entries.size())) return;
+  const JournalEntry& e = entries[static_cast<size_t>(row)];
+  QStringList lines;
+  if (!e.old.empty()) lines << Q("Base: %1").arg(ToQt(e.old));
+  if (!e.model.empty()) lines << Q("Modelo: %1").arg(ToQt(e.model));
+  lines << Q("Paso: %1").arg(ToQt(StepName(e.operation)));
+  lines << Q("Error %1: %2").arg(e.number).arg(ToQt(e.text));
+  details_->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+QString ResultsPanel::DetailText() const { return details_->toPlainText(); }
 
 QString ResultsPanel::JournalText() const { return journal_->AsText(); }
 

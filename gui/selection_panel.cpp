@@ -18,6 +18,7 @@
 #include "gui/path_edit.h"
 #include "shell/actualiz.h"
 #include "shell/paths.h"
+#include "shell/step_names.h"
 
 namespace brenquil::gui {
 
@@ -103,6 +104,7 @@ QWidget* SelectionPanel::BuildBrowse() {
   column->setSpacing(2);
   drives_ = new QComboBox(browse);
   drives_->setObjectName(QStringLiteral("Drive1"));
+  drives_->setToolTip(ToQt(ControlDescription("Drive1")));
   column->addWidget(drives_);
   folder_path_ = new PathLabel(browse);
   folder_path_->setObjectName(QStringLiteral("Dir1Path"));

@@ -12,11 +12,12 @@
 #include <QVBoxLayout>
 
 #include "shell/actualiz.h"
+#include "shell/step_names.h"
 
 namespace brenquil::gui {
 
 StatusPanel::StatusPanel(Actualiz& state, const Gate& gate, const ButtonMaker& make_button,
-                         std::function<void()> preview, QWidget* parent)
+                         std::function<void()> preview, std::function<void()> stop, QWidget* parent)
     : QGroupBox(ToQt(state.Frame9.Caption()), parent), state_(state) {
   setObjectName(QStringLiteral("Frame9"));
   auto* column = new QVBoxLayout(this);
@@ -38,20 +39,38 @@ StatusPanel::StatusPanel(Actualiz& state, const Gate& gate, const ButtonMaker& m
   column->addStretch(1);
   BuildBackup();
 
-  // Room stays between the two for another operation's button.
+  // "Detener" sits beside "Transformar", away from "Salir".
   auto* line = new QHBoxLayout;
   line->addWidget(BuildPreview(std::move(preview)));
-  for (int n : {13, 14}) {
-    auto* button = make_button(n, this);
-    button->setFont(bold);
-    button->setMinimumSize(110, 28);
-    line->addWidget(button);
-    if (n == 13) line->addStretch(1);
-  }
+  auto* run = make_button(13, this);
+  run->setFont(bold);
+  run->setMinimumSize(110, 28);
+  line->addWidget(run);
+  stop_ = new QPushButton(Q("Detener"), this);
+  stop_->setObjectName(QStringLiteral("Detener"));
+  stop_->setToolTip(ToQt(ControlDescription("Detener")));
+  stop_->setMinimumHeight(28);
+  stop_->setEnabled(false);
+  connect(stop_, &QPushButton::clicked, this, std::move(stop));
+  line->addWidget(stop_);
+  line->addStretch(1);
+  auto* end = make_button(14, this);
+  end->setFont(bold);
+  end->setMinimumSize(90, 28);
+  line->addWidget(end);
   column->addLayout(line);
 }
 
 void StatusPanel::SetSummary(const QString& text) { summary_->setText(text); }
+
+bool StatusPanel::Backup() const { return backup_->isChecked(); }
+
+QString StatusPanel::BackupFolder() const { return backup_folder_->text(); }
+
+void StatusPanel::SetBackup(bool checked, const QString& folder) {
+  backup_folder_->setText(folder);
+  backup_->setChecked(checked);
+}
 
 QWidget* StatusPanel::BuildBars(const Gate& gate) {
   auto* bars = new QFrame(this);
@@ -101,6 +120,9 @@ void StatusPanel::BuildBackup() {
   backup_folder_->setPlaceholderText(Q("Carpeta de las copias"));
   auto* choose = new QPushButton(QStringLiteral("…"), this);
   choose->setObjectName(QStringLiteral("ElegirCarpetaCopias"));
+  backup_->setToolTip(ToQt(ControlDescription("Copia de seguridad")));
+  backup_folder_->setToolTip(backup_->toolTip());
+  choose->setToolTip(ToQt(ControlDescription("ElegirCarpetaCopias")));
   auto update = [this] {
     state_.BackupFolder = backup_->isChecked() ? FromQt(backup_folder_->text()) : std::string();
   };
@@ -116,6 +138,8 @@ void StatusPanel::BuildBackup() {
   line->addWidget(backup_folder_, 1);
   line->addWidget(choose);
   static_cast<QVBoxLayout*>(layout())->addLayout(line);
+  // A run takes its copies unless the operator says otherwise.
+  SetBackup(true, ToQt(state_.Installation().BackupsFolder()));
 }
 
 QPushButton* StatusPanel::BuildPreview(std::function<void()> preview) {
@@ -125,6 +149,7 @@ QPushButton* StatusPanel::BuildPreview(std::function<void()> preview) {
   bold.setBold(true);
   button->setFont(bold);
   button->setMinimumSize(110, 28);
+  button->setToolTip(ToQt(ControlDescription("Previsualizar")));
   connect(button, &QPushButton::clicked, this, std::move(preview));
   return button;
 }
