@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,21 +41,20 @@ ConfirmRunDialog::ConfirmRunDialog(const Actualiz& state, bool backup, const QSt
   const size_t refused = state.Journal.Entries().size();
   const QString data = ToQt(state.Dir1.Path());
 
+  const size_t with_errors = static_cast<size_t>(std::count_if(
+      results.begin(), results.end(), [](const DatabaseResult& r) { return r.errors > 0; }));
   QStringList lines;
   lines << Q("Carpeta de datos: %1").arg(data);
-  lines << Q("Se actualizarían %1.").arg(Count(count(Outcome::kUpdated), "base", "bases"));
-  lines << Q("Quedarían sin cambios %1.").arg(Count(count(Outcome::kUnchanged), "base", "bases"));
-  lines << Q("Se copiarían %1 sin base vieja.").arg(Count(count(Outcome::kCopied), "modelo", "modelos"));
-  lines << Q("Se omitirían %1 sin modelo.").arg(Count(count(Outcome::kSkipped), "base", "bases"));
+  lines << Q("Bases que se actualizarían: %1").arg(count(Outcome::kUpdated));
+  lines << Q("Bases que quedarían sin cambios: %1").arg(count(Outcome::kUnchanged));
+  lines << Q("Modelos sin base vieja que se copiarían: %1").arg(count(Outcome::kCopied));
+  lines << Q("Bases sin modelo que se omitirían: %1").arg(count(Outcome::kSkipped));
   if (refused == 0)
-    lines << Q("No se rechazaría nada.");
+    lines << Q("Cambios que se rechazarían: ninguno");
   else
-    lines << Q("Se rechazarían %1 en %2 (véanse «Errores» y «Detalle»).")
-                 .arg(Count(refused, "cambio", "cambios"))
-                 .arg(Count(static_cast<size_t>(std::count_if(
-                                results.begin(), results.end(),
-                                [](const DatabaseResult& r) { return r.errors > 0; })),
-                            "base", "bases"));
+    lines << Q("Cambios que se rechazarían: %1, en %2 (véanse «Errores» y «Detalle»)")
+                 .arg(refused)
+                 .arg(Count(with_errors, "base", "bases"));
   plan_text_ = lines.join(QLatin1Char('\n'));
 
   // Models copied into a folder that has no old database of theirs: most
@@ -65,7 +65,21 @@ ConfirmRunDialog::ConfirmRunDialog(const Actualiz& state, bool backup, const QSt
                    .arg(data)
                    .arg(Count(count(Outcome::kCopied), "modelo", "modelos"));
 
-  auto* column = new QVBoxLayout(this);
+  // A frame of its own, so the question stands out from the window behind
+  // it even where no window manager draws one.
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* frame = new QFrame(this);
+  frame->setFrameShape(QFrame::Box);
+  frame->setLineWidth(2);
+  outer->addWidget(frame);
+  auto* column = new QVBoxLayout(frame);
+  auto* title = new QLabel(Q("Transformar"), this);
+  QFont bold = title->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.2);
+  title->setFont(bold);
+  column->addWidget(title);
   auto* heading = new QLabel(Q("Esto es lo que haría «Transformar», según el plan que se acaba de hacer "
                                "(no se ha cambiado ningún archivo):"),
                              this);
@@ -95,6 +109,7 @@ ConfirmRunDialog::ConfirmRunDialog(const Actualiz& state, bool backup, const QSt
   auto* choose = new QPushButton(QStringLiteral("…"), this);
   choose->setObjectName(QStringLiteral("ElegirCarpetaCopias"));
   choose->setToolTip(ToQt(ControlDescription("ElegirCarpetaCopias")));
+  choose->setMaximumWidth(choose->fontMetrics().horizontalAdvance(QStringLiteral("…")) + 24);
   connect(choose, &QPushButton::clicked, this, [this] {
     QString chosen = QFileDialog::getExistingDirectory(this, Q("Copia de seguridad"), folder_->text());
     if (chosen.isEmpty()) return;

@@ -123,6 +123,7 @@ void StatusPanel::BuildBackup() {
   backup_->setToolTip(ToQt(ControlDescription("Copia de seguridad")));
   backup_folder_->setToolTip(backup_->toolTip());
   choose->setToolTip(ToQt(ControlDescription("ElegirCarpetaCopias")));
+  choose->setMaximumWidth(choose->fontMetrics().horizontalAdvance(QStringLiteral("…")) + 24);
   auto update = [this] {
     state_.BackupFolder = backup_->isChecked() ? FromQt(backup_folder_->text()) : std::string();
   };
