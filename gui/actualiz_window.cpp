@@ -159,6 +159,13 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
     else
       self->OperationEnded();
   });
+  // Between two databases the run asks whether to stop: a click on
+  // "Detener" that waits in the queue is handled then, whatever time the
+  // last repaint was, so the run stops after the database it just finished.
+  state_.SetStopSource([self] {
+    if (self && self->state_.Busy()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return false;
+  });
   state_.Journal.Subscribe([self](const JournalEntry&) {
     if (self && !self->state_.Busy()) self->results_->SyncJournal();
   });
@@ -178,15 +185,20 @@ ActualizWindow::~ActualizWindow() {
   state_.MsgBox = nullptr;
   state_.EndProgram = nullptr;
   state_.OnMousePointer(nullptr);
+  state_.SetStopSource(nullptr);
 }
 
 void ActualizWindow::PressPreview() {
   if (state_.Busy()) return;
+  if (auto error = RunPlan()) ShowError(*error);
+}
+
+std::optional<Error> ActualizWindow::RunPlan() {
   // The plan starts its own journal and results (Actualiz::Preview).
   transforming_ = true;
   auto error = state_.Preview();
   transforming_ = false;
-  if (error) ShowError(*error);
+  return error;
 }
 
 QPushButton* ActualizWindow::MakeButton(int number, QWidget* parent) {
@@ -205,8 +217,13 @@ QPushButton* ActualizWindow::MakeButton(int number, QWidget* parent) {
 
 void ActualizWindow::PressTransformar() {
   if (state_.Busy()) return;
-  PressPreview();
-  if (state_.Busy() || state_.Report.Stopped() || !state_.Report.Plan()) return;
+  // A plan that could not be made (no data folder, another run under way)
+  // asks nothing.
+  if (auto error = RunPlan()) {
+    ShowError(*error);
+    return;
+  }
+  if (state_.Report.Stopped() || !state_.Report.Plan()) return;
   ConfirmRunDialog question(state_, status_->Backup(), status_->BackupFolder(), this);
   if (question.exec() != QDialog::Accepted) return;
   status_->SetBackup(question.Backup(), question.BackupFolder());
@@ -226,6 +243,7 @@ void ActualizWindow::PressTransformar() {
 void ActualizWindow::PressDetener() {
   if (!state_.Busy()) return;
   state_.RequestStop();
+  stopping_ = true;
   status_->StopButton()->setEnabled(false);
   status_->SetSummary(Q("Deteniendo: se termina la base que está en curso…"));
 }
@@ -289,7 +307,7 @@ void ActualizWindow::Tick() {
 
 void ActualizWindow::ShowProgressLine() {
   // Once "Detener" was pressed the line says so until the run ends.
-  if (state_.StopRequested()) return;
+  if (stopping_) return;
   QString line;
   if (transforming_ && state_.Bar1.Max() > 0 && state_.Bar1.Value() > 0)
     line = Q("Base %1 de %2").arg(state_.Bar1.Value()).arg(state_.Bar1.Max());
@@ -315,6 +333,7 @@ void ActualizWindow::OperationStarted() {
     disabled_.emplace_back(control);
   }
   // "Detener" is the one control a run leaves to the operator.
+  stopping_ = false;
   status_->StopButton()->setEnabled(true);
   if (!input_drop_) {
     input_drop_ = new InputDrop(status_->StopButton(), this);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "engine/error.h"
 #include "gui/bindings.h"
 
 class QPushButton;
@@ -96,6 +98,8 @@ class ActualizWindow : public QWidget {
   void OperationStarted();
   void OperationEnded();
   void SetWaiting(bool waiting);
+  // The plan "Transformar" works out first; the error that ended it, if any.
+  std::optional<Error> RunPlan();
 
   Actualiz& state_;
   Gate gate_;
@@ -107,6 +111,7 @@ class ActualizWindow : public QWidget {
   bool waiting_ = false;
   bool transforming_ = false;
   bool ending_ = false;
+  bool stopping_ = false;
   QElapsedTimer since_repaint_;
 };
 

@@ -176,9 +176,14 @@ class Actualiz {
   // starts with no request.
   void RequestStop() { stop_requested_ = true; }
   // True once a stop was asked for, by RequestStop or by the stop source.
-  bool StopRequested() const { return stop_requested_ || (stop_source_ && stop_source_()); }
-  // Another place a stop can come from, asked each time the driver looks (the
-  // command line's signal flag). Empty: none.
+  // The source is asked first: it may call RequestStop itself.
+  bool StopRequested() const {
+    const bool from_source = stop_source_ && stop_source_();
+    return from_source || stop_requested_;
+  }
+  // Another place a stop can come from, asked each time the driver looks
+  // between databases: the command line's signal flag, or the window, which
+  // handles a click on "Detener" waiting in its queue then. Empty: none.
   void SetStopSource(std::function<bool()> source) { stop_source_ = std::move(source); }
 
   // The data folder given at creation that did not exist when the window was
