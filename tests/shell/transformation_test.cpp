@@ -219,6 +219,34 @@ TEST_F(Transformation, EmptyOldListLeavesBar1AndDataFolderAtARootJoinsOnce) {
                 "; no se hacen los demás pasos de esta base.");
 }
 
+TEST_F(Transformation, AStopIsHonouredBetweenDatabasesAndNamesWhatWasNotReached) {
+  for (const char* name : {"a.mdb", "b.mdb", "c.mdb"}) {
+    Model(name, {{"T", {{"x", dbLong}, {"y", dbLong}}}});
+    Old(name, {{"T", {{"x", dbLong}}}});
+  }
+  Model("nueva.mdb", {{"N", {{"n", dbLong}}}});
+  Activate();
+  auto& w = Window();
+  // Asked while the first pair's steps run: that pair is finished.
+  w.Label4.Subscribe([&] {
+    if (w.Label4.Caption() == "a.mdb") w.RequestStop();
+  });
+
+  w.Command13_Click();
+
+  EXPECT_EQ(RawColumns(OldPath("a.mdb"), "T"), (Names{"x", "y"}));
+  EXPECT_EQ(RawColumns(OldPath("b.mdb"), "T"), (Names{"x"}));
+  EXPECT_EQ(RawColumns(OldPath("c.mdb"), "T"), (Names{"x"}));
+  EXPECT_FALSE(std::filesystem::exists(OldPath("nueva.mdb")));
+  EXPECT_TRUE(w.Report.Stopped());
+  EXPECT_EQ(w.Report.NotReachedDatabases(),
+            (Names{OldPath("b.mdb"), OldPath("c.mdb"), OldPath("nueva.mdb")}));
+  EXPECT_EQ(w.Label4.Caption(), kStatusStopped);
+  EXPECT_EQ(w.Bar1.Value(), 1);
+  EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
+  EXPECT_EQ(w.MousePointer(), kPointerDefault);
+}
+
 TEST_F(Transformation, OldListThatShrinksDuringTheRunStillEndsWithTheClosingStatus) {
   for (const char* name : {"a.mdb", "b.mdb"}) {
     Model(name, {{"T", {{"x", dbLong}, {"y", dbLong}}}});
