@@ -57,15 +57,6 @@ class OperatorWindow : public DesktopTest {
       if (table->item(r, 0)->text() == name) return r;
     return -1;
   }
-  void Click(QWidget* widget) {
-    QPoint centre = widget->rect().center();
-    QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, centre,
-                                                    widget->mapToGlobal(centre), Qt::LeftButton,
-                                                    Qt::LeftButton, Qt::NoModifier));
-    QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, centre,
-                                                    widget->mapToGlobal(centre), Qt::LeftButton,
-                                                    Qt::NoButton, Qt::NoModifier));
-  }
 };
 
 TEST_F(OperatorWindow, TransformarAsksFirstAndCancelarChangesNothing) {
@@ -127,7 +118,7 @@ TEST_F(OperatorWindow, DetenerIsTheOneControlOfARunAndStopsAfterTheDatabaseInHan
     if (clicked || !State().Busy() || State().CurrentOperation() != "Command17_Click") return;
     clicked = true;
     enabled = stop->isEnabled();
-    Click(stop);
+    PostClick(stop);
   });
   Main().PressButton(13);
   QApplication::processEvents();

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -98,6 +99,16 @@ inline int AnswerConfirmation(const std::function<void()>& action, bool accept =
   answer.start();
   action();
   return asked;
+}
+
+// A left click on the middle of `widget`, posted as the operator's mouse
+// would: it reaches the widget when the event loop next runs.
+inline void PostClick(QWidget* widget) {
+  QPoint centre = widget->rect().center();
+  QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, centre, widget->mapToGlobal(centre),
+                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, centre, widget->mapToGlobal(centre),
+                                                  Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
 // The child of `root` with that object name (the control's name), or a test failure.

@@ -62,16 +62,6 @@ class RunFeedbackTest : public DesktopTest {
       if (fs::path(e.old).filename() == name) ++n;
     return n;
   }
-
-  void Click(QWidget* widget) {
-    QPoint centre = widget->rect().center();
-    QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, centre,
-                                                    widget->mapToGlobal(centre), Qt::LeftButton,
-                                                    Qt::LeftButton, Qt::NoModifier));
-    QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, centre,
-                                                    widget->mapToGlobal(centre), Qt::LeftButton,
-                                                    Qt::NoButton, Qt::NoModifier));
-  }
 };
 
 TEST_F(RunFeedbackTest, AfterARunTheResultsListEveryDatabaseAndTheSummaryFollowsTheStatus) {
@@ -144,7 +134,7 @@ TEST_F(RunFeedbackTest, DuringARunButtonsAreDisabledAndClicksAndActivationsAreDr
     for (auto* button : Main().findChildren<QPushButton*>())
       if (button->isEnabled()) enabled.push_back(button->objectName().toStdString());
     // The operator clicks "Transformar" again and comes to the start-up form.
-    Click(run);
+    PostClick(run);
     Main().PressButton(13);
     desktop_->StartForm().Form_Activate();
     dir_after_activation = State().Dir1.Path();
@@ -164,7 +154,7 @@ TEST_F(RunFeedbackTest, DuringARunButtonsAreDisabledAndClicksAndActivationsAreDr
   // question): the drop above was real.
   EXPECT_EQ(AnswerConfirmation(
                 [&] {
-                  Click(run);
+                  PostClick(run);
                   QApplication::processEvents();
                 },
                 false),
