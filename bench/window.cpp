@@ -72,13 +72,20 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
   if (scene == "plan") {
     window.PressPreview();
   } else if (scene == "confirmacion") {
-    // The question is modal: it is taken and answered "Cancelar" from its
-    // own event loop.
-    QTimer::singleShot(300, [&] {
+    // The question is modal: once it shows, it is taken and answered
+    // "Cancelar" from its own event loop. The plan before it runs the event
+    // loop too, so the question is looked for rather than waited for.
+    QTimer look;
+    look.setInterval(100);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!question || !question->isVisible()) return;
+      look.stop();
       Settle();
       if (!screenshot.empty()) saved = SaveScreen(screenshot);
-      if (auto* question = QApplication::activeModalWidget()) static_cast<QDialog*>(question)->reject();
+      question->reject();
     });
+    look.start();
     window.PressTransformar();
   } else {
     if (scene == "detenida") {
