@@ -94,6 +94,20 @@ TEST_F(OperatorWindow, TransformarAsksFirstAndCancelarChangesNothing) {
   EXPECT_FALSE(fs::exists(stamps[0] / "Roto.mdb")) << "a database the run did not change was copied";
 }
 
+TEST_F(OperatorWindow, ABackupFolderThatCannotBeMadeRefusesTheRunAsTheCommandLineDoes) {
+  StartOnViejas();
+  TempDir elsewhere;
+  WriteBytes(elsewhere / "archivo", "no es una carpeta");
+  Child<QLineEdit>(Main(), "CarpetaCopias")->setText(QString::fromStdString(elsewhere / "archivo/copias"));
+  DBEngine::Instance().CloseIdle();
+  const auto before = FolderContents(data_.Path());
+  // The question is answered "Transformar"; the error's message box, OK.
+  EXPECT_EQ(AnswerConfirmation([&] { Child<QPushButton>(Main(), "Command13")->click(); }), 1);
+  EXPECT_EQ(State().Label4.Caption(), kStatusPlanDone) << "the run started";
+  EXPECT_TRUE(FolderContents(data_.Path()) == before);
+  EXPECT_FALSE(fs::exists(Viejas() + "/Nuevo.mdb"));
+}
+
 TEST_F(OperatorWindow, TheQuestionWarnsOfAFolderWithoutAnyOldDatabaseOfAModel) {
   Start();
   TempDir empty;
