@@ -2,11 +2,15 @@
 // the command line, both in this process, so the window's share of the cost
 // (its widgets and repaints) shows. Each mode starts the program on the given
 // installation, runs the start-up activation and the transformation, and
-// prints the seconds it took. The window mode can keep the window open after
-// the run, for a screenshot.
+// prints the seconds it took. The window mode can also set up a scene for a
+// screenshot instead (scripts/screenshot.sh): "errores" (a run, as timed),
+// "plan" ("Previsualizar"), "confirmacion" (the question "Transformar" asks,
+// left open) or "detenida" (a run stopped with "Detener" once the first
+// database is in hand); --screenshot saves the whole screen as a PNG then.
 //
 //   brenquil-bench-window --mode window|cli --home DIR --data DIR
 //                         [--size WxH] [--hold SECONDS]
+//                         [--scene NAME] [--screenshot FILE.png]
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -15,7 +19,11 @@
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QPushButton>
+#include <QScreen>
+#include <QThread>
 #include <QTimer>
 
 #include "cli/cli.h"
@@ -29,8 +37,24 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
+// Saves the whole screen (the window and any dialog over it) as a PNG.
+bool SaveScreen(const std::string& path) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen && screen->grabWindow(0).save(QString::fromStdString(path), "PNG");
+}
+
+// Lets the window paint on the screen before it is taken.
+void Settle() {
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < 700) {
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QThread::msleep(20);
+  }
+}
+
 int RunWindow(const std::string& home, const std::string& data, const std::string& size,
-              double hold) {
+              double hold, const std::string& scene, const std::string& screenshot) {
   brenquil::gui::DesktopOptions options;
   options.home = home;
   options.data = data;
@@ -43,13 +67,51 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
     desktop.Main().move(0, 0);
   }
   QApplication::processEvents();
-  auto* run = desktop.Main().findChild<QPushButton*>(QStringLiteral("Command13"));
-  if (!run) return 2;
-  run->click();
+  auto& window = desktop.Main();
+  bool saved = true;
+  if (scene == "plan") {
+    window.PressPreview();
+  } else if (scene == "confirmacion") {
+    // The question is modal: once it shows, it is taken and answered
+    // "Cancelar" from its own event loop. The plan before it runs the event
+    // loop too, so the question is looked for rather than waited for.
+    QTimer look;
+    look.setInterval(100);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!question || !question->isVisible()) return;
+      look.stop();
+      Settle();
+      if (!screenshot.empty()) saved = SaveScreen(screenshot);
+      question->reject();
+    });
+    look.start();
+    window.PressTransformar();
+  } else {
+    if (scene == "detenida") {
+      auto* stop = window.findChild<QPushButton*>(QStringLiteral("Detener"));
+      if (!stop) return 2;
+      bool pressed = false;
+      desktop.State().OnOperation([&] {
+        if (pressed || desktop.State().Bar1.Value() < 1 || desktop.State().CurrentOperation().empty()) return;
+        pressed = true;
+        stop->click();
+      });
+    }
+    window.PressButton(13);
+  }
   QApplication::processEvents();
   std::printf("ventana: %.3f s, %zu errores\n", Seconds(start),
               desktop.State().Journal.Entries().size());
   std::fflush(stdout);
+  if (!screenshot.empty() && scene != "confirmacion") {
+    Settle();
+    saved = SaveScreen(screenshot);
+  }
+  if (!saved) {
+    std::fprintf(stderr, "no se pudo guardar %s\n", screenshot.c_str());
+    return 2;
+  }
   if (hold > 0) {
     QTimer::singleShot(static_cast<int>(hold * 1000), [] { QCoreApplication::quit(); });
     QApplication::exec();
@@ -71,13 +133,17 @@ int main(int argc, char** argv) {
   CLI::App app{"Mide un \"Transformar\" en la ventana o en la línea de órdenes."};
   std::string mode = "window", home, data, size = "1366x740";
   double hold = 0;
+  std::string scene = "errores", screenshot;
   app.add_option("--mode", mode, "window o cli")->check(CLI::IsMember({"window", "cli"}));
   app.add_option("--home", home, "instalación")->required();
   app.add_option("--data", data, "carpeta de las bases viejas")->required();
   app.add_option("--size", size, "tamaño de la ventana, ANCHOxALTO");
   app.add_option("--hold", hold, "segundos que la ventana sigue abierta después");
+  app.add_option("--scene", scene, "errores, plan, confirmacion o detenida")
+      ->check(CLI::IsMember({"errores", "plan", "confirmacion", "detenida"}));
+  app.add_option("--screenshot", screenshot, "guarda la pantalla en este PNG");
   CLI11_PARSE(app, argc, argv);
   if (mode == "cli") return RunCommandLine(home, data);
   QApplication qt(argc, argv);
-  return RunWindow(home, data, size, hold);
+  return RunWindow(home, data, size, hold, scene, screenshot);
 }

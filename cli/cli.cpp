@@ -18,6 +18,7 @@
 #include "cli/progress.h"
 #include "cli/schema_dump.h"
 #include "cli/spanish_parser.h"
+#include "cli/stop_signals.h"
 #include "cli/transform_report.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
@@ -26,13 +27,20 @@
 #include "shell/demo.h"
 #include "shell/inicial.h"
 #include "shell/installation.h"
+#include "shell/backups.h"
 #include "shell/paths.h"
+#include "shell/run_summary.h"
 
 namespace brenquil {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// Arguments that parse but do not go together: a usage error (exit 64).
+struct UsageProblem : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 // What the subcommands' options fill; each reads the members it declared.
 struct Options {
@@ -71,10 +79,14 @@ int TerminalWidth() {
 void SetupOptions(CLI::App& app, Options& o) {
   app.add_option("HOME", o.target,
                  "carpeta de la instalación (por omisión, la que dice «Instalación» abajo)");
+  app.add_option("--home", o.home, "lo mismo que HOME, como en las demás órdenes")->type_name("CARPETA");
 }
 
 int SetupCommand(const Options& o, Io& io) {
-  std::string home = HomeOf(o.target);
+  if (!o.target.empty() && !o.home.empty() && o.target != o.home)
+    throw UsageProblem("HOME ('" + o.target + "') y --home ('" + o.home +
+                       "') nombran carpetas distintas; indique solo una");
+  std::string home = HomeOf(o.target.empty() ? o.home : o.target);
   auto created = SetupInstallation(home);
   for (const auto& path : created) io.out << "creado " << path << "\n";
   if (created.empty()) io.out << "nada que hacer: la instalación de " << home << " está completa\n";
@@ -88,12 +100,23 @@ void DemoOptions(CLI::App& app, Options& o) {
       ->required();
 }
 
+// `text` quoted for a POSIX shell: between single quotes, each of its own
+// single quotes written as '\''.
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 int DemoCommand(const Options& o, Io& io) {
   MakeDemo(o.target);
+  // The command is printed with this program's own path, so that it works
+  // as printed whether or not the program is on the PATH.
+  const std::string program = Paths::Join(ProgramFolder(), "brenquil-cli");
   io.out << "instalación de demostración: " << DemoHome(o.target) << "\n"
          << "bases viejas:                " << DemoData(o.target) << "\n"
-         << "para transformarla: brenquil-cli transform --home '" << DemoHome(o.target)
-         << "' --data '" << DemoData(o.target) << "'\n";
+         << "para transformarla: " << ShellQuoted(program) << " transform --home "
+         << ShellQuoted(DemoHome(o.target)) << " --data " << ShellQuoted(DemoData(o.target)) << "\n";
   return kExitOk;
 }
 
@@ -123,8 +146,8 @@ void TransformOptions(CLI::App& app, Options& o) {
       ->type_name("CARPETA");
   app.add_option_function<std::string>(
          "--data", [&o](const std::string& folder) { o.data = folder; },
-         "carpeta de las bases viejas (por omisión, \"" + Paths::DefaultDataFolder() +
-             "\" y, si no existe, \"" + Paths::FallbackDataFolder() + "\")")
+         "carpeta de las bases viejas; por omisión \"" + Paths::DefaultDataFolder() +
+             "\", que entonces tiene que existir")
       ->type_name("CARPETA");
   app.add_option("--json", o.json_file,
                  "escribe además el informe en JSON en ARCHIVO; con \"-\", en la salida "
@@ -135,9 +158,10 @@ void TransformOptions(CLI::App& app, Options& o) {
                "ningún archivo; informa de lo que haría y de lo que se rechazaría, con las filas que "
                "lo impiden");
   app.add_option("--backup", o.backup,
-                 "antes de cambiar cada base vieja, guarda una copia en CARPETA/AAAAMMDD-HHMMSS/, con "
-                 "su mismo nombre; para volver atrás, copie ese archivo sobre la base de la carpeta de "
-                 "datos (sin --plan)")
+                 "justo antes de cambiar cada base vieja, guarda una copia en "
+                 "CARPETA/AAAAMMDD-HHMMSS/, con su mismo nombre (crea CARPETA si falta; solo "
+                 "copia las bases que cambian); para volver atrás, copie ese archivo sobre la "
+                 "base de la carpeta de datos. No va con --plan")
       ->type_name("CARPETA");
   app.add_flag("-q,--quiet", o.quiet, "no muestra el avance ni el informe: solo los errores");
 }
@@ -153,25 +177,41 @@ std::vector<std::string> MissingCatalogues(const std::string& home) {
 }
 
 // Start-up as the desktop window does it: Inicial's activation, which shows
-// (activates) the main window. A failure here ends the subcommand.
+// (activates) the main window. A failure here ends the subcommand. A plan
+// changes no file: start-up then resets no attribute.
 std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& o) {
   try {
-    // The window would fall back to the root for a folder that is not there;
-    // transforming another folder than the one asked for is never wanted.
-    std::error_code ec;
-    if (o.data && !fs::is_directory(*o.data, ec))
-      throw MakeError(err::kPathNotFound, "'" + *o.data + "'");
-    if (!o.backup.empty() && !fs::is_directory(o.backup, ec))
-      throw MakeError(err::kPathNotFound, "la carpeta de las copias '" + o.backup + "' no existe");
+    // The window would fall back to the root for a default folder that is
+    // not there; transforming another folder than the one asked for is
+    // never wanted, so the command line stops and says how to name one.
+    Paths::CheckedDataFolder(o.data);
+    if (!o.backup.empty()) RunBackups(o.backup).Prepare();
+    inicial.ResetsAttributes = !o.plan;
     inicial.ShowMain = [&window] { window.Form_Activate(); };
     inicial.Form_Activate();
+    if (auto problem = window.TakeDataFolderProblem()) throw *problem;
     return std::nullopt;
   } catch (const Error& error) {
     return error;
   }
 }
 
+// What a finished transformation exits with: a stop by a signal first, then
+// the journal; a plan tells whether a run would change anything.
+int TransformExitCode(const Actualiz& window, int signal) {
+  if (signal == SIGINT) return kExitInterrupted;
+  if (signal == SIGTERM) return kExitTerminated;
+  if (!window.Journal.Empty()) return kExitJournal;
+  if (!window.Report.Plan()) return kExitOk;
+  for (const auto& result : Results(window.Report, window.Journal))
+    if (result.outcome == Outcome::kUpdated || result.outcome == Outcome::kCopied) return kExitPending;
+  return kExitOk;
+}
+
 int TransformCommand(const Options& o, Io& io) {
+  // A plan changes nothing, so it has nothing to back up.
+  if (o.plan && !o.backup.empty())
+    throw UsageProblem("--plan no cambia nada y no hace copias de seguridad: quite --backup o --plan");
   const std::string home = HomeOf(o.home);
   Actualiz window{Paths(home), o.data};
   Inicial inicial(window);
@@ -191,15 +231,21 @@ int TransformCommand(const Options& o, Io& io) {
   }
   std::optional<Error> failure;
   const bool json_out = o.json_file == "-";
+  int signal = 0;
   {
     std::optional<ProgressView> view;
     if (!o.quiet)
       view.emplace(window, io.err,
                    io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
                    io.terminal ? TerminalWidth() : 80);
+    // SIGINT and SIGTERM stop the run after the database in hand.
+    StopSignals signals;
+    window.SetStopSource([] { return StopSignals::Caught() != 0; });
     // Pressed like the button: an error that reaches it is journaled.
     window.BackupFolder = o.backup;
     failure = o.plan ? window.Preview() : window.Press(13);
+    window.SetStopSource(nullptr);
+    signal = StopSignals::Caught();
     if (view) view->Finish();
   }
   // Another run holds the installation: this one did nothing.
@@ -217,9 +263,12 @@ int TransformCommand(const Options& o, Io& io) {
     file << JsonText(TransformReportJson(window));
     file.close();
     if (!file)
-      throw MakeError(err::kFileAccess, "no se pudo escribir el informe '" + o.json_file + "'");
+      throw MakeError(err::kFileAccess, "no se pudo escribir el informe '" + o.json_file + "'.");
+    if (!o.quiet) io.out << "Informe JSON: " << o.json_file << "\n";
   }
-  return window.Journal.Empty() ? kExitOk : kExitJournal;
+  if (signal) io.err << "brenquil-cli: detenido por " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
+                     << " después de la base que tenía entre manos\n";
+  return TransformExitCode(window, signal);
 }
 
 // ---- import
@@ -248,6 +297,8 @@ struct Subcommand {
   const char* help;
   void (*options)(CLI::App&, Options&);
   int (*run)(const Options&, Io&);
+  // The end of the subcommand's --help: an example and its exit codes.
+  const char* footer = nullptr;
 };
 
 const Subcommand kSubcommands[] = {
@@ -255,29 +306,50 @@ const Subcommand kSubcommands[] = {
      "Crea una instalación en HOME: la carpeta modelos, los catálogos indices.mdb, "
      "relacion.mdb y consulta.mdb y la base de ejemplo Neptuno.mdb. Nunca sobrescribe un "
      "archivo.",
-     SetupOptions, SetupCommand},
+     SetupOptions, SetupCommand,
+     "Ejemplo:\n  brenquil-cli setup --home /srv/brenquil\n\n"
+     "Códigos de salida: 0 hecho; 2 no se pudo crear un archivo o una carpeta; 64 argumentos "
+     "incorrectos."},
     {"demo",
      "Crea una demostración en CARPETA: CARPETA/home, una instalación con modelos, y "
      "CARPETA/datos, "
      "bases viejas a las que faltan tablas, campos, índices, relaciones y consultas de sus "
      "modelos.",
-     DemoOptions, DemoCommand},
+     DemoOptions, DemoCommand,
+     "Ejemplo:\n  brenquil-cli demo /tmp/demo\n\n"
+     "Códigos de salida: 0 hecho; 2 no se pudo crear (por ejemplo, ya hay una demostración en "
+     "CARPETA); 64 argumentos incorrectos."},
     {"schema",
      "Muestra las tablas, campos, índices, relaciones y consultas que el motor ve en ARCHIVO; "
      "las tablas del sistema, solo con --system.",
-     SchemaOptions, SchemaCommand},
+     SchemaOptions, SchemaCommand,
+     "Ejemplo:\n  brenquil-cli schema --json /srv/bases/Clientes.mdb\n\n"
+     "Códigos de salida: 0 hecho; 2 el archivo no se pudo leer; 64 argumentos incorrectos."},
     {"transform",
      "Pulsa \"Transformar\": pone cada base vieja de la carpeta de datos al día con su "
      "modelo, copia los modelos sin base vieja del mismo nombre y muestra el estado, los "
-     "cambios de cada base y el diario de errores. Termina con 1 si el diario no está vacío. "
-     "Con --plan no cambia nada y muestra lo que haría.",
-     TransformOptions, TransformCommand},
+     "cambios de cada base y el diario de errores. Con --plan no cambia nada y muestra lo que "
+     "haría. SIGINT (Ctrl+C) o SIGTERM la detienen después de la base que tiene entre manos.",
+     TransformOptions, TransformCommand,
+     "Ejemplos:\n"
+     "  brenquil-cli transform --home /srv/brenquil --data /srv/bases --plan\n"
+     "  brenquil-cli transform --home /srv/brenquil --data /srv/bases --backup /srv/copias "
+     "--json informe.json\n\n"
+     "Códigos de salida: 0 hecho (con --plan: nada cambiaría); 1 la transformación terminó con "
+     "errores en su diario (con --plan: algo se rechazaría); 2 la orden no pudo hacerse; 3 con "
+     "--plan: hay cambios por hacer y nada se rechazaría; 64 argumentos incorrectos; 130 o 143 "
+     "detenida por SIGINT o SIGTERM después de la base que tenía entre manos, con su informe "
+     "escrito."},
     {"import",
      "Importa la base Jet (.mdb) o ACE (.accdb) JET en una base nueva OUT: sus tablas con "
      "sus filas, índices, relaciones y las consultas que se traducen a vistas de SQLite, e "
-     "informa de lo que no llegó y por qué. JET no se modifica y OUT no debe existir. "
-     "Termina con 0 si todo llegó, 1 si algo no llegó y 2 si JET no se pudo leer.",
-     ImportOptions, ImportCommand},
+     "informa de lo que no llegó y por qué. JET no se modifica y OUT no debe existir.",
+     ImportOptions, ImportCommand,
+     "Ejemplo:\n"
+     "  brenquil-cli import /mnt/viejo/Clientes.mdb Clientes.mdb --json\n\n"
+     "Códigos de salida: 0 todo llegó; 1 algo no llegó (el informe dice qué y por qué); 2 JET "
+     "no se pudo leer u OUT no se pudo escribir (no queda nada a medias); 64 argumentos "
+     "incorrectos."},
 };
 
 // RunCli; with `describe`, the parser is given to it instead of the arguments.
@@ -295,7 +367,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   for (const auto& exit : kExitCodes)
     exit_codes += std::string(&exit == kExitCodes ? " " : "; ") + std::to_string(exit.code) + " " +
                   exit.meaning;
-  app.footer(HomeRuleText() + "\n" + exit_codes + ".");
+  app.footer("Cada orden tiene su ayuda, con un ejemplo y sus códigos de salida: brenquil-cli ORDEN "
+             "--help.\n\n" + HomeRuleText() + "\n\n" + exit_codes + ".");
 
   Options options;
   const Subcommand* chosen = nullptr;
@@ -304,6 +377,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     cmd->group("Órdenes");
     cmd->set_help_flag("-h,--help", "muestra esta ayuda y termina");
     sub.options(*cmd, options);
+    if (sub.footer) cmd->footer(std::string(sub.footer) + "\n\n" + HomeRuleText());
     cmd->callback([&chosen, &sub] { chosen = &sub; });
   }
   if (describe) {
@@ -311,8 +385,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return kExitOk;
   }
 
-  auto usage = [&err](const std::string& problem) {
-    err << "brenquil-cli: " << problem << "\nAyuda: brenquil-cli --help\n";
+  // The hint names the help of the subcommand the arguments were for.
+  auto named = std::find_if(args.begin(), args.end(), [](const std::string& a) {
+    return std::any_of(std::begin(kSubcommands), std::end(kSubcommands),
+                       [&](const Subcommand& sub) { return a == sub.name; });
+  });
+  const std::string help = named == args.end() ? "brenquil-cli --help" : "brenquil-cli " + *named + " --help";
+  auto usage = [&err, &help](const std::string& problem) {
+    err << "brenquil-cli: " << problem << "\nAyuda: " << help << "\n";
     return kExitUsage;
   };
   // The first word that is not an option names the subcommand; the parser
@@ -337,6 +417,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   int code = kExitFailure;
   try {
     code = chosen->run(options, io);
+  } catch (const UsageProblem& problem) {
+    code = usage(problem.what());
   } catch (const Error& error) {
     ReportError(io, error);
   } catch (const std::exception& error) {

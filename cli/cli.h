@@ -14,14 +14,19 @@ class App;
 
 namespace brenquil {
 
-// Exit codes: 0 done; 1 a transformation ended with errors in its journal, or
-// an import left something out; 2 an error ended the subcommand (start-up
-// failure, unreadable file);
-// 64 the arguments are wrong.
+// Exit codes: 0 done; 1 a transformation ended with errors in its journal
+// (a plan: something would be refused), or an import left something out; 2 an
+// error ended the subcommand (start-up failure, unreadable file); 3 a plan
+// found changes to make and nothing refused; 64 the arguments are wrong; 130
+// and 143 a transformation stopped by SIGINT or SIGTERM after the database in
+// hand, its report written.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitJournal = 1;
 inline constexpr int kExitFailure = 2;
+inline constexpr int kExitPending = 3;
 inline constexpr int kExitUsage = 64;
+inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT
+inline constexpr int kExitTerminated = 143;   // 128 + SIGTERM
 
 struct ExitCodeMeaning {
   int code;
@@ -29,9 +34,12 @@ struct ExitCodeMeaning {
 };
 inline constexpr ExitCodeMeaning kExitCodes[] = {
     {kExitOk, "hecho"},
-    {kExitJournal, "la transformación terminó con errores en su diario, o la importación dejó algo sin importar"},
+    {kExitJournal, "la transformación terminó con errores en su diario (con --plan: algo se rechazaría), o la importación dejó algo sin importar"},
     {kExitFailure, "un error terminó la orden"},
+    {kExitPending, "con --plan, hay cambios por hacer y nada se rechazaría"},
     {kExitUsage, "argumentos incorrectos"},
+    {kExitInterrupted, "transformación detenida por SIGINT, con su informe escrito"},
+    {kExitTerminated, "transformación detenida por SIGTERM, con su informe escrito"},
 };
 
 // `args` without the program's name. Results go to `out`; errors, the

@@ -93,13 +93,32 @@ struct ProgressView::State {
     drawn = true;
   }
 
+  void Print(const std::string& line) {
+    if (line.empty() || line == last_status) return;
+    last_status = line;
+    out << line << "\n";
+    out.flush();
+  }
+
   void StatusChanged() {
     if (mode == Mode::kBars) return Draw(false);
+    // The status shows a model's name while its pair is worked on (and, for
+    // a moment, the name the pass before left); the database in hand is
+    // told by DatabaseChanged instead.
     const std::string& status = window.Label4.Caption();
-    if (status.empty() || status == last_status) return;
-    last_status = status;
-    out << status << "\n";
-    out.flush();
+    const auto& models = window.List7.Items();
+    if (std::find(models.begin(), models.end(), status) != models.end()) return;
+    Print(status);
+  }
+
+  void DatabaseChanged() {
+    if (mode != Mode::kLines || !window.Busy()) return;
+    const std::string& path = window.Text4.Text();
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    std::string line = name;
+    if (window.Bar1.Max() > 0)
+      line = "Base " + Decimal(window.Bar1.Value()) + " de " + Decimal(window.Bar1.Max()) + ": " + name;
+    Print(line);
   }
 };
 
@@ -112,6 +131,9 @@ ProgressView::ProgressView(Actualiz& window, std::ostream& out, Mode mode, int w
   });
   window.Label4.Subscribe([weak] {
     if (auto s = weak.lock()) s->StatusChanged();
+  });
+  window.Text4.Subscribe([weak] {
+    if (auto s = weak.lock()) s->DatabaseChanged();
   });
 }
 

@@ -1,7 +1,9 @@
 // Progress of `brenquil-cli transform` while the run is busy, drawn from the
 // window's change notifications: on a terminal the six bars and the status
-// line, redrawn in place; elsewhere one plain line per status change. Owns
-// nothing of the window; its observers go quiet once the view is gone.
+// line, redrawn in place; elsewhere (a pipe, a file) one plain line for each
+// database the run takes in hand ("Base 2 de 5: Clientes.mdb") and one for
+// each status that is not a database's name. Owns nothing of the window; its
+// observers go quiet once the view is gone.
 #pragma once
 
 #include <chrono>
@@ -26,7 +28,8 @@ std::string ProgressBlock(const Actualiz& window, int width);
 class ProgressView {
  public:
   enum class Mode { kBars, kLines };
-  // Subscribes to Frame13 (the bars' redraws) and Label4 (the status).
+  // Subscribes to Frame13 (the bars' redraws), Label4 (the status) and Text4
+  // (the old database in hand).
   ProgressView(Actualiz& window, std::ostream& out, Mode mode, int width = 80);
   ~ProgressView();
   ProgressView(const ProgressView&) = delete;

@@ -14,25 +14,34 @@ namespace brenquil {
 
 class Actualiz;
 
-// {"version":1, "status", "plan", "summary", "databases":[{"old","model",
-// "outcome","tablesCreated","fieldsAdded":[{"table","fields"}],
-// "indexesDeleted","indexesCreated","indexesKept" (each [{"table","name"}]),
-// "relationsDeleted","relationsCreated","relationsKept","queriesDeleted",
-// "queriesCreated","queriesKept","triggersCreated","backup","rolledBack",
-// "errors":[{"operation","step","number","text"}]}], "skipped":[paths],
-// "newDatabases":[paths], "errors":[{"operation","step","model","old",
-// "number","text"}]}. Every pair has an entry; the top-level errors are the
-// whole journal. After a plan ("plan": true) the same shape says what a run
-// would do, and its errors what a run would be refused.
+// {"version":2, "status", "plan", "stopped", "summary", "databases":[{"old",
+// "model","status","outcome","counts":{"tablesCreated","fieldsAdded",
+// "indexesDeleted","indexesCreated","indexesKept","relationsDeleted",
+// "relationsCreated","relationsKept","queriesDeleted","queriesCreated",
+// "queriesKept","triggersCreated","errors"},"tablesCreated","fieldsAdded":
+// [{"table","fields"}],"indexesDeleted","indexesCreated","indexesKept" (each
+// [{"table","name"}]),"relationsDeleted","relationsCreated","relationsKept",
+// "queriesDeleted","queriesCreated","queriesKept","triggersCreated","backup",
+// "rolledBack","errors":[{"step","operation","number","text"}]}],
+// "skipped":[paths], "newDatabases":[paths], "notReached":[paths],
+// "errors":[{"step","operation","model","old","number","text"}]}.
+// "databases" holds every database: the pairs in run order, then those
+// without a model, the copies, those a stopped run did not reach and any
+// other the journal names ("old" is the database in the data folder; "model"
+// is empty where none was used). "status" is one word of a fixed set (see
+// StatusWord), "outcome" the same in Spanish as the window says it; "step"
+// names a step as the window does, "operation" is the developer's name of
+// the window operation. After a plan ("plan": true) the same shape says what
+// a run would do, and its errors what a run would be refused.
 nlohmann::ordered_json TransformReportJson(const Actualiz& window);
 
-// Per database its outcome and changes, the copies and the databases without
-// a model, then the status and, last, the summary line the window shows.
-// After a plan a first line says that no file changed, and the copies are
-// the models a run would copy.
+// Per database everything the run did to it (see DatabaseDetails), then the
+// status and, last, the summary line the window shows. After a plan a first
+// line says that no file changed, and every outcome is in the conditional.
 void PrintTransformReport(const Actualiz& window, std::ostream& out);
 
-// The journal, one entry a line, for the error stream; nothing when empty.
+// The journal, one entry a line naming the database and the step, for the
+// error stream; nothing when empty.
 void PrintJournal(const Actualiz& window, std::ostream& out);
 
 }  // namespace brenquil

@@ -6,6 +6,7 @@
 #include <cassert>
 
 #include "engine/dbengine.h"
+#include "engine/foreign_messages.h"
 
 namespace brenquil::detail {
 
@@ -197,7 +198,7 @@ Error Connection::Fail(int rc, const std::string& context) const {
     std::string text = colon == std::string::npos ? rest : rest.substr(colon + 1);
     return MakeError(number ? number : err::kEngine, text + where);
   }
-  std::string detail = (context.empty() ? "" : context + ": ") + message + where;
+  std::string detail = (context.empty() ? "" : context + ": ") + SpanishSqliteMessage(message) + where;
   int primary = rc & 0xff;
   switch (primary) {
     case SQLITE_CONSTRAINT:
@@ -306,7 +307,8 @@ void Connection::AfterRollback() {
 
 void Connection::CheckWritable() const {
   if (read_only_)
-    throw MakeError(err::kReadOnly, "la base de datos '" + path_ + "' es de sólo lectura");
+    throw MakeError(err::kReadOnly, "la base de datos '" + path_ + "' " +
+                                        (read_only_why_.empty() ? "es de sólo lectura." : read_only_why_));
 }
 
 void Connection::CheckIntact() {
@@ -363,6 +365,9 @@ void Connection::PrepareWrite() {
     write_ready_ = true;
   }
   if (DBEngine::Instance().InBatch()) {
+    // Nothing of the batch is in the file yet: whoever keeps a copy of it
+    // takes it now (a backup), or refuses the change.
+    if (!plan) DBEngine::Instance().AboutToChange(path_);
     // Each change inside runs in a savepoint of its own, so it is still
     // all or nothing; the file sees them together at the commit. Foreign
     // keys can only be switched off outside a transaction, and a table

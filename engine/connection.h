@@ -67,6 +67,12 @@ class Connection {
   sqlite3* Handle() const { return db_; }
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return read_only_; }
+  // Makes a file that could be written read-only for the engine, saying why
+  // (its folder takes no journal): every change is refused with Error 3027.
+  void RefuseChanges(std::string why) {
+    read_only_ = true;
+    read_only_why_ = std::move(why);
+  }
 
   // An Error for SQLite result `rc`, with SQLite's message and the file.
   Error Fail(int rc, const std::string& context) const;
@@ -269,6 +275,7 @@ class Connection {
   sqlite3* db_;
   std::string path_;
   bool read_only_;
+  std::string read_only_why_;
   std::uint64_t local_changes_ = 0;
   std::int64_t data_version_ = -1;
   std::uint64_t checked_step_ = 0;  // DBEngine's step in which data_version_ was read

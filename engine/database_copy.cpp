@@ -18,6 +18,7 @@
 #include "engine/connection.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
+#include "engine/foreign_messages.h"
 
 namespace brenquil {
 
@@ -64,7 +65,7 @@ class FileDescriptor {
 };
 
 Error SystemError(int number, const std::string& what, const std::string& path) {
-  return MakeError(number, what + " '" + path + "': " + std::strerror(errno));
+  return MakeError(number, what + " '" + path + "': " + SpanishErrno(errno));
 }
 
 // Removes the file and the side files SQLite may have left beside it; the

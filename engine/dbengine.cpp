@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "engine/connection.h"
+#include "engine/foreign_messages.h"
 
 namespace brenquil {
 
@@ -56,7 +57,7 @@ void CheckFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in && errno == EACCES)
     throw MakeError(err::kFileAccess, "'" + path + "': no hay permiso para leer el archivo");
-  if (!in) throw MakeError(err::kFileInUse, "'" + path + "': " + std::strerror(errno));
+  if (!in) throw MakeError(err::kFileInUse, "'" + path + "': " + SpanishErrno(errno));
   in.read(reinterpret_cast<char*>(header), sizeof header);
   if (in.gcount() < static_cast<std::streamsize>(sizeof header) ||
       std::memcmp(header, "SQLite format 3", 16) != 0)
@@ -107,6 +108,15 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
                                             "de la base de datos (-wal, -shm)");
     throw MakeError(err::kCannotOpen, "'" + path + "': " + e.Text());
   }
+  // Read-only is also a folder that is: SQLite could not make the file's
+  // journal there, and a plan, whose journal stays in memory, would else
+  // promise a change that the run is refused.
+  const std::string folder = FolderOf(path);
+  struct stat folder_st {};
+  if (!create && !read_only &&
+      (::stat(folder.c_str(), &folder_st) != 0 || (folder_st.st_mode & S_IWUSR) == 0 ||
+       ::access(folder.c_str(), W_OK | X_OK) != 0))
+    connection->RefuseChanges("no se puede cambiar: su carpeta '" + folder + "' es de sólo lectura.");
   // The journal mode is left alone until the first change (see
   // Connection::PrepareWrite), so a file that is only read is never written.
   sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <mutex>
@@ -75,6 +76,16 @@ class DBEngine {
   std::uint64_t StepNumber() const { return step_; }
   bool InPlan() const { return batch_ && plan_; }
 
+  // Told the path of a file just before a batch that is not a plan first
+  // changes it (again after each commit of that file), while the file still
+  // holds what it held before: the moment to copy it. An Error the hook
+  // throws refuses that change, and the file stays as it was. The caller
+  // sets it and clears it (an empty function) when it is done.
+  void OnFirstChange(std::function<void(const std::string& path)> hook) { first_change_ = std::move(hook); }
+  void AboutToChange(const std::string& path) {
+    if (first_change_) first_change_(path);
+  }
+
   // Commits that failed when a file was released (its batch rolled back):
   // the file's path and the error, oldest first. Taking them empties the list.
   void RecordCommitFailure(const std::string& path, const Error& error);
@@ -128,6 +139,7 @@ class DBEngine {
   std::map<std::string, std::shared_ptr<AheadCheck>> integrity_ahead_;
   std::string check_ahead_;  // the file to check once check_after_ changes
   std::string check_after_;
+  std::function<void(const std::string&)> first_change_;
 };
 
 }  // namespace brenquil

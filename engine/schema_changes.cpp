@@ -11,6 +11,7 @@
 #include "engine/index.h"
 #include "engine/querydef.h"
 #include "engine/relation.h"
+#include "engine/foreign_messages.h"
 #include "engine/tabledef.h"
 
 namespace brenquil::detail {
@@ -538,7 +539,7 @@ void Connection::CreateQuery(QueryDef& query) {
     bool read_only = stmt && sqlite3_stmt_readonly(stmt);
     sqlite3_finalize(stmt);
     if (rc != SQLITE_OK)
-      throw MakeError(err::kInvalidSql, "la consulta '" + name + "': " + sqlite3_errmsg(db_) + where);
+      throw MakeError(err::kInvalidSql, "la consulta '" + name + "': " + SpanishSqliteMessage(sqlite3_errmsg(db_)) + where);
     if (tail && !OnlyBlanksLeft(tail))
       throw MakeError(err::kInvalidSql, "la consulta '" + name + "' tiene más de una instrucción" + where);
     view = read_only && IsSelectText(sql);

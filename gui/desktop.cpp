@@ -150,6 +150,9 @@ std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, const HomeLo
           &desktop->Main(), title,
           QStringLiteral("Se ha creado la instalación en %1.\nPonga las bases modelo en %2.")
               .arg(ToQt(home.folder), ToQt(Paths(home.folder).ModelsFolder())));
+    // A data folder named with --data that is not there: the window says so
+    // and stays without a data folder until the operator picks one.
+    if (auto problem = desktop->State().TakeDataFolderProblem()) desktop->Main().ShowError(*problem);
     exit_code = 0;
     return desktop;
   } catch (const Error& error) {

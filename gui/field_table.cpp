@@ -30,11 +30,13 @@ FieldTable::FieldTable(ListBox& names, ListBox& types, ListBox& sizes, const Gat
   header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
 
   QPointer<FieldTable> self(this);
+  // A row is a field: a change to any of the three lists shows them all, so
+  // the rows follow the names.
   for (int column = 0; column < 3; ++column) {
-    Subscribe(*lists_[column], gate, [self, column] {
+    Subscribe(*lists_[column], gate, [self] {
       if (!self) return;
-      self->ShowColumn(column);
-      if (column == 0) self->ShowSelection();
+      for (int c = 0; c < 3; ++c) self->ShowColumn(c);
+      self->ShowSelection();
     });
   }
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
@@ -46,12 +48,15 @@ FieldTable::FieldTable(ListBox& names, ListBox& types, ListBox& sizes, const Gat
 void FieldTable::ShowColumn(int column) {
   QSignalBlocker quiet(this);
   const auto& items = lists_[column]->Items();
-  int rows = 0;
-  for (ListBox* list : lists_) rows = std::max(rows, static_cast<int>(list->ListCount()));
+  // One row per name. When the lists are out of step (the field step takes
+  // matched names out of the name list alone), a type or size can no longer
+  // be told to which name it belongs, and only the names are shown.
+  const int rows = lists_[0]->ListCount();
+  const bool in_step = lists_[1]->ListCount() == rows && lists_[2]->ListCount() == rows;
   if (rowCount() != rows) setRowCount(rows);
   for (int row = 0; row < rows; ++row) {
     QString text;
-    if (row < static_cast<int>(items.size())) {
+    if ((column == 0 || in_step) && row < static_cast<int>(items.size())) {
       const std::string& value = items[static_cast<size_t>(row)];
       text = ToQt(column == 1 ? TypeWithCode(value) : value);
     }

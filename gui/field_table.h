@@ -1,7 +1,9 @@
 // A field row's three lists (names, type codes, sizes) shown as one table with
 // the headers "Nombre", "Tipo" and "Tamaño" and one scrollbar; the type is
-// shown by name with its code ("Texto (10)"). The three lists stay the
-// window state's, unchanged: picking a row selects that entry in all three.
+// shown by name with its code ("Texto (10)"). One row per name: when the
+// lists are out of step, only the names are shown, never a type without its
+// name. The three lists stay the window state's, unchanged: picking a row
+// selects that entry in all three.
 #pragma once
 
 #include <QTableWidget>

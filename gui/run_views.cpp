@@ -1,5 +1,7 @@
 #include "gui/run_views.h"
 
+#include <cstdlib>
+
 #include <QBrush>
 #include <QHeaderView>
 
@@ -24,6 +26,15 @@ void Prepare(QTableWidget& table, const QStringList& headers) {
   table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 4);
   table.horizontalHeader()->setStretchLastSection(true);
   table.horizontalHeader()->setMinimumSectionSize(24);
+}
+
+// The button that runs a window operation, as the window shows it:
+// "Botón «Lista de Tablas»"; empty for an operation without one.
+QString StepTip(const std::string& operation) {
+  if (operation.rfind("Command", 0) != 0) return {};
+  const int number = std::atoi(operation.c_str() + 7);
+  const std::string description = ButtonDescription(number);
+  return description.empty() ? QString() : QString::fromUtf8("Botón: %1").arg(ToQt(description));
 }
 
 QTableWidgetItem* Cell(const QString& text, const QString& tip) {
@@ -59,11 +70,12 @@ void JournalTable::Sync() {
                        : ToQt(e.old) + QStringLiteral("\n") + QString::fromUtf8("modelo: ") +
                              ToQt(e.model);
     setItem(row, 0, Cell(ToQt(FileNameOf(e.old)), pair));
-    setItem(row, 1, Cell(ToQt(StepName(e.operation)), ToQt(e.operation)));
+    setItem(row, 1, Cell(ToQt(StepName(e.operation)), StepTip(e.operation)));
     auto* number = Cell(QString::number(e.number), QString());
     number->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setItem(row, 2, number);
-    // The row keeps one line; the whole message is the tooltip.
+    // The row keeps one line; selecting it shows the whole message in the
+    // details pane, and the tooltip has it too.
     setItem(row, 3, Cell(ToQt(e.text), ToQt(e.text)));
   }
   scrollToBottom();
@@ -89,18 +101,26 @@ ResultsTable::ResultsTable(const RunReport& report, const ErrorJournal& journal,
 }
 
 QString ResultsTable::Show() {
-  const auto results = Results(report_, journal_);
+  shown_ = Results(report_, journal_);
+  const bool plan = report_.Plan();
+  // A plan is not a run: its outcomes are tinted, and said in the conditional.
+  setStyleSheet(plan ? QStringLiteral("QTableWidget { background: #eef3fb; }") : QString());
   setRowCount(0);
-  setRowCount(static_cast<int>(results.size()));
+  setRowCount(static_cast<int>(shown_.size()));
   for (int row = 0; row < rowCount(); ++row) {
-    const DatabaseResult& r = results[static_cast<size_t>(row)];
-    const QString outcome = ToQt(OutcomeText(r));
+    const DatabaseResult& r = shown_[static_cast<size_t>(row)];
+    const QString outcome = ToQt(OutcomeText(r, plan));
     setItem(row, 0, Cell(ToQt(FileNameOf(r.path)), ToQt(r.path)));
     auto* cell = Cell(outcome, outcome);
     if (r.errors > 0) cell->setForeground(QBrush(Qt::red));
     setItem(row, 1, cell);
   }
-  return ToQt(SummaryLine(results, journal_.Entries().size()));
+  return ToQt(SummaryLine(shown_, journal_.Entries().size(), plan));
+}
+
+const DatabaseResult* ResultsTable::ResultAt(int row) const {
+  if (row < 0 || row >= static_cast<int>(shown_.size())) return nullptr;
+  return &shown_[static_cast<size_t>(row)];
 }
 
 }  // namespace brenquil::gui

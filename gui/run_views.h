@@ -1,10 +1,15 @@
 // What the window shows of a finished operation: the journal as a table of
 // Base, Paso, Número and Mensaje, and the results table with each database's
-// outcome. Both read the window state's journal and report when told to.
+// outcome (in the conditional, on a tinted ground, after a plan). Both read
+// the window state's journal and report when told to.
 #pragma once
+
+#include <vector>
 
 #include <QString>
 #include <QTableWidget>
+
+#include "shell/run_summary.h"
 
 namespace brenquil {
 
@@ -39,8 +44,11 @@ class ResultsTable : public QTableWidget {
   // Shows every database the report and the journal name, with its outcome;
   // returns the summary line.
   QString Show();
+  // The database shown on `row`, as Show found it; null outside the table.
+  const DatabaseResult* ResultAt(int row) const;
 
  private:
+  std::vector<DatabaseResult> shown_;
   const RunReport& report_;
   const ErrorJournal& journal_;
 };

@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the desktop window after a "Transformar" that met
-# errors (one old database of a demo installation is damaged first), under a
-# virtual screen, and prints the PNG's path.
+# Takes a screenshot of the desktop window on a demo installation, under a
+# virtual screen, and prints the PNG's path. One old database of the demo is
+# damaged first, so a run meets errors.
 #
-#   scripts/screenshot.sh [OUTPUT.png] [WIDTHxHEIGHT]     (default 1366x768)
+#   scripts/screenshot.sh [OUTPUT.png] [WIDTHxHEIGHT] [SCENE]
+#
+# WIDTHxHEIGHT is the screen (default 1366x768); the window takes it less a
+# title bar's height. SCENE is what the window shows:
+#   errores       after a "Transformar" that met errors (the default)
+#   plan          after "Previsualizar"
+#   confirmacion  the question "Transformar" asks before it changes anything
+#   detenida      after a run stopped with "Detener" at its first database
 #
 # BUILD_DIR (default: build/ in the repository) is built when the programs
-# are missing. Installs xvfb, fonts-dejavu-core and imagemagick when absent.
+# are missing. Installs xvfb and fonts-dejavu-core when absent.
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${BUILD_DIR:-$repo/build}"
 out="${1:-$build/screenshot.png}"
 size="${2:-1366x768}"
+scene="${3:-errores}"
 width="${size%x*}"
 height="${size#*x}"
+case "$scene" in
+  errores | plan | confirmacion | detenida) ;;
+  *) echo "unknown scene: $scene (errores, plan, confirmacion, detenida)" >&2; exit 64 ;;
+esac
 
 need=()
 command -v Xvfb >/dev/null || need+=(xvfb)
-command -v import >/dev/null || need+=(imagemagick)
 [ -e /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || need+=(fonts-dejavu-core)
 if [ ${#need[@]} -gt 0 ]; then
   echo "installing: ${need[*]}" >&2
@@ -34,9 +45,7 @@ fi
 
 work="$(mktemp -d)"
 xvfb_pid=""
-gui_pid=""
 cleanup() {
-  [ -n "$gui_pid" ] && kill "$gui_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -58,22 +67,13 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-# The window opens at the screen's size less a title bar's height, presses
-# "Transformar" and stays open for the screenshot.
-DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$window" --mode window --home "$home" --data "$data" \
-  --size "${width}x$((height - 28))" --hold 20 >"$work/gui.log" 2>&1 &
-gui_pid=$!
-for _ in $(seq 300); do
-  grep -q '^ventana:' "$work/gui.log" 2>/dev/null && break
-  if ! kill -0 "$gui_pid" 2>/dev/null; then
-    echo "the program ended before the screenshot:" >&2
-    cat "$work/gui.log" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
-sleep 1
-
+# The window opens at the screen's size less a title bar's height, sets up
+# the scene and saves the screen itself.
 mkdir -p "$(dirname "$out")"
-DISPLAY=":$display" import -window root "$out"
+if ! DISPLAY=":$display" QT_QPA_PLATFORM=xcb timeout 120 "$window" --mode window --home "$home" \
+  --data "$data" --size "${width}x$((height - 28))" --scene "$scene" --screenshot "$out" \
+  >"$work/gui.log" 2>&1; then
+  # A run that met errors ends with 1; anything else is a failure.
+  [ -s "$out" ] || { echo "no screenshot was taken:" >&2; cat "$work/gui.log" >&2; exit 1; }
+fi
 echo "$out"

@@ -216,11 +216,28 @@ void Actualiz::Form_Activate() {
   if (busy_) return;
   // The model list is not cleared: a second activation lists the models again.
   for (const auto& name : SearchDatabases(paths_.ModelsFolder())) List7.AddItem(name);
+  if (data_folder_) {
+    // A folder the operator named is never replaced by another: the window
+    // says it is missing and waits for the operator to pick one.
+    try {
+      Dir1.SetPath(Paths::CheckedDataFolder(data_folder_));
+    } catch (const Error& error) {
+      data_folder_problem_ = error;
+    }
+    return;
+  }
   try {
-    Dir1.SetPath(data_folder_ ? *data_folder_ : Paths::DefaultDataFolder());
+    Dir1.SetPath(Paths::DefaultDataFolder());
   } catch (const Error&) {
+    // The root is shown, but a run into it asks the operator first.
     Dir1.SetPath(Paths::FallbackDataFolder());
   }
+}
+
+std::optional<Error> Actualiz::TakeDataFolderProblem() {
+  std::optional<Error> problem;
+  problem.swap(data_folder_problem_);
+  return problem;
 }
 
 void Actualiz::List6_Click() {
@@ -268,6 +285,7 @@ std::optional<Error> Actualiz::EndBatch(const std::string& operation) {
 std::optional<Error> Actualiz::RunBatch(const std::string& name, bool plan,
                                         void (Actualiz::*operation)()) {
   if (busy_) return std::nullopt;
+  stop_requested_ = false;
   // A plan is reported on its own, and what it said never mixes with the
   // operation after it: both start with an empty journal and report.
   if (plan || Report.Plan()) {

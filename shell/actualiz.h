@@ -107,7 +107,8 @@ class Actualiz {
   ErrorJournal Journal;
   RunReport Report;
   // "Copia de seguridad": the folder that receives a copy of each old
-  // database before "Transformar" changes it (see RunBackups); empty, none.
+  // database just before "Transformar" first changes it (see RunBackups);
+  // empty, none.
   std::string BackupFolder;
   // Shows a message with an OK button and a title; set by the front end.
   std::function<void(const std::string& text, const std::string& title)> MsgBox;
@@ -168,6 +169,29 @@ class Actualiz {
   // True while a plan runs: the driver copies nothing.
   bool Planning() const { return planning_; }
 
+  // ---- Stopping a run ("Detener")
+  // Asks the operation under way to stop: the transformation stops after the
+  // database in hand (each database is changed in one transaction, so none is
+  // left half done) and names the databases it did not reach. Each press
+  // starts with no request.
+  void RequestStop() { stop_requested_ = true; }
+  // True once a stop was asked for, by RequestStop or by the stop source.
+  // The source is asked first: it may call RequestStop itself.
+  bool StopRequested() const {
+    const bool from_source = stop_source_ && stop_source_();
+    return from_source || stop_requested_;
+  }
+  // Another place a stop can come from, asked each time the driver looks
+  // between databases: the command line's signal flag, or the window, which
+  // handles a click on "Detener" waiting in its queue then. Empty: none.
+  void SetStopSource(std::function<bool()> source) { stop_source_ = std::move(source); }
+
+  // The data folder given at creation that did not exist when the window was
+  // activated: the error to show the operator (Error 76, naming it). The
+  // folder list then stays where it was, without a data folder at first,
+  // until the operator picks one. Taking it forgets it.
+  std::optional<Error> TakeDataFolderProblem();
+
   // ---- The operation under way
   // True from the start to the end of an operation started by Press or Preview.
   bool Busy() const { return busy_; }
@@ -193,6 +217,9 @@ class Actualiz {
   std::optional<std::string> data_folder_;
   int mouse_pointer_ = kPointerDefault;
   bool planning_ = false;
+  bool stop_requested_ = false;
+  std::function<bool()> stop_source_;
+  std::optional<Error> data_folder_problem_;
   std::function<void(int)> pointer_observer_;
   bool busy_ = false;
   std::vector<std::function<void(bool)>> busy_observers_;

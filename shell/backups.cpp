@@ -9,6 +9,7 @@
 
 #include "engine/database_copy.h"
 #include "engine/error.h"
+#include "engine/foreign_messages.h"
 #include "shell/paths.h"
 
 namespace brenquil {
@@ -28,9 +29,7 @@ std::string Stamp() {
 
 std::string RunBackups::RunFolder() {
   if (!run_folder_.empty()) return run_folder_;
-  std::error_code ec;
-  if (!std::filesystem::is_directory(folder_, ec))
-    throw MakeError(err::kPathNotFound, "la carpeta de las copias de seguridad '" + folder_ + "' no existe");
+  Prepare();
   // Two runs in the same second each get a folder of their own: mkdir makes
   // a folder only when none of that name exists.
   const std::string stamp = Stamp();
@@ -38,9 +37,19 @@ std::string RunBackups::RunFolder() {
     std::string path = Paths::Join(folder_, n == 1 ? stamp : stamp + "-" + std::to_string(n));
     if (::mkdir(path.c_str(), 0755) == 0) return run_folder_ = path;
     if (errno != EEXIST)
-      throw MakeError(err::kFileAccess, "no se pudo crear la carpeta de copias '" + path + "': " + std::strerror(errno));
+      throw MakeError(err::kFileAccess, "no se pudo crear la carpeta de copias '" + path + "' (" +
+                                            SpanishErrno(errno) + ").");
   }
-  throw MakeError(err::kFileAccess, "no se pudo crear una carpeta de copias nueva en '" + folder_ + "'");
+  throw MakeError(err::kFileAccess, "no se pudo crear una carpeta de copias nueva en '" + folder_ + "'.");
+}
+
+void RunBackups::Prepare() const {
+  std::error_code ec;
+  std::filesystem::create_directories(folder_, ec);
+  if (ec || !std::filesystem::is_directory(folder_))
+    throw MakeError(err::kFileAccess, "no se pudo crear la carpeta de las copias de seguridad '" + folder_ +
+                                          "' (" + (ec ? SpanishErrno(ec.value()) : std::string("no es una carpeta")) +
+                                          ").");
 }
 
 std::string RunBackups::Copy(const std::string& database) {

@@ -5,9 +5,9 @@
 namespace brenquil {
 
 void ErrorJournal::Add(JournalEntry entry) {
-  // A damaged file refuses every change of the step that met the damage:
-  // the refusal is journaled once.
-  if (entry.number == err::kCannotOpen && !entries_.empty()) {
+  // One cause, one line: a damaged or read-only file refuses every change of
+  // the step that met it, and the refusal is journaled once.
+  if (!entries_.empty()) {
     const JournalEntry& last = entries_.back();
     if (last.operation == entry.operation && last.model == entry.model && last.old == entry.old &&
         last.number == entry.number && last.text == entry.text)

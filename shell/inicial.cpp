@@ -30,10 +30,15 @@ void Inicial::Form_Activate() {
   std::set<std::string> reopen;
   for (const std::string& catalogue : {paths.QueryCatalog(), paths.IndexCatalog(), paths.RelationCatalog()}) {
     if (!Writable(catalogue)) reopen.insert(catalogue);
-    ResetAttributes(catalogue);
+    if (ResetsAttributes) {
+      ResetAttributes(catalogue);
+    } else {
+      struct stat st {};
+      if (::stat(catalogue.c_str(), &st) != 0) throw MakeError(err::kFileMissing, "'" + catalogue + "'");
+    }
   }
   int count = List1.ListCount();
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; ResetsAttributes && i < count; ++i) {
     List1.SetListIndex(i);
     ResetAttributes(paths.ModelPath(List1.Text()));
   }

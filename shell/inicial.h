@@ -21,6 +21,9 @@ class Inicial {
   ListBox List1;  // hidden
   // Set by the front end: shows the main window, which activates it.
   std::function<void()> ShowMain;
+  // False for a start-up that must change no file (the command line's plan):
+  // the activation then only checks that the catalogues are there.
+  bool ResetsAttributes = true;
 
   // Throws when a catalogue is missing or a model's attributes cannot be
   // reset; the main window is then not shown.

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "engine/error.h"
+#include "engine/foreign_messages.h"
 
 namespace brenquil {
 
@@ -53,6 +54,22 @@ std::string Paths::FallbackDataFolder() {
 #endif
 }
 
+std::string Paths::CheckedDataFolder(const std::optional<std::string>& given) {
+  std::error_code ec;
+  if (given) {
+    if (!fs::is_directory(*given, ec))
+      throw MakeError(err::kPathNotFound, "la carpeta de datos '" + *given +
+                                              "' indicada con --data no existe o no es una carpeta.");
+    return *given;
+  }
+  const std::string folder = DefaultDataFolder();
+  if (!fs::is_directory(folder, ec))
+    throw MakeError(err::kPathNotFound, "la carpeta de datos por omisión '" + folder +
+                                            "' no existe; indique la carpeta de las bases viejas con "
+                                            "--data CARPETA.");
+  return folder;
+}
+
 std::string Paths::Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;
@@ -79,7 +96,13 @@ void ResetAttributes(const std::string& path) {
   mode_t wanted = st.st_mode | S_IWUSR;
   if (S_ISDIR(st.st_mode)) wanted |= S_IXUSR | S_IRUSR;
   if (wanted != st.st_mode && ::chmod(path.c_str(), wanted & 07777) != 0)
-    throw MakeError(err::kFileAccess, "'" + path + "': " + std::strerror(errno));
+    throw MakeError(err::kFileAccess, "'" + path + "': " + SpanishErrno(errno));
+}
+
+bool FolderWritable(const std::string& folder) {
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) &&
+         ::access(folder.c_str(), W_OK) == 0;
 }
 
 std::string ProgramFolder() {

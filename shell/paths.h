@@ -4,6 +4,7 @@
 // operations the window needs (folder search, attributes).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,19 @@ class Paths {
   std::string RelationCatalog() const { return CatalogPath("relacion.mdb"); }
   std::string QueryCatalog() const { return CatalogPath("consulta.mdb"); }
   std::string SampleDatabase() const { return CatalogPath("Neptuno.mdb"); }
+  // Where "Copia de seguridad" proposes to keep the copies: home/copias.
+  std::string BackupsFolder() const { return Join(home_, "copias"); }
 
   // "/archivos de programa/zorv 2000/bases" (Windows: "c:\archivos de
   // programa\zorv 2000\bases"), and its fallback, the root.
   static std::string DefaultDataFolder();
   static std::string FallbackDataFolder();
+
+  // The data folder a front end starts in: `given` (the --data option) when
+  // set, otherwise the default data folder. Error 76 naming the folder, and
+  // saying to choose one with --data, when it is not a folder: the fallback
+  // is never chosen here, so no run copies models into a folder nobody chose.
+  static std::string CheckedDataFolder(const std::optional<std::string>& given);
 
   // folder + separator + name, with no doubled separator at a root.
   static std::string Join(const std::string& folder, const std::string& name);
@@ -41,6 +50,12 @@ std::vector<std::string> SearchDatabases(const std::string& folder);
 
 // Makes `path` normal: owner-writable. Error 53 when it does not exist.
 void ResetAttributes(const std::string& path);
+
+// True when files can be made in `folder`: it exists, has its owner's write
+// bit (read-only is the lack of it, for root too) and this process may write
+// it. A database in a folder that is not writable cannot be changed either:
+// SQLite makes its journal beside it.
+bool FolderWritable(const std::string& folder);
 
 // The folder of the running executable.
 std::string ProgramFolder();

@@ -42,9 +42,11 @@ void RunReport::Discard(const std::string& old) {
 
 void RunReport::Clear(bool plan) {
   plan_ = plan;
+  stopped_ = false;
   databases_.clear();
   new_databases_.clear();
   skipped_.clear();
+  not_reached_.clear();
 }
 
 }  // namespace brenquil

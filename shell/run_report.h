@@ -56,6 +56,12 @@ class RunReport {
   void NewDatabase(const std::string& path) { new_databases_.push_back(path); }
   // An old database of the data folder that has no model: left untouched.
   void Skipped(const std::string& path) { skipped_.push_back(path); }
+  // The run was stopped before it came to this database (an old one, or a
+  // model it would have copied to `path`): left untouched.
+  void NotReached(const std::string& path) { not_reached_.push_back(path); }
+  // The run was asked to stop and stopped after the database in hand.
+  void Stop() { stopped_ = true; }
+  bool Stopped() const { return stopped_; }
   // Empties the report for a new run, a plan when `plan`.
   void Clear(bool plan = false);
   bool Plan() const { return plan_; }
@@ -63,12 +69,15 @@ class RunReport {
   const std::vector<DatabaseChanges>& Databases() const { return databases_; }
   const std::vector<std::string>& NewDatabases() const { return new_databases_; }
   const std::vector<std::string>& SkippedDatabases() const { return skipped_; }
+  const std::vector<std::string>& NotReachedDatabases() const { return not_reached_; }
 
  private:
   std::vector<DatabaseChanges> databases_;
   std::vector<std::string> new_databases_;
   std::vector<std::string> skipped_;
+  std::vector<std::string> not_reached_;
   bool plan_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace brenquil

@@ -21,7 +21,7 @@ size_t FieldCount(const DatabaseChanges& c) {
   return n;
 }
 
-std::string Gains(const DatabaseChanges& c) {
+std::string Gains(const DatabaseChanges& c, bool plan) {
   std::string gained;
   if (!c.tables_created.empty()) Append(gained, Count(c.tables_created.size(), "tabla", "tablas"));
   if (size_t fields = FieldCount(c)) Append(gained, Count(fields, "campo", "campos"));
@@ -40,7 +40,8 @@ std::string Gains(const DatabaseChanges& c) {
   if (!c.queries_deleted.empty())
     Append(lost, Count(c.queries_deleted.size(), "consulta", "consultas"));
   if (lost.empty()) return gained;
-  return gained.empty() ? "quita " + lost : gained + "; quita " + lost;
+  const std::string takes = plan ? "quitaría " : "quita ";
+  return gained.empty() ? takes + lost : gained + "; " + takes + lost;
 }
 
 }  // namespace
@@ -70,7 +71,7 @@ std::vector<DatabaseResult> Results(const RunReport& report, const ErrorJournal&
     r.rolled_back = c.rolled_back;
     if (Changed(c)) {
       r.outcome = Outcome::kUpdated;
-      r.changes = Gains(c);
+      r.changes = Gains(c, report.Plan());
     }
     results.push_back(std::move(r));
   }
@@ -78,6 +79,8 @@ std::vector<DatabaseResult> Results(const RunReport& report, const ErrorJournal&
     if (find(path) == results.end()) results.push_back({path, Outcome::kSkipped, {}, 0, false});
   for (const auto& path : report.NewDatabases())
     if (find(path) == results.end()) results.push_back({path, Outcome::kCopied, {}, 0, false});
+  for (const auto& path : report.NotReachedDatabases())
+    if (find(path) == results.end()) results.push_back({path, Outcome::kNotReached, {}, 0, false});
   for (const auto& entry : journal.Entries()) {
     if (entry.old.empty()) continue;
     auto it = find(entry.old);
@@ -92,36 +95,59 @@ std::vector<DatabaseResult> Results(const RunReport& report, const ErrorJournal&
   return results;
 }
 
-std::string OutcomeText(const DatabaseResult& r) {
+std::string OutcomeText(const DatabaseResult& r, bool plan) {
   std::string errors = Count(static_cast<size_t>(r.errors), "error", "errores");
   if (r.rolled_back) errors += " (cambios deshechos)";
   std::string text;
   switch (r.outcome) {
-    case Outcome::kUpdated: text = "actualizada: " + r.changes; break;
-    case Outcome::kUnchanged: text = "sin cambios"; break;
-    case Outcome::kSkipped: text = "omitida: sin modelo"; break;
-    case Outcome::kCopied: text = "copiada"; break;
-    case Outcome::kFailed: return errors;
+    case Outcome::kUpdated: text = (plan ? "se actualizaría: " : "actualizada: ") + r.changes; break;
+    case Outcome::kUnchanged: text = plan ? "quedaría sin cambios" : "sin cambios"; break;
+    case Outcome::kSkipped: text = plan ? "se omitiría: sin modelo" : "omitida: sin modelo"; break;
+    case Outcome::kCopied: text = plan ? "se copiaría" : "copiada"; break;
+    case Outcome::kNotReached:
+      text = plan ? "sin tratar: el plan se detuvo antes de llegar a ella"
+                  : "sin tratar: la transformación se detuvo antes de llegar a ella";
+      break;
+    case Outcome::kFailed: return plan ? "se rechazaría: " + errors : errors;
   }
   if (r.errors > 0) text += "; " + errors;
   return text;
 }
 
-std::string SummaryLine(const std::vector<DatabaseResult>& results, size_t journal_entries) {
-  size_t counts[5] = {};
+const char* StatusWord(Outcome outcome, bool plan) {
+  switch (outcome) {
+    case Outcome::kUpdated: return plan ? "wouldUpdate" : "updated";
+    case Outcome::kUnchanged: return plan ? "wouldBeUnchanged" : "unchanged";
+    case Outcome::kSkipped: return plan ? "wouldSkip" : "skipped";
+    case Outcome::kCopied: return plan ? "wouldCopy" : "copied";
+    case Outcome::kFailed: return plan ? "wouldFail" : "failed";
+    case Outcome::kNotReached: return "notReached";
+  }
+  return "failed";
+}
+
+std::string SummaryLine(const std::vector<DatabaseResult>& results, size_t journal_entries, bool plan) {
+  size_t counts[6] = {};
   for (const auto& r : results) ++counts[static_cast<int>(r.outcome)];
   struct Part {
     Outcome outcome;
     const char* one;
     const char* many;
   };
-  constexpr Part kParts[] = {{Outcome::kUpdated, "actualizada", "actualizadas"},
-                             {Outcome::kUnchanged, "sin cambios", "sin cambios"},
-                             {Outcome::kCopied, "copiada", "copiadas"},
-                             {Outcome::kSkipped, "omitida", "omitidas"},
-                             {Outcome::kFailed, "con errores", "con errores"}};
+  constexpr Part kRun[] = {{Outcome::kUpdated, "actualizada", "actualizadas"},
+                           {Outcome::kUnchanged, "sin cambios", "sin cambios"},
+                           {Outcome::kCopied, "copiada", "copiadas"},
+                           {Outcome::kSkipped, "omitida", "omitidas"},
+                           {Outcome::kFailed, "con errores", "con errores"},
+                           {Outcome::kNotReached, "sin tratar", "sin tratar"}};
+  constexpr Part kPlan[] = {{Outcome::kUpdated, "se actualizaría", "se actualizarían"},
+                            {Outcome::kUnchanged, "sin cambios", "sin cambios"},
+                            {Outcome::kCopied, "se copiaría", "se copiarían"},
+                            {Outcome::kSkipped, "se omitiría", "se omitirían"},
+                            {Outcome::kFailed, "con errores", "con errores"},
+                            {Outcome::kNotReached, "sin tratar", "sin tratar"}};
   std::string line;
-  for (const auto& part : kParts)
+  for (const auto& part : plan ? kPlan : kRun)
     if (size_t n = counts[static_cast<int>(part.outcome)]) Append(line, Count(n, part.one, part.many));
   if (line.empty()) line = "ninguna base";
   Append(line, Count(journal_entries, "error", "errores"));

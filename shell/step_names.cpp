@@ -27,6 +27,8 @@ constexpr Named kSteps[] = {
     {"Command8_Click", "Tablas"},
     {"Command9_Click", "Tablas"},
     {"Command13_Click", "Transformación"},
+    {"CopyNewDatabases", "Copia"},
+    {"CopyTriggers", "Tablas"},
     {"Command14_Click", "Salida"},
     {"Command15_Click", "Bases nuevas"},
     {"Command16_Click", "Índices"},
@@ -92,6 +94,29 @@ std::string StepName(const std::string& operation) {
 std::string ButtonDescription(int number) {
   if (number < 1 || number > 24) return {};
   return kDescriptions[number];
+}
+
+std::string ControlDescription(const std::string& name) {
+  static constexpr struct {
+    std::string_view name;
+    const char* text;
+  } kControls[] = {
+      {"Previsualizar",
+       "Hace la transformación entera y la deshace: muestra lo que cambiaría \"Transformar\" y lo "
+       "que se rechazaría, sin cambiar ni crear ningún archivo."},
+      {"Copia de seguridad",
+       "Antes de cambiar cada base vieja, guarda una copia de ella en esta carpeta, en una "
+       "subcarpeta con la fecha y la hora de la transformación. Para volver atrás, copie ese "
+       "archivo sobre la base de la carpeta de datos."},
+      {"ElegirCarpetaCopias", "Elige la carpeta de las copias de seguridad."},
+      {"Detener",
+       "Detiene la transformación después de la base que tiene entre manos; esa base queda "
+       "terminada y las siguientes, sin tocar."},
+      {"Drive1", "La unidad de la carpeta de datos: elegirla muestra sus carpetas."},
+  };
+  for (const auto& control : kControls)
+    if (control.name == name) return control.text;
+  return {};
 }
 
 }  // namespace brenquil

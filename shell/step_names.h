@@ -15,4 +15,9 @@ std::string StepName(const std::string& operation);
 // the chains that delete say so plainly. Empty for a number without a button.
 std::string ButtonDescription(int number);
 
+// What the window's controls that are not numbered buttons do, for their
+// tooltips: "Previsualizar", "Copia de seguridad", "ElegirCarpetaCopias"
+// (the "…" beside it), "Detener" and "Drive1". Empty for another name.
+std::string ControlDescription(const std::string& name);
+
 }  // namespace brenquil

@@ -1,6 +1,8 @@
 #include "shell/transformation.h"
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -11,14 +13,16 @@
 #include "shell/backups.h"
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
-#include "tables/trigger_copy.h"
 #include "shell/run_lock.h"
+#include "tables/trigger_copy.h"
 
 namespace brenquil {
 
 namespace {
 
 constexpr const char* kOperation = "Command13_Click";
+// The copy of the models without an old namesake, as the journal names it.
+constexpr const char* kCopyOperation = "CopyNewDatabases";
 
 // Keeps the hourglass up for the whole run and puts the default pointer back
 // however the run ends.
@@ -51,21 +55,19 @@ constexpr Step kAfterSecondListing[] = {
 };
 
 // Runs the table listing; when it fails, the pair's later steps would read
-// the lists another pair left, so they are skipped, and the journal says so.
-bool ListTablesOrSkip(Actualiz& window, const std::string& skipped) {
+// the lists another pair left, so they are skipped, and the listing's one
+// journal line says so.
+bool ListTablesOrSkip(Actualiz& window) {
   DBEngine::Instance().NextStep();
   try {
     window.Command6_Click();
     return true;
   } catch (const Error& error) {
-    JournalError(window, "Command6_Click", error);
-    JournalError(window, kOperation,
-                 Error(error.Number(), "no se ejecutan " + skipped +
-                                           ": la lista de tablas de la pareja falló"));
+    JournalError(window, "Command6_Click",
+                 Error(error.Number(), error.Text() + "; no se hacen los demás pasos de esta base."));
     return false;
   }
 }
-
 
 // Holds the pair's two files open while its steps run. Each step still opens
 // and releases them by path, but the engine then reuses the open connection
@@ -87,22 +89,31 @@ class KeepOpen {
   std::shared_ptr<Database> database_;
 };
 
-// A damaged old database is never written to: the engine checks it before
-// its first change and refuses that change and every later one. The step that
-// met the damage has journaled it; the pair's later steps do not run.
-bool DamagedAndStopped(Actualiz& window, const KeepOpen& old, const char* after) {
-  if (!old || !old->FoundDamaged()) return false;
-  JournalError(window, kOperation,
-               Error(err::kCannotOpen, "'" + window.Text4.Text() + "' está dañado; no se ejecutan los pasos de la "
-                                       "pareja que siguen a " + after));
-  return true;
+// An old database that refuses every change is left after the step that met
+// the refusal, which journaled it once: a damaged file (the engine checks it
+// before its first change), a read-only one or one in a read-only folder,
+// or one whose backup could not be made. Its later steps would only meet the
+// same refusal, one journal line each.
+struct PairRefusal {
+  const KeepOpen& old;
+  size_t first_entry;                 // the journal's size when the pair began
+  const std::optional<Error>& backup;  // the backup that could not be made
+};
+
+bool Refused(Actualiz& window, const PairRefusal& pair) {
+  if (pair.backup) return true;
+  if (pair.old && pair.old->FoundDamaged()) return true;
+  const auto& entries = window.Journal.Entries();
+  for (size_t i = pair.first_entry; i < entries.size(); ++i)
+    if (entries[i].old == window.Text4.Text() && entries[i].number == err::kReadOnly) return true;
+  return false;
 }
 
-// False when the old database turned out damaged and the rest was skipped.
-bool RunSteps(Actualiz& window, const KeepOpen& old, const auto& steps) {
+// False when the old database refused its changes and the rest was skipped.
+bool RunSteps(Actualiz& window, const PairRefusal& pair, const auto& steps) {
   for (const Step& step : steps) {
     RunStep(window, step.operation, [&] { (window.*step.run)(); });
-    if (DamagedAndStopped(window, old, step.operation)) return false;
+    if (Refused(window, pair)) return false;
   }
   return true;
 }
@@ -117,20 +128,46 @@ void JournalFailedCommits(Actualiz& window) {
   }
 }
 
-// With backups wanted, the old database is copied before its first step; a
-// database that could not be copied is not changed, and the journal says so.
-bool BackedUpOrSkip(Actualiz& window, RunBackups& backups) {
-  if (!backups.Wanted()) return true;
-  try {
-    window.Report.For(window.Text4.Text(), window.Text3.Text()).backup = backups.Copy(window.Text4.Text());
-    return true;
-  } catch (const Error& error) {
-    JournalError(window, kOperation,
-                 Error(error.Number(), "sin copia de seguridad de '" + window.Text4.Text() + "': " + error.Text() +
-                                           "; no se ejecutan los pasos de la pareja"));
-    return false;
+// With backups wanted, the old database is copied just before its first
+// change (see DBEngine::OnFirstChange), so a database the run leaves as it
+// was gets no copy. A copy that fails refuses that change and every later
+// one of the pair, with the same journal line.
+class BackupBeforeChange {
+ public:
+  BackupBeforeChange(Actualiz& window, RunBackups& backups) : window_(window), backups_(backups) {
+    if (!backups_.Wanted()) return;
+    old_ = window_.Text4.Text();
+    DBEngine::Instance().OnFirstChange([this](const std::string& path) { BeforeChange(path); });
   }
-}
+  ~BackupBeforeChange() {
+    if (backups_.Wanted()) DBEngine::Instance().OnFirstChange(nullptr);
+  }
+  BackupBeforeChange(const BackupBeforeChange&) = delete;
+  BackupBeforeChange& operator=(const BackupBeforeChange&) = delete;
+
+  const std::optional<Error>& Failure() const { return failure_; }
+
+ private:
+  void BeforeChange(const std::string& path) {
+    // The catalogues change too; only the old database is copied.
+    std::error_code ec;
+    if (path != old_ && !std::filesystem::equivalent(path, old_, ec)) return;
+    if (failure_) throw *failure_;
+    try {
+      window_.Report.For(old_, window_.Text3.Text()).backup = backups_.Copy(old_);
+    } catch (const Error& error) {
+      failure_ = Error(error.Number(), "no se cambia '" + old_ +
+                                           "' porque no se pudo hacer su copia de seguridad: " +
+                                           error.Text());
+      throw *failure_;
+    }
+  }
+
+  Actualiz& window_;
+  RunBackups& backups_;
+  std::string old_;
+  std::optional<Error> failure_;
+};
 
 // The names of the triggers a database holds; the report names those the
 // pair's steps made (the relations' and the counters').
@@ -145,15 +182,11 @@ std::set<std::string> TriggerNames(const KeepOpen& db) {
   return names;
 }
 
-void RunPairSteps(Actualiz& window, const KeepOpen& old) {
-  if (!ListTablesOrSkip(window, "Command8_Click, Command6_Click, Command12_Click, "
-                                "Command17_Click, Command22_Click y Command24_Click"))
-    return;
-  if (!RunSteps(window, old, kAfterFirstListing)) return;
-  if (!ListTablesOrSkip(window, "Command12_Click, Command17_Click, Command22_Click y "
-                                "Command24_Click"))
-    return;
-  if (!RunSteps(window, old, kAfterSecondListing)) return;
+void RunPairSteps(Actualiz& window, const PairRefusal& pair) {
+  if (!ListTablesOrSkip(window)) return;
+  if (!RunSteps(window, pair, kAfterFirstListing)) return;
+  if (!ListTablesOrSkip(window)) return;
+  if (!RunSteps(window, pair, kAfterSecondListing)) return;
   // The model's triggers, once the tables and views they are on exist.
   RunStep(window, "CopyTriggers", [&] { CopyTriggers(window); });
 }
@@ -164,12 +197,12 @@ void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   window.Text4.SetText(Paths::Join(window.Dir1.Path(), window.List6.Text()));
   // Every pair has an entry in the report, changed or not.
   window.Report.For(window.Text4.Text(), window.Text3.Text());
-  if (!BackedUpOrSkip(window, backups)) return;
+  BackupBeforeChange backup(window, backups);
   KeepOpen model(window.Text3.Text());
   KeepOpen old(window.Text4.Text());
 
   const auto triggers_before = TriggerNames(old);
-  RunPairSteps(window, old);
+  RunPairSteps(window, PairRefusal{old, window.Journal.Entries().size(), backup.Failure()});
   // Read before the file is released: a plan's changes go with it.
   auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
   for (const auto& name : TriggerNames(old))
@@ -222,6 +255,14 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
   ignore([&] { window.Bar1.SetValue(0); });
   ignore([&] { window.Bar1.SetMax(olds); });
   for (short i = 0; i < olds; ++i) {
+    // A stop is honoured between databases: the one before is committed
+    // (or rolled back) whole, and the rest are named, untouched.
+    if (window.StopRequested()) {
+      window.Report.Stop();
+      for (short rest = i; rest < olds; ++rest)
+        window.Report.NotReached(Paths::Join(window.Dir1.Path(), window.List6.List(rest)));
+      return;
+    }
     ignore([&] { window.Bar1.SetValue(i + 1); });
     ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
     ignore([&] { window.Frame13.Refresh(); });
@@ -247,17 +288,20 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
 // database it holds (see CopyDatabase); a model that does not open as a
 // database is journaled and not copied. A name that an entry of the data
 // folder holds in another letter case, or hidden, is not copied either: the
-// copy could replace or shadow a database of the installation. A plan copies
+// copy could replace or shadow a database of the installation; nor is any
+// model into a folder that is read-only (see FolderWritable). A plan copies
 // nothing and removes nothing: it lists the models that would be copied,
-// after the checks a copy makes of its source.
+// after the same checks, and journals those a run would refuse. After a
+// stop, the models not yet copied are named as not reached.
 void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
   const std::string folder = window.Dir1.Path();
   const bool plan = window.Planning();
+  const bool writable = FolderWritable(folder);
   // What a run ended midway left behind goes before anything is copied.
   try {
-    if (!plan) RemoveStaleCopies(folder);
+    if (!plan && writable) RemoveStaleCopies(folder);
   } catch (const Error& error) {
-    window.Journal.Add(JournalEntry{kOperation, "", folder, error.Number(), error.Text()});
+    window.Journal.Add(JournalEntry{kCopyOperation, "", folder, error.Number(), error.Text()});
   }
   std::set<std::string> handled;
   short count = window.List8.ListCount();
@@ -268,39 +312,60 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
     if (!handled.insert(name).second) continue;
     const std::string from = window.Installation().ModelPath(name);
     const std::string to = Paths::Join(folder, name);
+    if (window.Report.Stopped() || window.StopRequested()) {
+      window.Report.Stop();
+      window.Report.NotReached(to);
+      continue;
+    }
     try {
+      if (!writable)
+        throw MakeError(err::kFileAccess, "no se copia el modelo '" + name + "' en '" + folder +
+                                              "': la carpeta es de sólo lectura.");
       if (NameTakenInFolder(folder, name))
         throw MakeError(err::kFileAlreadyExists,
                         "'" + name + "' ya existe en " + folder +
-                            " (en otras mayúsculas u oculto); no se copia el modelo");
+                            " (en otras mayúsculas u oculto); no se copia el modelo.");
       if (plan)
         DBEngine::Instance().OpenDatabase(from)->CheckIntact();
       else
         CopyDatabase(from, to);
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
-      window.Journal.Add(JournalEntry{kOperation, from, to, error.Number(), error.Text()});
+      window.Journal.Add(JournalEntry{kCopyOperation, from, to, error.Number(), error.Text()});
     }
   }
+}
+
+const char* ClosingStatus(const Actualiz& window) {
+  const bool stopped = window.Report.Stopped();
+  if (window.Planning()) return stopped ? kStatusPlanStopped : kStatusPlanDone;
+  return stopped ? kStatusStopped : kStatusDone;
 }
 
 }  // namespace
 
 void Transform(Actualiz& window) {
+  // Without a data folder the copies would land in the program's folder.
+  if (window.Dir1.Path().empty())
+    throw MakeError(err::kPathNotFound, "no hay carpeta de datos: elija la carpeta de las bases viejas "
+                                        "antes de transformar.");
   // A second run on the same installation is refused before it touches
-  // anything; the one under way goes on.
-  RunLock lock(window.Installation().Home());
-  Hourglass hourglass(window);
+  // anything; the one under way goes on. A plan takes the installation too,
+  // without making the lock's file.
+  RunLock lock(window.Installation().Home(), window.Planning());
   // A plan changes nothing, so it needs no way back.
   RunBackups backups(window.Planning() ? "" : window.BackupFolder);
+  if (backups.Wanted()) backups.Prepare();
+  Hourglass hourglass(window);
   // Every failure below is journaled by the step that meets it or here, and
   // the run always goes on to its closing status.
   IgnoreErrors ignore(window, kOperation);
   TransformOldDatabases(window, ignore, backups);
-  ignore([&] { window.Label4.SetCaption("Añadiendo bases de datos nuevas"); });
+  if (!window.Report.Stopped())
+    ignore([&] { window.Label4.SetCaption("Añadiendo bases de datos nuevas"); });
   RunStep(window, "Command15_Click", [&] { window.Command15_Click(); });
   CopyNewDatabases(window, ignore);
-  ignore([&] { window.Label4.SetCaption("Proceso Terminado"); });
+  ignore([&] { window.Label4.SetCaption(ClosingStatus(window)); });
 }
 
 }  // namespace brenquil

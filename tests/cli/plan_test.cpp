@@ -108,8 +108,27 @@ TEST_F(PlanRun, LeavesEveryFileAsItWasAndSaysWhatTheRunThenDoes) {
 
   Json run = Transform({});
   EXPECT_FALSE(run["plan"].get<bool>());
-  plan.erase("plan");
-  run.erase("plan");
+  // The same report, but for the words that say whether it happened.
+  const std::vector<std::pair<std::string, std::string>> statuses = {
+      {"wouldUpdate", "updated"}, {"wouldUpdate", "updated"}, {"wouldSkip", "skipped"}, {"wouldCopy", "copied"}};
+  ASSERT_EQ(plan["databases"].size(), statuses.size()) << plan.dump(2);
+  ASSERT_EQ(run["databases"].size(), statuses.size()) << run.dump(2);
+  for (size_t i = 0; i < statuses.size(); ++i) {
+    EXPECT_EQ(plan["databases"][i]["status"], statuses[i].first) << i;
+    EXPECT_EQ(run["databases"][i]["status"], statuses[i].second) << i;
+    EXPECT_EQ(plan["databases"][i]["outcome"].get<std::string>().rfind("se ", 0), 0u)
+        << "a plan speaks in the conditional: " << plan["databases"][i]["outcome"];
+    for (Json* report : {&plan, &run}) {
+      (*report)["databases"][i].erase("status");
+      (*report)["databases"][i].erase("outcome");
+    }
+  }
+  EXPECT_EQ(plan["status"], "Plan terminado: no se ha cambiado ningún archivo");
+  EXPECT_EQ(run["status"], "Proceso Terminado");
+  EXPECT_EQ(plan["summary"], "2 se actualizarían, 1 se copiaría, 1 se omitiría, 3 errores");
+  EXPECT_EQ(run["summary"], "2 actualizadas, 1 copiada, 1 omitida, 3 errores");
+  for (Json* report : {&plan, &run})
+    for (const char* key : {"plan", "status", "summary"}) report->erase(key);
   EXPECT_EQ(plan.dump(2), run.dump(2));
 
   // What both said is what the files hold now.
@@ -185,13 +204,12 @@ TEST_F(PlanRun, ABackupTakenBeforeTheRunRestoresTheOldDatabase) {
   EXPECT_EQ(Everything(old), original);
   EXPECT_EQ(RawQuery(old, "PRAGMA integrity_check"), (Rows{{"ok"}}));
 
-  // A plan takes no copy; a folder that is not there stops the run before it starts.
-  Transform({"--plan", "--backup", backups});
-  EXPECT_EQ(std::distance(fs::directory_iterator(backups), fs::directory_iterator()), 1);
+  // A plan takes no copy: --plan and --backup together are a usage error.
   std::ostringstream out, err;
-  EXPECT_EQ(RunCli({"transform", "--home", home_, "--data", data_, "--backup", dir_ / "no"}, out, err),
-            kExitFailure);
-  EXPECT_EQ(Everything(old), original);
+  EXPECT_EQ(RunCli({"transform", "--plan", "--home", home_, "--data", data_, "--backup", backups}, out, err),
+            kExitUsage);
+  EXPECT_NE(err.str().find("Ayuda: brenquil-cli transform --help"), std::string::npos) << err.str();
+  EXPECT_EQ(std::distance(fs::directory_iterator(backups), fs::directory_iterator()), 1);
 }
 
 }  // namespace

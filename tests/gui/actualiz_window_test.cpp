@@ -123,12 +123,23 @@ TEST_F(DesktopTest, TypingAndSelectingReachTheStateAndTheStateReachesTheWidgets)
   EXPECT_EQ(old->count(), 0);
 
   // An element of a list array, filled and emptied by a step: the type
-  // column of its field row's table, by name and code.
+  // column of its field row's table, by name and code. A type never shows
+  // without its name.
   for (const char* t : {"10", "4", "12"}) State().List1[4].AddItem(t);
-  State().List1[4].RemoveItem(1);
+  EXPECT_EQ(fields->rowCount(), 0) << "rows with a type and no name";
+  for (const char* n : {"a", "b", "c"}) State().List1[3].AddItem(n);
+  for (const char* z : {"50", "4", "0"}) State().List1[5].AddItem(z);
+  for (int k = 3; k <= 5; ++k) State().List1[k].RemoveItem(1);
   ASSERT_EQ(fields->rowCount(), 2);
+  EXPECT_EQ(fields->item(0, 0)->text(), "a");
   EXPECT_EQ(fields->item(0, 1)->text(), "Texto (10)");
   EXPECT_EQ(fields->item(1, 1)->text(), "Memo (12)");
+  // Out of step (a name taken out alone, as the field step does), the names
+  // stay and the types go: none is shown beside another field's name.
+  State().List1[3].RemoveItem(0);
+  ASSERT_EQ(fields->rowCount(), 1);
+  EXPECT_EQ(fields->item(0, 0)->text(), "c");
+  EXPECT_EQ(fields->item(0, 1)->text(), "");
 }
 
 TEST_F(DesktopTest, TheGridShowsTheNewColumnsAfterAddingFields) {

@@ -45,7 +45,7 @@ TEST_F(DesktopTest, PrevisualizarFillsWhatTheCommandLinePlanSaysAndChangesNoFile
             kExitJournal)
       << out.str() << err.str();
   const auto cli_plan = nlohmann::ordered_json::parse(ReadBytes(out_dir / "plan.json"));
-  ASSERT_EQ(cli_plan["databases"].size(), 1u) << cli_plan.dump(2);
+  ASSERT_EQ(cli_plan["databases"][0]["old"], data_ / "tienda.mdb") << cli_plan.dump(2);
   ASSERT_EQ(cli_plan["databases"][0]["tablesCreated"].size(), 1u) << cli_plan.dump(2);
   ASSERT_EQ(cli_plan["skipped"].size(), 1u) << cli_plan.dump(2);  // raiz.mdb
 
@@ -72,13 +72,17 @@ TEST_F(DesktopTest, CopiaDeSeguridadSendsACopyOfEachOldDatabaseBeforeTransformar
   auto* box = Child<QCheckBox>(Main(), "CopiaSeguridad");
   auto* folder = Child<QLineEdit>(Main(), "CarpetaCopias");
   ASSERT_TRUE(box && folder);
+  // Checked at first, into the installation's "copias".
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_EQ(State().BackupFolder, Paths(home_.Path()).BackupsFolder());
   TempDir copies;
-  folder->setText(QString::fromStdString(copies.Path()));
+  box->setChecked(false);
   EXPECT_EQ(State().BackupFolder, "") << "unchecked: no copies";
+  folder->setText(QString::fromStdString(copies.Path()));
   box->setChecked(true);
   EXPECT_EQ(State().BackupFolder, copies.Path());
 
-  Child<QPushButton>(Main(), "Command13")->click();
+  AnswerConfirmation([&] { Child<QPushButton>(Main(), "Command13")->click(); });
   const auto& changes = State().Report.For(data_ / "tienda.mdb", "");
   ASSERT_FALSE(changes.backup.empty());
   EXPECT_EQ(changes.backup.rfind(copies.Path() + "/", 0), 0u) << changes.backup;

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -61,6 +64,51 @@ inline std::vector<SeenBox> AnswerBoxes(const std::function<void()>& action) {
   answer.start();
   action();
   return seen;
+}
+
+// Runs `action`, answering the question "Transformar" asks before a run
+// (the dialog "ConfirmarTransformar") with its button "Transformar" when
+// `accept`, "Cancelar" otherwise, and every message box with OK. Returns how
+// many questions were asked; `plan_text`, when given, gets the last one's
+// text and warning.
+inline int AnswerConfirmation(const std::function<void()>& action, bool accept = true,
+                              QString* plan_text = nullptr) {
+  int asked = 0;
+  QTimer answer;
+  answer.setInterval(5);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (!widget->isVisible()) continue;
+      if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+        box->done(QMessageBox::Ok);
+        continue;
+      }
+      if (widget->objectName() != QLatin1String("ConfirmarTransformar")) continue;
+      ++asked;
+      if (plan_text) {
+        *plan_text = QString();
+        for (const char* name : {"Plan", "Aviso"})
+          if (auto* label = widget->findChild<QLabel*>(QLatin1String(name)))
+            *plan_text += label->text() + QLatin1Char('\n');
+      }
+      auto* button = widget->findChild<QPushButton*>(accept ? QStringLiteral("Transformar")
+                                                             : QStringLiteral("Cancelar"));
+      if (button) button->click();
+    }
+  });
+  answer.start();
+  action();
+  return asked;
+}
+
+// A left click on the middle of `widget`, posted as the operator's mouse
+// would: it reaches the widget when the event loop next runs.
+inline void PostClick(QWidget* widget) {
+  QPoint centre = widget->rect().center();
+  QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, centre, widget->mapToGlobal(centre),
+                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, centre, widget->mapToGlobal(centre),
+                                                  Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
 // The child of `root` with that object name (the control's name), or a test failure.

@@ -85,7 +85,7 @@ TEST_F(CompletionTest, OffersFoldersOrFilesWhereAnArgumentNamesOne) {
       {{"brenquil-cli", "schema", "--json", ""}, files},
       {{"brenquil-cli", "schema", "b"}, {"base.mdb"}},
       // Once the argument is given, or where there is none, the options.
-      {{"brenquil-cli", "setup", "datos", ""}, {"--help", "-h"}},
+      {{"brenquil-cli", "setup", "datos", ""}, {"--help", "--home", "-h"}},
       {{"brenquil-cli", "transform", "--data", "datos", "--pl"}, {"--plan"}},
       {{"brenquil-cli", "transform", "--home", "datos", "-"},
        {"--backup", "--data", "--help", "--home", "--json", "--plan", "--quiet", "-h", "-q"}},

@@ -167,7 +167,7 @@ TEST_F(NewDatabaseCopy, AModelThatIsNoDatabaseIsJournaledAndNotCopied) {
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     const auto& entry = Window().Journal.Entries()[i];
-    EXPECT_EQ(entry.operation, "Command13_Click") << c.name;
+    EXPECT_EQ(entry.operation, "CopyNewDatabases") << c.name;
     EXPECT_EQ(entry.model, ModelPath(c.name)) << c.name;
     EXPECT_EQ(entry.old, OldPath(c.name)) << c.name;
     EXPECT_EQ(entry.number, c.number) << c.name;

@@ -128,19 +128,17 @@ TEST_F(Transformation, PairThatCannotBeListedIsSkippedAndTheRunGoesOn) {
   EXPECT_EQ(RawColumns(OldPath("A.mdb"), "T"), (Names{"a", "b"}));
   EXPECT_EQ(RawColumns(OldPath("B.mdb"), "T"), (Names{"a"}));
   EXPECT_EQ(RawColumns(OldPath("C.mdb"), "T"), (Names{"a", "c"}));
-  ASSERT_EQ(Operations(), (Names{"Command6_Click", "Command13_Click"}));
+  // One cause, one line: the listing's error says that the pair's other
+  // steps were not run.
+  ASSERT_EQ(Operations(), (Names{"Command6_Click"}));
   const auto& failure = w.Journal.Entries()[0];
   EXPECT_EQ(failure.model, ModelPath("B.mdb"));
   EXPECT_EQ(failure.old, OldPath("B.mdb"));
   EXPECT_EQ(failure.number, err::kUnrecognisedFormat);
   EXPECT_EQ(failure.text,
             MakeError(err::kUnrecognisedFormat, "'" + ModelPath("B.mdb") + "' no es una base de datos")
-                .Text());
-  const auto& skip = w.Journal.Entries()[1];
-  EXPECT_EQ(skip.number, err::kUnrecognisedFormat);
-  EXPECT_EQ(skip.text,
-            "no se ejecutan Command8_Click, Command6_Click, Command12_Click, Command17_Click, "
-            "Command22_Click y Command24_Click: la lista de tablas de la pareja falló");
+                    .Text() +
+                "; no se hacen los demás pasos de esta base.");
   EXPECT_EQ(w.Label4.Caption(), "Proceso Terminado");
   EXPECT_EQ(w.MousePointer(), kPointerDefault);
 }
@@ -168,13 +166,13 @@ TEST_F(Transformation, ModelWhoseNameIsTakenIsNotCopiedAndDuplicatesCopyOnce) {
   const char* refused[] = {"Oculta.mdb", "Personal.mdb"};
   for (int i = 0; i < 2; ++i) {
     const auto& entry = w.Journal.Entries()[static_cast<size_t>(i)];
-    EXPECT_EQ(entry.operation, "Command13_Click");
+    EXPECT_EQ(entry.operation, "CopyNewDatabases");
     EXPECT_EQ(entry.model, ModelPath(refused[i]));
     EXPECT_EQ(entry.old, OldPath(refused[i]));
     EXPECT_EQ(entry.number, err::kFileAlreadyExists);
     EXPECT_EQ(entry.text, MakeError(err::kFileAlreadyExists, "'" + std::string(refused[i]) + "' ya existe en " +
                                             Data() + " (en otras mayúsculas u oculto); no "
-                                                     "se copia el modelo")
+                                                     "se copia el modelo.")
                               .Text());
   }
 }
@@ -182,25 +180,71 @@ TEST_F(Transformation, ModelWhoseNameIsTakenIsNotCopiedAndDuplicatesCopyOnce) {
 TEST_F(Transformation, EmptyOldListLeavesBar1AndDataFolderAtARootJoinsOnce) {
   Model("a.mdb", {{"T", {{"a", dbLong}}}});
   auto& w = Window();
-  w.Command13_Click();  // nothing listed at all
+  // Without a data folder the copy would land wherever the program runs:
+  // the run is refused before it starts.
+  try {
+    w.Command13_Click();
+    ADD_FAILURE() << "a run without a data folder";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), err::kPathNotFound);
+  }
+  EXPECT_FALSE(std::filesystem::exists("a.mdb"));
+  EXPECT_EQ(w.Label4.Caption(), "");
+
+  // An empty data folder: nothing listed, the model is still copied.
+  w.List7.AddItem("a.mdb");
+  w.Dir1.SetPath(Data());
+  w.Command13_Click();
   EXPECT_EQ(w.Bar1.Max(), 100);
   EXPECT_EQ(w.Bar1.Value(), 0);
   EXPECT_EQ(w.Label4.Caption(), "Proceso Terminado");
+  EXPECT_TRUE(std::filesystem::exists(OldPath("a.mdb")));
 
   // At the root the old path gets no doubled separator; the file is missing,
   // so the pair ends at its listing and nothing is written there.
   w.Dir1.SetPath("/");
   w.List6.Clear();
   w.List6.AddItem("brenquil-sin-base.mdb");
+  w.List7.Clear();
   w.List7.AddItem("brenquil-sin-base.mdb");
   Model("brenquil-sin-base.mdb", {{"T", {{"a", dbLong}}}});
+  w.Journal.Clear();
   w.Command13_Click();
   EXPECT_EQ(w.Text4.Text(), "/brenquil-sin-base.mdb");
   EXPECT_FALSE(std::filesystem::exists("/brenquil-sin-base.mdb"));
-  ASSERT_EQ(Operations(), (Names{"Command6_Click", "Command13_Click"}));
+  ASSERT_EQ(Operations(), (Names{"Command6_Click"}));
   EXPECT_EQ(w.Journal.Entries()[0].number, err::kFileNotFound);
   EXPECT_EQ(w.Journal.Entries()[0].text,
-            MakeError(err::kFileNotFound, "'/brenquil-sin-base.mdb'").Text());
+            MakeError(err::kFileNotFound, "'/brenquil-sin-base.mdb'").Text() +
+                "; no se hacen los demás pasos de esta base.");
+}
+
+TEST_F(Transformation, AStopIsHonouredBetweenDatabasesAndNamesWhatWasNotReached) {
+  for (const char* name : {"a.mdb", "b.mdb", "c.mdb"}) {
+    Model(name, {{"T", {{"x", dbLong}, {"y", dbLong}}}});
+    Old(name, {{"T", {{"x", dbLong}}}});
+  }
+  Model("nueva.mdb", {{"N", {{"n", dbLong}}}});
+  Activate();
+  auto& w = Window();
+  // Asked while the first pair's steps run: that pair is finished.
+  w.Label4.Subscribe([&] {
+    if (w.Label4.Caption() == "a.mdb") w.RequestStop();
+  });
+
+  w.Command13_Click();
+
+  EXPECT_EQ(RawColumns(OldPath("a.mdb"), "T"), (Names{"x", "y"}));
+  EXPECT_EQ(RawColumns(OldPath("b.mdb"), "T"), (Names{"x"}));
+  EXPECT_EQ(RawColumns(OldPath("c.mdb"), "T"), (Names{"x"}));
+  EXPECT_FALSE(std::filesystem::exists(OldPath("nueva.mdb")));
+  EXPECT_TRUE(w.Report.Stopped());
+  EXPECT_EQ(w.Report.NotReachedDatabases(),
+            (Names{OldPath("b.mdb"), OldPath("c.mdb"), OldPath("nueva.mdb")}));
+  EXPECT_EQ(w.Label4.Caption(), kStatusStopped);
+  EXPECT_EQ(w.Bar1.Value(), 1);
+  EXPECT_TRUE(w.Journal.Empty()) << FormatEntry(w.Journal.Entries().at(0));
+  EXPECT_EQ(w.MousePointer(), kPointerDefault);
 }
 
 TEST_F(Transformation, OldListThatShrinksDuringTheRunStillEndsWithTheClosingStatus) {
