@@ -74,10 +74,12 @@ Json TransformReportJson(const Actualiz& window) {
                          {"relationsDeleted", c.relations_deleted},
                          {"relationsCreated", c.relations_created},
                          {"relationsKept", c.relations_kept},
+                         {"relationsChanged", c.relations_changed},
                          {"queriesDeleted", c.queries_deleted},
                          {"queriesCreated", c.queries_created},
                          {"queriesKept", c.queries_kept},
                          {"triggersCreated", c.triggers_created},
+                         {"triggersReplaced", c.triggers_replaced},
                          {"backup", c.backup},
                          {"rolledBack", c.rolled_back},
                          {"errors", std::move(errors)}});
@@ -133,10 +135,12 @@ void PrintTransformReport(const Actualiz& window, std::ostream& out) {
     PrintList(out, "relaciones borradas", c->relations_deleted);
     PrintList(out, "relaciones creadas", c->relations_created);
     PrintList(out, "relaciones sin cambios", c->relations_kept);
+    PrintList(out, "relaciones puestas como cláusula FOREIGN KEY", c->relations_changed);
     PrintList(out, "consultas borradas", c->queries_deleted);
     PrintList(out, "consultas creadas", c->queries_created);
     PrintList(out, "consultas sin cambios", c->queries_kept);
     PrintList(out, "desencadenadores creados", c->triggers_created);
+    PrintList(out, "desencadenadores sustituidos", c->triggers_replaced);
     if (!c->backup.empty()) out << "  copia de seguridad: " << c->backup << "\n";
   }
   out << "\nEstado: " << window.Label4.Caption() << "\n"

@@ -17,8 +17,9 @@ class Actualiz;
 // {"version":1, "status", "plan", "summary", "databases":[{"old","model",
 // "outcome","tablesCreated","fieldsAdded":[{"table","fields"}],
 // "indexesDeleted","indexesCreated","indexesKept" (each [{"table","name"}]),
-// "relationsDeleted","relationsCreated","relationsKept","queriesDeleted",
-// "queriesCreated","queriesKept","triggersCreated","backup","rolledBack",
+// "relationsDeleted","relationsCreated","relationsKept","relationsChanged",
+// "queriesDeleted","queriesCreated","queriesKept","triggersCreated",
+// "triggersReplaced","backup","rolledBack",
 // "errors":[{"operation","step","number","text"}]}], "skipped":[paths],
 // "newDatabases":[paths], "errors":[{"operation","step","model","old",
 // "number","text"}]}. Every pair has an entry; the top-level errors are the

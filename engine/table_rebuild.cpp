@@ -85,10 +85,17 @@ void Connection::RemoveForeignKey(const std::string& table, int foreign_key_id) 
   }
   TableDeclaration d = ParsedDeclaration(table);
   std::vector<const Clause*> matches;
-  for (const Clause* clause : d.KeyClauses(ClauseKind::kForeignKey)) {
+  const std::vector<const Clause*> clauses = d.KeyClauses(ClauseKind::kForeignKey);
+  for (const Clause* clause : clauses) {
     if (!IEquals(clause->parent, parent) || !SameNames(clause->columns, from)) continue;
     if (clause->parent_columns.empty() ? to_declared : !SameNames(clause->parent_columns, to)) continue;
     matches.push_back(clause);
+  }
+  // Two relations may declare the same clause twice: only this one's goes.
+  // SQLite numbers a table's clauses from the last one in the text.
+  if (matches.size() > 1 && foreign_key_id >= 0 && static_cast<size_t>(foreign_key_id) < clauses.size()) {
+    const Clause* own = clauses[clauses.size() - 1 - static_cast<size_t>(foreign_key_id)];
+    if (std::find(matches.begin(), matches.end(), own) != matches.end()) matches = {own};
   }
   if (matches.empty())
     throw MakeError(err::kInvalidOperation, Refusal(table, "la cláusula FOREIGN KEY hacia '" + parent + "'",

@@ -132,19 +132,6 @@ bool BackedUpOrSkip(Actualiz& window, RunBackups& backups) {
   }
 }
 
-// The names of the triggers a database holds; the report names those the
-// pair's steps made (the relations' and the counters').
-std::set<std::string> TriggerNames(const KeepOpen& db) {
-  std::set<std::string> names;
-  if (!db) return names;
-  try {
-    auto rows = db->OpenRecordset("SELECT name FROM sqlite_master WHERE type = 'trigger'");
-    for (; !rows->Eof(); rows->MoveNext()) names.insert(rows->Value(0).value_or(""));
-  } catch (const Error&) {
-  }
-  return names;
-}
-
 void RunPairSteps(Actualiz& window, const KeepOpen& old) {
   if (!ListTablesOrSkip(window, "Command8_Click, Command6_Click, Command12_Click, "
                                 "Command17_Click, Command22_Click y Command24_Click"))
@@ -168,12 +155,7 @@ void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   KeepOpen model(window.Text3.Text());
   KeepOpen old(window.Text4.Text());
 
-  const auto triggers_before = TriggerNames(old);
   RunPairSteps(window, old);
-  // Read before the file is released: a plan's changes go with it.
-  auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
-  for (const auto& name : TriggerNames(old))
-    if (!triggers_before.count(name)) report.triggers_created.push_back(name);
 }
 
 // Once a pair is done, the files nobody holds any more are closed: the run
