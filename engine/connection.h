@@ -241,6 +241,8 @@ class Connection {
   // stored as the table's text by SQLite's writable_schema procedure, the
   // schema version moved on and the schema read again at once.
   void StoreDeclarationInPlace(const std::string& table, const std::string& edited);
+  // The rows of `table` whose FOREIGN KEY clauses find no parent.
+  long long OrphanRows(const std::string& table);
   // Removes the PRIMARY KEY clause, the UNIQUE clause behind autoindex
   // `unique_index`, or FOREIGN KEY clause `foreign_key_id` of `table`.
   void RemovePrimaryKey(const std::string& table);

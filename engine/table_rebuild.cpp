@@ -116,6 +116,12 @@ struct WritableSchema {
 
 }  // namespace
 
+long long Connection::OrphanRows(const std::string& table) {
+  Statement check(*this, "SELECT count(*) FROM pragma_foreign_key_check(?)");
+  check.Bind(1, table);
+  return check.Step() ? check.Int(0) : 0;
+}
+
 void Connection::StoreDeclarationInPlace(const std::string& table, const std::string& edited) {
   const long long version = std::max<long long>(SchemaVersion(), 0);
   {
@@ -200,6 +206,7 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
     if (fk.Step() && fk.Int(0) != 0)
       throw MakeError(err::kInvalidOperation, "la tabla '" + table + "' no se puede reconstruir dentro de otra transacción");
   }
+  const long long orphans = OrphanRows(table);
   if (outer) Exec("PRAGMA foreign_keys = OFF");
   Exec("PRAGMA legacy_alter_table = ON");
   try {
@@ -237,9 +244,9 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
           add.Bind(1, table).Bind(2, *sequence).Step();
         }
       }
-      Statement check(*this, "SELECT 1 FROM pragma_foreign_key_check(?)");
-      check.Bind(1, table);
-      if (check.Step())
+      // Children a writer with foreign keys off left without their parent
+      // were there before and stay; the rebuild must leave no other.
+      if (OrphanRows(table) > orphans)
         throw MakeError(err::kRelatedRecordRequired, "al reconstruir la tabla '" + table + "' en '" + path_ + "'");
     });
   } catch (...) {

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "engine/relation.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -277,6 +278,95 @@ TEST_F(ForeignKeyClauses, APlanSaysWhatTheRunDoesAndWritesNothing) {
   // The new table k came with its clause; the engine only added what it lacked.
   EXPECT_EQ(done["relationsCreated"].size(), 3u) << done.dump(1);
   EXPECT_EQ(Normalised(Declared(Old("d.mdb"), "h")), Normalised(Declared(Model("d.mdb"), "h")));
+}
+
+// Files an earlier version of the engine wrote: each relation its record and
+// four row triggers, with or without a clause. The next run brings each one
+// the model keeps to its FOREIGN KEY clause and says so, the plan says the
+// same beforehand, the rows stay as they were, and the run after that
+// changes nothing.
+TEST_F(ForeignKeyClauses, AnEarlierVersionsRelationsBecomeClausesInOneRunThatThePlanForetells) {
+  const std::string tables = "CREATE TABLE p (id INTEGER PRIMARY KEY, n TEXT);"
+                             "CREATE TABLE h (id INTEGER PRIMARY KEY, pid INTEGER{fk}, qid INTEGER);";
+  auto with = [&](const std::string& clause) {
+    std::string sql = tables;
+    return sql.replace(sql.find("{fk}"), 4, clause);
+  };
+  const std::string rows = "INSERT INTO p VALUES (1, 'a'), (2, 'b');"
+                           "INSERT INTO h VALUES (10, 1, 1), (11, NULL, 2), (12, 2, NULL);";
+  const std::string cascade = " REFERENCES p (id) ON DELETE CASCADE";
+  const long declared = dbRelationDeclared | dbRelationDeleteCascade;
+  struct Case {
+    const char* what;
+    std::string model, old;
+    Json changed, deleted, created;
+    Rows keys;  // h's clauses afterwards
+    std::string refused;  // what the journal says, if anything
+  };
+  const Rows pid_cascade{{"p", "pid", "id", "NO ACTION", "CASCADE", "NONE"}};
+  const Case cases[] = {
+      {"a model declared by hand", with(cascade),
+       with(cascade) + rows + test::EarlierRelationSql("ph", "p", "id", "h", "pid", declared),
+       Json::array({"ph"}), Json::array(), Json::array(), pid_cascade, ""},
+      {"a model the earlier version made",
+       with("") + test::EarlierRelationSql("PadresHijos", "p", "id", "h", "pid", dbRelationDeleteCascade),
+       with("") + rows + test::EarlierRelationSql("PadresHijos", "p", "id", "h", "pid", dbRelationDeleteCascade),
+       Json::array({"PadresHijos"}), Json::array(), Json::array(), pid_cascade, ""},
+      {"a model whose relation says otherwise",
+       with("") + test::EarlierRelationSql("PadresHijos", "p", "id", "h", "pid", dbRelationUpdateCascade),
+       with("") + rows + test::EarlierRelationSql("PadresHijos", "p", "id", "h", "pid", dbRelationDeleteCascade),
+       Json::array(), Json::array({"PadresHijos"}), Json::array({"PadresHijos"}),
+       Rows{{"p", "pid", "id", "CASCADE", "NO ACTION", "NONE"}}, ""},
+      {"old rows that refuse the model's relation",
+       with("") + test::EarlierRelationSql("PadresHijos", "p", "id", "h", "qid", dbRelationDeleteCascade),
+       with("") + rows + test::EarlierRelationSql("PadresHijos", "p", "id", "h", "pid", dbRelationDeleteCascade) +
+           "INSERT INTO h VALUES (13, NULL, 7);",
+       Json::array({"PadresHijos"}), Json::array(), Json::array(), pid_cascade, "se conserva la relación anterior"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(data_);
+    fs::create_directories(data_);
+    fs::remove(Model("e.mdb"));
+    RawExec(Model("e.mdb"), c.model);
+    RawExec(Old("e.mdb"), c.old);
+    auto content = [&] {
+      Rows all = RawQuery(Old("e.mdb"), "SELECT rowid, * FROM p ORDER BY rowid");
+      for (auto& row : RawQuery(Old("e.mdb"), "SELECT rowid, * FROM h ORDER BY rowid")) all.push_back(row);
+      return all;
+    };
+    const Rows before = content();
+    const int code = c.refused.empty() ? kExitOk : kExitJournal;
+    Run plan = Transform({"--plan", "--json", "-"});
+    ASSERT_EQ(plan.code, code) << plan.out << plan.err;
+    Run run = Transform({"--json", "-"});
+    ASSERT_EQ(run.code, code) << run.out << run.err;
+    Json planned = Json::parse(plan.out)["databases"][0];
+    Json done = Json::parse(run.out)["databases"][0];
+    EXPECT_EQ(planned.dump(1), done.dump(1));
+    EXPECT_EQ(done["relationsChanged"], c.changed) << done.dump(1);
+    EXPECT_EQ(done["relationsDeleted"], c.deleted) << done.dump(1);
+    EXPECT_EQ(done["relationsCreated"], c.created) << done.dump(1);
+    EXPECT_EQ(done["triggersCreated"], Json::array());
+    if (!c.changed.empty()) {
+      EXPECT_NE(done["outcome"].get<std::string>().find("cambia 1 relación"), std::string::npos) << done["outcome"];
+    }
+    if (!c.refused.empty()) {
+      EXPECT_TRUE(run.Says(c.refused)) << run.out << run.err;
+    }
+    EXPECT_EQ(ForeignKeys(Old("e.mdb"), "h"), c.keys);
+    EXPECT_EQ(RawQuery(Old("e.mdb"), "SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), (Rows{{"0"}}));
+    EXPECT_EQ(content(), before);
+    EXPECT_EQ(RawQuery(Old("e.mdb"), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+
+    const std::string bytes = ReadBytes(Old("e.mdb"));
+    Run second = Transform({"--json", "-"});
+    EXPECT_EQ(second.code, code) << second.out << second.err;
+    EXPECT_TRUE(ReadBytes(Old("e.mdb")) == bytes) << "the second run rewrote the file";
+    if (c.refused.empty()) {
+      EXPECT_EQ(Json::parse(second.out)["databases"][0]["outcome"], "sin cambios");
+    }
+  }
 }
 
 }  // namespace
