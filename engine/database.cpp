@@ -141,7 +141,7 @@ class RelationsBackend : public StoredBackend<Relation> {
       }
       const bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
       relation->Load(r.declaration, r.foreign_key_id >= 0 && !r.recorded,
-                     !r.recorded || (enforced && r.foreign_key_id < 0) || r.legacy_triggers);
+                     r.recorded && ((enforced && r.foreign_key_id < 0) || r.legacy_triggers));
       relation->MarkStored();
       out.push_back(relation);
     }

@@ -76,12 +76,12 @@ class Relation {
   const std::string& Declaration() const { return declaration_; }
   void SetDeclaration(std::string value);
   // A stored relation that is a FOREIGN KEY clause alone, with no record of
-  // the engine's (a table another program declared).
+  // the engine's (a table another program declared). It needs none: its
+  // name is made from its tables, its attributes from the clause.
   bool ClauseOnly() const { return clause_only_; }
-  // A stored relation the file does not hold in the engine's form: a clause
-  // alone, or a relation an earlier version of the engine kept as its record
-  // and row triggers (no clause, or a clause and those triggers).
-  // Database::CompleteRelation brings it to the form.
+  // A stored relation that an earlier version of the engine kept as its
+  // record and row triggers (no clause, or a clause and those triggers).
+  // Database::CompleteRelation brings it to its clause.
   bool NeedsCompleting() const { return needs_completing_; }
 
   void MarkStored();

@@ -84,10 +84,8 @@ void CreateRelations(Actualiz& window) {
         relation->SetDeclaration(declared->Declaration());
       auto existing = old->Relations().Find(relation->Name());
       // Left in place by the deletion because it is the model's already. One
-      // the file does not hold in the engine's form is brought to it: a
-      // clause alone (a table just made from the model's declaration) gains
-      // the engine's record, and one an earlier version kept as its record
-      // and row triggers becomes the model's clause.
+      // an earlier version kept as its record and row triggers becomes the
+      // model's clause.
       const bool same = existing && SameRelation(*existing, *relation);
       if (same && !existing->NeedsCompleting()) continue;
       BlockingRows blocking = RowsAgainst(*old, *relation);
@@ -98,9 +96,14 @@ void CreateRelations(Actualiz& window) {
                             (existing ? "; se conserva la relación anterior" : ""));
       auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
       if (same) {
-        const bool clause_only = existing->ClauseOnly();
-        if (old->CompleteRelation(existing->Name(), relation->Declaration()))
-          (clause_only ? report.relations_created : report.relations_changed).push_back(name);
+        try {
+          if (old->CompleteRelation(existing->Name(), relation->Declaration()))
+            report.relations_changed.push_back(name);
+        } catch (const Error& error) {
+          JournalError(window, "Command21_Click",
+                       Error(error.Number(), "Relación '" + name + "' no puesta como cláusula FOREIGN KEY: " +
+                                                 error.Text() + "; se conserva como estaba"));
+        }
         continue;
       }
       old->Relations().Append(relation);

@@ -44,14 +44,15 @@ void DeleteRelations(Actualiz& window) {
         report.relations_kept.push_back(current->Name());
       } else if (!SameRelation(*current, *replacement)) {
         // Kept because the old rows refuse the model's (the creation
-        // journals them): still brought to the engine's form, if its own
-        // rows allow. The model's own is completed by the creation, which
+        // journals them): still brought to its clause, if its own rows
+        // allow. One that is the model's is brought by the creation, which
         // reports it.
         try {
           if (old->CompleteRelation(current->Name())) report.relations_changed.push_back(current->Name());
         } catch (const Error& error) {
           JournalError(window, "Command20_Click",
-                       Error(error.Number(), "Relación '" + current->Name() + "' no puesta al día: " + error.Text()));
+                       Error(error.Number(), "Relación '" + current->Name() + "' no puesta como cláusula FOREIGN KEY: " +
+                                                 error.Text() + "; se conserva como estaba"));
         }
       }
       continue;

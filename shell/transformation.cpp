@@ -225,6 +225,29 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
   }
 }
 
+// A copy of a model an earlier version of the engine wrote holds its
+// relations as records and row triggers: each becomes its FOREIGN KEY clause
+// at once, as the next run would make it. One the copy's rows refuse stays as
+// it was, and the journal says why.
+void BringRelationsToTheirClauses(Actualiz& window, const std::string& model, const std::string& copy) {
+  try {
+    auto db = DBEngine::Instance().OpenDatabase(copy);
+    for (const auto& relation : db->Relations().Snapshot()) {
+      if (!relation->NeedsCompleting()) continue;
+      try {
+        db->CompleteRelation(relation->Name());
+      } catch (const Error& error) {
+        window.Journal.Add(JournalEntry{kOperation, model, copy, error.Number(),
+                                        "Relación '" + relation->Name() + "' no puesta como cláusula FOREIGN KEY: " +
+                                            error.Text() + "; se conserva como estaba"});
+      }
+    }
+    db->Close();
+  } catch (const Error& error) {
+    window.Journal.Add(JournalEntry{kOperation, model, copy, error.Number(), error.Text()});
+  }
+}
+
 // Copies into the data folder the models that List8 names, each as the
 // database it holds (see CopyDatabase); a model that does not open as a
 // database is journaled and not copied. A name that an entry of the data
@@ -262,7 +285,9 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
       window.Journal.Add(JournalEntry{kOperation, from, to, error.Number(), error.Text()});
+      continue;
     }
+    if (!plan) BringRelationsToTheirClauses(window, from, to);
   }
 }
 
