@@ -68,7 +68,8 @@ class Relation {
 
   // The FOREIGN KEY clause as the file declares it ("REFERENCES p (id) ON
   // DELETE CASCADE" on its column, or "FOREIGN KEY (a) REFERENCES p (id)");
-  // empty for a relation that is not enforced. An enforced relation appended
+  // empty for a relation that is not enforced, and for one an earlier version
+  // kept without a clause (NeedsCompleting). An enforced relation appended
   // with a declaration is declared by it: on its column when it says
   // REFERENCES, among the table's clauses when it says FOREIGN KEY; without
   // one, the engine writes a table clause. Error 3219 once the relation is
