@@ -568,7 +568,8 @@ std::vector<RelationInfo> Connection::LoadRelations() {
   // with, until the relation is brought to its clause.
   if (recorded > 0) {
     std::set<std::string> triggers;
-    Statement st(*this, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'MSysRel!_%' ESCAPE '!'");
+    // The engine's own are "MSys" in exactly these letters.
+    Statement st(*this, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND substr(name, 1, 8) = 'MSysRel_'");
     while (st.Step()) triggers.insert(Upper(st.Text(0).value_or("")));
     if (!triggers.empty())
       for (size_t k = 0; k < recorded; ++k)
