@@ -33,10 +33,12 @@ Json Counts(const DatabaseChanges& c, int errors) {
               {"relationsDeleted", c.relations_deleted.size()},
               {"relationsCreated", c.relations_created.size()},
               {"relationsKept", c.relations_kept.size()},
+              {"relationsChanged", c.relations_changed.size()},
               {"queriesDeleted", c.queries_deleted.size()},
               {"queriesCreated", c.queries_created.size()},
               {"queriesKept", c.queries_kept.size()},
               {"triggersCreated", c.triggers_created.size()},
+              {"triggersReplaced", c.triggers_replaced.size()},
               {"errors", errors}};
 }
 
@@ -69,10 +71,12 @@ Json DatabaseJson(const Actualiz& window, const DatabaseResult& r) {
               {"relationsDeleted", c.relations_deleted},
               {"relationsCreated", c.relations_created},
               {"relationsKept", c.relations_kept},
+              {"relationsChanged", c.relations_changed},
               {"queriesDeleted", c.queries_deleted},
               {"queriesCreated", c.queries_created},
               {"queriesKept", c.queries_kept},
               {"triggersCreated", c.triggers_created},
+              {"triggersReplaced", c.triggers_replaced},
               {"backup", c.backup},
               {"rolledBack", c.rolled_back},
               {"errors", std::move(errors)}};

@@ -17,11 +17,12 @@ class Actualiz;
 // {"version":2, "status", "plan", "stopped", "summary", "databases":[{"old",
 // "model","status","outcome","counts":{"tablesCreated","fieldsAdded",
 // "indexesDeleted","indexesCreated","indexesKept","relationsDeleted",
-// "relationsCreated","relationsKept","queriesDeleted","queriesCreated",
-// "queriesKept","triggersCreated","errors"},"tablesCreated","fieldsAdded":
-// [{"table","fields"}],"indexesDeleted","indexesCreated","indexesKept" (each
+// "relationsCreated","relationsKept","relationsChanged","queriesDeleted",
+// "queriesCreated","queriesKept","triggersCreated","triggersReplaced",
+// "errors"},"tablesCreated","fieldsAdded":[{"table","fields"}],"indexesDeleted","indexesCreated","indexesKept" (each
 // [{"table","name"}]),"relationsDeleted","relationsCreated","relationsKept",
-// "queriesDeleted","queriesCreated","queriesKept","triggersCreated","backup",
+// "relationsChanged","queriesDeleted","queriesCreated","queriesKept",
+// "triggersCreated","triggersReplaced","backup",
 // "rolledBack","errors":[{"step","operation","number","text"}]}],
 // "skipped":[paths], "newDatabases":[paths], "notReached":[paths],
 // "errors":[{"step","operation","model","old","number","text"}]}.

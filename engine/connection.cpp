@@ -190,7 +190,7 @@ Error Connection::Fail(int rc, const std::string& context) const {
   std::string message = db_ ? sqlite3_errmsg(db_) : "";
   int extended = db_ ? sqlite3_extended_errcode(db_) : rc;
   std::string where = " (base de datos '" + path_ + "')";
-  // Our triggers raise "brenquil:NNNN:text".
+  // The row triggers an earlier version made for relations raise "brenquil:NNNN:text".
   if (auto at = message.find("brenquil:"); at != std::string::npos) {
     std::string rest = message.substr(at + 9);
     int number = std::atoi(rest.c_str());

@@ -14,7 +14,8 @@
 //   table_rebuild.cpp   changing a table's declaration: the in-place edit and
 //                       the rebuild that keeps rows, rowids, sequence,
 //                       triggers, indexes and the table's place
-//   relation_triggers.cpp  the triggers that enforce relations
+//   relation_sql.cpp    the conditions joining a relation's rows; the row
+//                       triggers earlier versions enforced relations with
 //   declared_changes.cpp   creating tables, fields, indexes and views as a
 //                       model declares them
 //   fields_together.cpp    several new fields of a table added in one edit of
@@ -119,10 +120,12 @@ class Connection {
   void DeleteIndex(const std::string& table, const std::string& name);
   void CreateRelation(Relation& relation);
   void DeleteRelation(const std::string& name);
-  // Gives relation `name`, a FOREIGN KEY clause alone, the engine's record
-  // and, when enforced and not deferred, its triggers; false when it needs
-  // neither. Error 3201 when rows break it.
-  bool CompleteRelation(const std::string& name);
+  // Brings relation `name` to the engine's form: its record, and unless it
+  // is not enforced its FOREIGN KEY clause (`declaration` when given, else
+  // one the engine writes) and none of the row triggers earlier versions
+  // made; false when it is in that form already. Error 3201 when rows break
+  // it, 3219 when the parent's fields are not its key or a unique index.
+  bool CompleteRelation(const std::string& name, const std::string& declaration = {});
   void CreateQuery(QueryDef& query);
   void DeleteQuery(const std::string& name);
 
@@ -218,7 +221,6 @@ class Connection {
   RelationInfo RelationNamed(const std::string& name);
   std::vector<QueryInfo> LoadQueries();
   std::string ColumnDefinition(const Field& field, bool in_create) const;
-  void CreateRelationTriggers(const RelationInfo& relation);
   // schema_changes.cpp: the parts of a stored relation. The clause the engine
   // writes when the relation brings none; error 3219 when the parent's
   // columns are not its key or a unique index (SQLite would then refuse the
@@ -229,6 +231,9 @@ class Connection {
   void CheckParentKey(const RelationInfo& relation, const TableInfo& parent);
   void DeclareForeignKey(const RelationInfo& relation, const std::string& clause);
   void RecordRelation(const RelationInfo& relation);
+  // Error 3201 when rows of the foreign table have no parent.
+  void CheckRows(const RelationInfo& relation, const std::string& refused);
+  // relation_sql.cpp: drops the row triggers an earlier version made for `name`.
   void DropRelationTriggers(const std::string& name);
   // The engine's counter on a column that is not the rowid; `number_rows`
   // numbers the rows already there first.
@@ -242,6 +247,8 @@ class Connection {
   // stored as the table's text by SQLite's writable_schema procedure, the
   // schema version moved on and the schema read again at once.
   void StoreDeclarationInPlace(const std::string& table, const std::string& edited);
+  // The rows of `table` whose FOREIGN KEY clauses find no parent.
+  long long OrphanRows(const std::string& table);
   // Removes the PRIMARY KEY clause, the UNIQUE clause behind autoindex
   // `unique_index`, or FOREIGN KEY clause `foreign_key_id` of `table`.
   void RemovePrimaryKey(const std::string& table);

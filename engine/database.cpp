@@ -139,7 +139,9 @@ class RelationsBackend : public StoredBackend<Relation> {
         field->SetForeignName(foreign);
         relation->Fields().Append(field);
       }
-      relation->Load(r.declaration, r.foreign_key_id >= 0 && !r.recorded);
+      const bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
+      relation->Load(r.declaration, r.foreign_key_id >= 0 && !r.recorded,
+                     r.recorded && ((enforced && r.foreign_key_id < 0) || r.legacy_triggers));
       relation->MarkStored();
       out.push_back(relation);
     }
@@ -222,8 +224,8 @@ std::shared_ptr<Relation> Database::CreateRelation(const std::string& name, cons
   return std::make_shared<Relation>(name, table, foreign_table, attributes);
 }
 
-bool Database::CompleteRelation(const std::string& name) {
-  bool completed = Connection()->CompleteRelation(name);
+bool Database::CompleteRelation(const std::string& name, const std::string& declaration) {
+  bool completed = Connection()->CompleteRelation(name, declaration);
   if (completed) relations_.Reload();
   return completed;
 }

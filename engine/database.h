@@ -56,12 +56,15 @@ class Database {
   std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name,
                                            const std::string& sql);
 
-  // Relation `name`, stored as a FOREIGN KEY clause alone (Relation::ClauseOnly),
-  // gains the engine's part: its record and, when enforced and not deferred,
-  // the triggers that hold every writer to it; the clause stays as written.
-  // False when it had it already. Error 3201, nothing stored, when old rows
-  // break it.
-  bool CompleteRelation(const std::string& name);
+  // Relation `name` is brought to the engine's full form in one transaction,
+  // its rows untouched: a relation an earlier version kept as its record and
+  // row triggers (Relation::NeedsCompleting) gains its clause (`declaration`
+  // when given, else one the engine writes) and loses the triggers; a
+  // FOREIGN KEY clause alone gains the engine's record (the clause stays as
+  // written). False when it had both already. Error 3201, nothing stored,
+  // when old rows break it; 3219 when the parent's fields are not its key or
+  // a unique index.
+  bool CompleteRelation(const std::string& name, const std::string& declaration = {});
 
   // The user's triggers, in the order the file stores them.
   std::vector<TriggerDef> Triggers();

@@ -156,9 +156,10 @@ void Relation::SetDeclaration(std::string value) {
   if (stored_) throw MakeError(err::kInvalidOperation, "la relación '" + name_ + "' ya está guardada");
   declaration_ = std::move(value);
 }
-void Relation::Load(std::string declaration, bool clause_only) {
+void Relation::Load(std::string declaration, bool clause_only, bool needs_completing) {
   declaration_ = std::move(declaration);
   clause_only_ = clause_only;
+  needs_completing_ = needs_completing;
 }
 void Relation::MarkStored() {
   if (stored_) return;

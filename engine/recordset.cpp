@@ -434,7 +434,13 @@ void Recordset::Delete() {
   detail::Statement& st = *delete_statement_;
   ResetAfter reset_after{st};
   st.Bind(1, row.rowid);
-  st.Step();
+  try {
+    st.Step();
+  } catch (const Error& error) {
+    // A row that a FOREIGN KEY clause refuses to delete has related rows.
+    if (error.Number() != err::kRelatedRecordRequired) throw;
+    throw MakeError(err::kRelatedRecords, DetailOf(error));
+  }
   rows_[static_cast<size_t>(position_)].deleted = true;
   --live_;
 }

@@ -1,7 +1,10 @@
 // A Relation joins a primary table to a foreign table over field pairs in
 // order (Field::Name on the primary table, Field::ForeignName on the foreign
-// one). Unless flagged dbRelationDontEnforce, the engine enforces it on the
-// data for every SQLite writer. Owned by its Database's Relations.
+// one). Unless flagged dbRelationDontEnforce, it is stored as a FOREIGN KEY
+// clause of the foreign table, so that SQLite holds every writer that turns
+// foreign keys on to it, exactly as to a clause written by hand; the engine's
+// own record keeps its name and attributes. Owned by its Database's
+// Relations.
 #pragma once
 
 #include <memory>
@@ -31,19 +34,23 @@ inline constexpr long dbRelationDeleteSetNull = 65536;      // ON DELETE SET NUL
 inline constexpr long dbRelationUpdateSetNull = 131072;     // ON UPDATE SET NULL
 inline constexpr long dbRelationDeleteSetDefault = 262144;  // ON DELETE SET DEFAULT
 inline constexpr long dbRelationUpdateSetDefault = 524288;  // ON UPDATE SET DEFAULT
-// Checked when the transaction commits, not at each statement. Triggers
-// cannot wait for the commit, so such a relation is stored as a FOREIGN KEY
-// clause of its foreign table, which SQLite enforces for writers that turn
-// foreign keys on.
+// Checked when the transaction commits, not at each statement.
 inline constexpr long dbRelationDeferred = 1048576;         // DEFERRABLE INITIALLY DEFERRED
-// Declared as a FOREIGN KEY clause of its foreign table (column-level
-// REFERENCES or table-level FOREIGN KEY), as the sqlite3 shell and most tools
-// write relations. SQLite holds to the clause only the writers that turn
-// foreign keys on, so an enforced relation that is not deferred also has the
-// engine's triggers; a file's clause and the engine's record of the same
-// tables and field pairs are one relation. Every relation read from a clause
-// carries this bit; a deferred relation is a clause whether or not it has it.
+// Read from a FOREIGN KEY clause that another program wrote (column-level
+// REFERENCES or table-level FOREIGN KEY, as the sqlite3 shell and most tools
+// write relations), with no record of the engine's: the relation carries the
+// bit from then on, through the relation catalogue too. Every enforced
+// relation is a clause with or without it; the bit only says where the
+// relation came from, so that attributes read back are the ones appended. A
+// file's clause and the engine's record of the same tables, field pairs and
+// actions are one relation.
 inline constexpr long dbRelationDeclared = 2097152;         // FOREIGN KEY clause
+// The attribute bits a FOREIGN KEY clause itself says: its actions and its
+// deferral.
+inline constexpr long kClauseAttributes = dbRelationUpdateCascade | dbRelationDeleteCascade |
+                                          dbRelationDeleteSetNull | dbRelationUpdateSetNull |
+                                          dbRelationDeleteSetDefault | dbRelationUpdateSetDefault |
+                                          dbRelationDeferred;
 
 class Relation {
  public:
@@ -61,21 +68,27 @@ class Relation {
 
   // The FOREIGN KEY clause as the file declares it ("REFERENCES p (id) ON
   // DELETE CASCADE" on its column, or "FOREIGN KEY (a) REFERENCES p (id)");
-  // empty for a relation that is not declared. A relation appended with a
-  // declaration (and dbRelationDeclared or dbRelationDeferred) is declared by
-  // it: on its column when it says REFERENCES, among the table's clauses when
-  // it says FOREIGN KEY. Error 3219 once the relation is stored.
+  // empty for a relation that is not enforced, and for one an earlier version
+  // kept without a clause (NeedsCompleting). An enforced relation appended
+  // with a declaration is declared by it: on its column when it says
+  // REFERENCES, among the table's clauses when it says FOREIGN KEY; without
+  // one, the engine writes a table clause. Error 3219 once the relation is
+  // stored.
   const std::string& Declaration() const { return declaration_; }
   void SetDeclaration(std::string value);
   // A stored relation that is a FOREIGN KEY clause alone, with no record of
-  // the engine's (a table another program declared): writers with foreign
-  // keys off are not held to it. Database::CompleteRelation adds the rest.
+  // the engine's (a table another program declared). It needs none: its
+  // name is made from its tables, its attributes from the clause.
   bool ClauseOnly() const { return clause_only_; }
+  // A stored relation that an earlier version of the engine kept as its
+  // record and row triggers (no clause, or a clause and those triggers).
+  // Database::CompleteRelation brings it to its clause.
+  bool NeedsCompleting() const { return needs_completing_; }
 
   void MarkStored();
   bool Stored() const { return stored_; }
   // Engine side: what the file says of a stored relation.
-  void Load(std::string declaration, bool clause_only);
+  void Load(std::string declaration, bool clause_only, bool needs_completing);
 
  private:
   std::string name_;
@@ -84,6 +97,7 @@ class Relation {
   long attributes_;
   std::string declaration_;
   bool clause_only_ = false;
+  bool needs_completing_ = false;
   bool stored_ = false;
   Collection<Field> fields_;
 };

@@ -288,34 +288,47 @@ void Connection::CreateRelation(Relation& relation) {
                                               "' (relación '" + r.name + "')" + where);
     r.fields.emplace_back(parent.FindField(f->Name())->name, foreign->name);
   }
-  bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
-  const bool deferred = (r.attributes & dbRelationDeferred) != 0;
-  const bool declared = deferred || (r.attributes & dbRelationDeclared) != 0;
-  if (declared && !enforced && !deferred)
+  const bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
+  if (!enforced && (r.attributes & dbRelationDeclared))
     throw MakeError(err::kInvalidOperation, "la relación '" + r.name +
                                                 "' no se exige y no puede declararse como cláusula FOREIGN KEY" + where);
-  if (declared) CheckParentKey(r, parent);
+  // An enforced relation is SQLite's own FOREIGN KEY clause in the foreign
+  // table's declaration; one that is not enforced is the engine's record
+  // alone, which no writer is held to.
   if (enforced) {
-    Statement st(*this, "SELECT 1 FROM " + QuoteId(r.foreign_table) + " AS brenquil_hijo WHERE " +
-                            AllSet(r, "brenquil_hijo") + " AND NOT EXISTS (SELECT 1 FROM " + QuoteId(r.table) +
-                            " AS brenquil_padre WHERE " + RelationWhere(r, "brenquil_padre", "brenquil_hijo") +
-                            ") LIMIT 1");
-    if (st.Step())
-      throw MakeError(err::kRelatedRecordRequired,
-                      "filas de la tabla '" + r.foreign_table + "' sin registro relacionado en la tabla '" + r.table +
-                          "' impiden crear la relación '" + r.name + "'" + where);
+    CheckParentKey(r, parent);
+    CheckRows(r, "crear");
+  }
+  // A clause the foreign table has already, with no record of the engine's
+  // (a table made from a model's declaration), becomes this relation.
+  bool adopted = false;
+  if (enforced) {
+    auto relations = Relations();
+    for (const RelationInfo& e : *relations)
+      if (!e.recorded && e.foreign_key_id >= 0 && SameClauseShape(e, r) &&
+          (relation.Declaration().empty() || SameTokens(relation.Declaration(), e.declaration))) {
+        adopted = true;
+        break;
+      }
   }
   const std::string clause = relation.Declaration().empty() ? GeneratedClause(r) : relation.Declaration();
   Atomically([&] {
     EnsureSystemTables();
-    // Checked at the commit (deferred), or for the writers that turn foreign
-    // keys on: SQLite's own FOREIGN KEY clause in the foreign table's
-    // declaration (the stored format does not change).
-    if (declared) DeclareForeignKey(r, clause);
+    if (enforced && !adopted) DeclareForeignKey(r, clause);
     RecordRelation(r);
-    // Triggers hold every other writer to it; they cannot wait for the commit.
-    if (enforced && !deferred) CreateRelationTriggers(r);
   });
+}
+
+void Connection::CheckRows(const RelationInfo& r, const std::string& refused) {
+  Statement st(*this, "SELECT 1 FROM " + QuoteId(r.foreign_table) + " AS brenquil_hijo WHERE " +
+                          AllSet(r, "brenquil_hijo") + " AND NOT EXISTS (SELECT 1 FROM " + QuoteId(r.table) +
+                          " AS brenquil_padre WHERE " + RelationWhere(r, "brenquil_padre", "brenquil_hijo") +
+                          ") LIMIT 1");
+  if (st.Step())
+    throw MakeError(err::kRelatedRecordRequired, "filas de la tabla '" + r.foreign_table +
+                                                     "' sin registro relacionado en la tabla '" + r.table +
+                                                     "' impiden " + refused + " la relación '" + r.name + "' en '" +
+                                                     path_ + "'");
 }
 
 namespace {
@@ -481,27 +494,35 @@ RelationInfo Connection::RelationNamed(const std::string& name) {
   throw MakeError(err::kItemNotFound, "la relación '" + name + "' en '" + path_ + "'");
 }
 
-bool Connection::CompleteRelation(const std::string& name) {
+bool Connection::CompleteRelation(const std::string& name, const std::string& declaration) {
   CheckWritable();
   RelationInfo r = RelationNamed(name);
-  if (r.recorded || r.foreign_key_id < 0) return false;
   const bool enforced = (r.attributes & dbRelationDontEnforce) == 0;
-  const bool deferred = (r.attributes & dbRelationDeferred) != 0;
-  if (enforced && !deferred) {
-    // Writers with foreign keys off may have left children without parents.
-    Statement st(*this, "SELECT 1 FROM " + QuoteId(r.foreign_table) + " AS brenquil_hijo WHERE " +
-                            AllSet(r, "brenquil_hijo") + " AND NOT EXISTS (SELECT 1 FROM " + QuoteId(r.table) +
-                            " AS brenquil_padre WHERE " + RelationWhere(r, "brenquil_padre", "brenquil_hijo") +
-                            ") LIMIT 1");
-    if (st.Step())
-      throw MakeError(err::kRelatedRecordRequired,
-                      "filas de la tabla '" + r.foreign_table + "' sin registro relacionado en la tabla '" + r.table +
-                          "' impiden exigir la relación '" + r.name + "' en '" + path_ + "'");
+  const bool needs_clause = enforced && r.foreign_key_id < 0;
+  if (r.recorded && !needs_clause && !r.legacy_triggers) return false;
+  std::string clause;
+  if (needs_clause) {
+    // A relation an earlier version kept as its record and triggers: the
+    // record names its tables and fields as they were when it was made.
+    if (!IsTable(r.table) || !IsTable(r.foreign_table))
+      throw MakeError(err::kObjectNotFound, "las tablas de la relación '" + r.name + "' en '" + path_ + "'");
+    r.table = StoredTableName(r.table);
+    r.foreign_table = StoredTableName(r.foreign_table);
+    auto parent = Table(r.table);
+    auto child = Table(r.foreign_table);
+    for (auto& [p, c] : r.fields)
+      if (!parent->FindField(p) || !child->FindField(c))
+        throw MakeError(err::kItemNotFound, "los campos de la relación '" + r.name + "' en '" + path_ + "'");
+    CheckParentKey(r, *parent);
+    clause = declaration.empty() ? GeneratedClause(r) : declaration;
   }
+  // Writers with foreign keys off may have left children without parents.
+  if (enforced && (needs_clause || !r.recorded)) CheckRows(r, "exigir");
   Atomically([&] {
     EnsureSystemTables();
-    RecordRelation(r);
-    if (enforced && !deferred) CreateRelationTriggers(r);
+    if (needs_clause) DeclareForeignKey(r, clause);
+    if (!r.recorded) RecordRelation(r);
+    if (r.legacy_triggers) DropRelationTriggers(r.name);
   });
   return true;
 }
@@ -509,11 +530,12 @@ bool Connection::CompleteRelation(const std::string& name) {
 void Connection::DeleteRelation(const std::string& name) {
   CheckWritable();
   RelationInfo r = RelationNamed(name);
-  // Both of its parts, the clause and the engine's record and triggers, in one transaction.
+  // Both of its parts, the clause and the engine's record (with the triggers
+  // an earlier version made), in one transaction.
   Atomically([&] {
     if (r.foreign_key_id >= 0) RemoveForeignKey(r.foreign_table, r.foreign_key_id);
     if (!r.recorded) return;
-    DropRelationTriggers(r.name);
+    if (r.legacy_triggers) DropRelationTriggers(r.name);
     Statement a(*this, "DELETE FROM MSysRelations WHERE Name = ?");
     a.Bind(1, r.name).Step();
     Statement b(*this, "DELETE FROM MSysRelationFields WHERE Relation = ?");

@@ -54,6 +54,7 @@ struct RelationInfo {
   int foreign_key_id = -1;    // >= 0: a FOREIGN KEY clause of foreign_table
   std::string declaration;    // that clause as written
   bool recorded = false;      // the engine's MSysRelations holds it
+  bool legacy_triggers = false;  // an earlier version's row triggers are still there
 };
 
 struct QueryInfo {

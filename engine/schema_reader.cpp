@@ -10,6 +10,7 @@
 
 #include "engine/connection.h"
 #include "engine/table_declaration.h"
+#include "engine/relation_sql.h"
 #include "engine/field.h"
 #include "engine/relation.h"
 
@@ -438,23 +439,6 @@ std::shared_ptr<const std::vector<RelationInfo>> Connection::Relations() {
   return relations_;
 }
 
-namespace {
-
-// The bits a FOREIGN KEY clause itself says: its actions and its deferral.
-constexpr long kClauseBits = dbRelationUpdateCascade | dbRelationDeleteCascade | dbRelationDeleteSetNull |
-                             dbRelationUpdateSetNull | dbRelationDeleteSetDefault | dbRelationUpdateSetDefault |
-                             dbRelationDeferred;
-
-bool SamePairs(const RelationInfo& a, const RelationInfo& b) {
-  if (a.fields.size() != b.fields.size()) return false;
-  for (size_t i = 0; i < a.fields.size(); ++i)
-    if (!IEquals(a.fields[i].first, b.fields[i].first) || !IEquals(a.fields[i].second, b.fields[i].second))
-      return false;
-  return true;
-}
-
-}  // namespace
-
 std::vector<RelationInfo> Connection::LoadRelations() {
   std::vector<RelationInfo> relations;
   auto tables = TableNames();
@@ -563,14 +547,13 @@ std::vector<RelationInfo> Connection::LoadRelations() {
       RelationInfo* joined = nullptr;
       for (size_t k = 0; k < recorded && !joined; ++k) {
         RelationInfo& e = relations[k];
-        if (e.foreign_key_id < 0 && IEquals(e.table, r.table) && IEquals(e.foreign_table, child) &&
-            (e.attributes & kClauseBits) == (r.attributes & kClauseBits) && SamePairs(e, r))
+        if (e.foreign_key_id < 0 && SameClauseShape(e, r))
           joined = &e;
       }
+      // The record keeps the attributes it was appended with.
       if (joined) {
         joined->foreign_key_id = r.foreign_key_id;
         joined->declaration = std::move(r.declaration);
-        if (!(joined->attributes & dbRelationDeferred)) joined->attributes |= dbRelationDeclared;
         continue;
       }
       r.attributes |= dbRelationDeclared;
@@ -581,9 +564,18 @@ std::vector<RelationInfo> Connection::LoadRelations() {
       relations.push_back(std::move(r));
     }
   }
-  // A record that says declared but whose clause is gone is not declared.
-  for (size_t k = 0; k < recorded; ++k)
-    if (relations[k].foreign_key_id < 0) relations[k].attributes &= ~dbRelationDeclared;
+  // The row triggers an earlier version of the engine enforced a relation
+  // with, until the relation is brought to its clause.
+  if (recorded > 0) {
+    std::set<std::string> triggers;
+    // The engine's own are "MSys" in exactly these letters.
+    Statement st(*this, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND substr(name, 1, 8) = 'MSysRel_'");
+    while (st.Step()) triggers.insert(Upper(st.Text(0).value_or("")));
+    if (!triggers.empty())
+      for (size_t k = 0; k < recorded; ++k)
+        for (const std::string& name : LegacyRelationTriggers(relations[k].name))
+          relations[k].legacy_triggers = relations[k].legacy_triggers || triggers.count(Upper(name)) != 0;
+  }
   return relations;
 }
 

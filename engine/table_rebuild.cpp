@@ -85,10 +85,17 @@ void Connection::RemoveForeignKey(const std::string& table, int foreign_key_id) 
   }
   TableDeclaration d = ParsedDeclaration(table);
   std::vector<const Clause*> matches;
-  for (const Clause* clause : d.KeyClauses(ClauseKind::kForeignKey)) {
+  const std::vector<const Clause*> clauses = d.KeyClauses(ClauseKind::kForeignKey);
+  for (const Clause* clause : clauses) {
     if (!IEquals(clause->parent, parent) || !SameNames(clause->columns, from)) continue;
     if (clause->parent_columns.empty() ? to_declared : !SameNames(clause->parent_columns, to)) continue;
     matches.push_back(clause);
+  }
+  // Two relations may declare the same clause twice: only this one's goes.
+  // SQLite numbers a table's clauses from the last one in the text.
+  if (matches.size() > 1 && foreign_key_id >= 0 && static_cast<size_t>(foreign_key_id) < clauses.size()) {
+    const Clause* own = clauses[clauses.size() - 1 - static_cast<size_t>(foreign_key_id)];
+    if (std::find(matches.begin(), matches.end(), own) != matches.end()) matches = {own};
   }
   if (matches.empty())
     throw MakeError(err::kInvalidOperation, Refusal(table, "la cláusula FOREIGN KEY hacia '" + parent + "'",
@@ -108,6 +115,12 @@ struct WritableSchema {
 };
 
 }  // namespace
+
+long long Connection::OrphanRows(const std::string& table) {
+  Statement check(*this, "SELECT count(*) FROM pragma_foreign_key_check(?)");
+  check.Bind(1, table);
+  return check.Step() ? check.Int(0) : 0;
+}
 
 void Connection::StoreDeclarationInPlace(const std::string& table, const std::string& edited) {
   const long long version = std::max<long long>(SchemaVersion(), 0);
@@ -193,6 +206,7 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
     if (fk.Step() && fk.Int(0) != 0)
       throw MakeError(err::kInvalidOperation, "la tabla '" + table + "' no se puede reconstruir dentro de otra transacción");
   }
+  const long long orphans = OrphanRows(table);
   if (outer) Exec("PRAGMA foreign_keys = OFF");
   Exec("PRAGMA legacy_alter_table = ON");
   try {
@@ -230,9 +244,9 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
           add.Bind(1, table).Bind(2, *sequence).Step();
         }
       }
-      Statement check(*this, "SELECT 1 FROM pragma_foreign_key_check(?)");
-      check.Bind(1, table);
-      if (check.Step())
+      // Children a writer with foreign keys off left without their parent
+      // were there before and stay; the rebuild must leave no other.
+      if (OrphanRows(table) > orphans)
         throw MakeError(err::kRelatedRecordRequired, "al reconstruir la tabla '" + table + "' en '" + path_ + "'");
     });
   } catch (...) {

@@ -4,10 +4,9 @@
 
 namespace brenquil {
 
-bool SameRelation(Relation& a, Relation& b) {
-  if (!SameSqlName(a.Name(), b.Name()) || !SameSqlName(a.Table(), b.Table()) ||
-      !SameSqlName(a.ForeignTable(), b.ForeignTable()) || a.Attributes() != b.Attributes())
-    return false;
+namespace {
+
+bool SamePairs(Relation& a, Relation& b) {
   const int pairs = a.Fields().Count();
   if (pairs != b.Fields().Count()) return false;
   for (int p = 0; p < pairs; ++p) {
@@ -15,10 +14,28 @@ bool SameRelation(Relation& a, Relation& b) {
     auto fb = b.Fields()[p];
     if (!SameSqlName(fa->Name(), fb->Name()) || !SameSqlName(fa->ForeignName(), fb->ForeignName())) return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool SameRelation(Relation& a, Relation& b) {
+  if (!SameSqlName(a.Name(), b.Name()) || !SameSqlName(a.Table(), b.Table()) ||
+      !SameSqlName(a.ForeignTable(), b.ForeignTable()) || a.Attributes() != b.Attributes() || !SamePairs(a, b))
+    return false;
   // A relation declared as a clause is the same only when its clause is,
   // blanks and the quoting of names aside.
   return a.Declaration().empty() || b.Declaration().empty() ||
          SameRelationDeclaration(a.Declaration(), b.Declaration());
+}
+
+bool DeclaredBy(Relation& relation, Relation& clause) {
+  if (!clause.ClauseOnly() || (relation.Attributes() & dbRelationDontEnforce) ||
+      !SameSqlName(relation.Table(), clause.Table()) || !SameSqlName(relation.ForeignTable(), clause.ForeignTable()) ||
+      (relation.Attributes() & kClauseAttributes) != (clause.Attributes() & kClauseAttributes) ||
+      !SamePairs(relation, clause))
+    return false;
+  return relation.Declaration().empty() || SameRelationDeclaration(relation.Declaration(), clause.Declaration());
 }
 
 BlockingRows RowsAgainst(Database& old, Relation& relation) {

@@ -83,25 +83,31 @@ void CreateRelations(Actualiz& window) {
       if (declared && !declared->Declaration().empty() && SameRelation(*declared, *relation))
         relation->SetDeclaration(declared->Declaration());
       auto existing = old->Relations().Find(relation->Name());
-      // Left in place by the deletion because it is the model's already; a
-      // clause alone (a table just made from the model's declaration) gains
-      // the engine's part, so that every writer is held to it.
+      // Left in place by the deletion because it is the model's already. One
+      // an earlier version kept as its record and row triggers becomes the
+      // model's clause.
       const bool same = existing && SameRelation(*existing, *relation);
-      if (same && !existing->ClauseOnly()) continue;
+      if (same && !existing->NeedsCompleting()) continue;
       BlockingRows blocking = RowsAgainst(*old, *relation);
       if (blocking.count > 0)
         throw MakeError(err::kRelatedRecordRequired,
                         "filas de la tabla '" + relation->ForeignTable() + "' sin registro relacionado en la tabla '" +
                             relation->Table() + "': " + DescribeBlockingRows(blocking) +
                             (existing ? "; se conserva la relación anterior" : ""));
+      auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
       if (same) {
-        if (old->CompleteRelation(existing->Name()))
-          window.Report.For(window.Text4.Text(), window.Text3.Text()).relations_created.push_back(name);
+        try {
+          if (old->CompleteRelation(existing->Name(), relation->Declaration()))
+            report.relations_changed.push_back(name);
+        } catch (const Error& error) {
+          JournalError(window, "Command21_Click",
+                       Error(error.Number(), "Relación '" + name + "' no puesta como cláusula FOREIGN KEY: " +
+                                                 error.Text() + "; se conserva como estaba"));
+        }
         continue;
       }
       old->Relations().Append(relation);
-      window.Report.For(window.Text4.Text(), window.Text3.Text())
-          .relations_created.push_back(name);
+      report.relations_created.push_back(name);
     } catch (const Error& error) {
       JournalError(window, "Command21_Click",
                    Error(error.Number(), "Relación '" + name + "' no creada: " + error.Text()));

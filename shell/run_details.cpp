@@ -55,10 +55,14 @@ std::vector<std::string> DatabaseDetails(const RunReport& report, const ErrorJou
     List(lines, plan, {"relaciones borradas", "relaciones que se borrarían"}, c.relations_deleted);
     List(lines, plan, {"relaciones creadas", "relaciones que se crearían"}, c.relations_created);
     List(lines, plan, {"relaciones sin cambios", "relaciones que quedarían sin cambios"}, c.relations_kept);
+    List(lines, plan,
+         {"relaciones puestas como cláusula FOREIGN KEY", "relaciones que se pondrían como cláusula FOREIGN KEY"},
+         c.relations_changed);
     List(lines, plan, {"consultas borradas", "consultas que se borrarían"}, c.queries_deleted);
     List(lines, plan, {"consultas creadas", "consultas que se crearían"}, c.queries_created);
     List(lines, plan, {"consultas sin cambios", "consultas que quedarían sin cambios"}, c.queries_kept);
     List(lines, plan, {"desencadenadores creados", "desencadenadores que se crearían"}, c.triggers_created);
+    List(lines, plan, {"desencadenadores sustituidos", "desencadenadores que se sustituirían"}, c.triggers_replaced);
     if (!c.backup.empty()) lines.push_back("  copia de seguridad: " + c.backup);
     break;
   }

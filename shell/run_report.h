@@ -34,10 +34,17 @@ struct DatabaseChanges {
   std::vector<std::string> relations_deleted;
   std::vector<std::string> relations_created;
   std::vector<std::string> relations_kept;   // already equal to the model's
+  // Kept, and brought to the engine's form (an earlier version's record and
+  // row triggers become a FOREIGN KEY clause).
+  std::vector<std::string> relations_changed;
   std::vector<std::string> queries_deleted;
   std::vector<std::string> queries_created;
   std::vector<std::string> queries_kept;     // already equal to the model's
+  // The model's triggers that the old database lacked, and those that took
+  // the place of an old trigger of the same name (another text, or on
+  // another table). The engine's own triggers are never listed.
   std::vector<std::string> triggers_created;
+  std::vector<std::string> triggers_replaced;
   // The copy of the old database taken before the run changed it, or empty.
   std::string backup;
   // True when the file's changes were rolled back (a failed commit): the

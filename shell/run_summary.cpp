@@ -33,6 +33,12 @@ std::string Gains(const DatabaseChanges& c, bool plan) {
     Append(gained, Count(c.queries_created.size(), "consulta", "consultas"));
   if (!c.triggers_created.empty())
     Append(gained, Count(c.triggers_created.size(), "desencadenador", "desencadenadores"));
+  std::string changed;
+  if (!c.relations_changed.empty())
+    Append(changed, Count(c.relations_changed.size(), "relación", "relaciones"));
+  if (!c.triggers_replaced.empty())
+    Append(changed, Count(c.triggers_replaced.size(), "desencadenador", "desencadenadores"));
+  if (!changed.empty()) gained = gained.empty() ? "cambia " + changed : gained + "; cambia " + changed;
   std::string lost;
   if (!c.indexes_deleted.empty()) Append(lost, Count(c.indexes_deleted.size(), "índice", "índices"));
   if (!c.relations_deleted.empty())
@@ -50,7 +56,8 @@ bool Changed(const DatabaseChanges& c) {
   return !c.tables_created.empty() || !c.fields_added.empty() || !c.indexes_deleted.empty() ||
          !c.indexes_created.empty() || !c.relations_deleted.empty() ||
          !c.relations_created.empty() || !c.queries_deleted.empty() ||
-         !c.queries_created.empty() || !c.triggers_created.empty();
+         !c.queries_created.empty() || !c.triggers_created.empty() || !c.relations_changed.empty() ||
+         !c.triggers_replaced.empty();
 }
 
 std::string FileNameOf(const std::string& path) {

@@ -19,8 +19,9 @@ enum class Outcome { kUpdated, kUnchanged, kSkipped, kCopied, kFailed, kNotReach
 struct DatabaseResult {
   std::string path;  // the old database, or the copy made in the data folder
   Outcome outcome = Outcome::kUnchanged;
-  // For an updated database: what it gained, then what it lost
-  // ("2 tablas, 3 campos; quita 1 índice"). Empty otherwise.
+  // For an updated database: what it gained, what it kept but changed, then
+  // what it lost ("2 tablas, 3 campos; cambia 1 desencadenador; quita 1
+  // índice"). Empty otherwise.
   std::string changes;
   int errors = 0;            // journal entries made on this database
   bool rolled_back = false;  // its changes did not reach the file

@@ -169,19 +169,6 @@ class BackupBeforeChange {
   std::optional<Error> failure_;
 };
 
-// The names of the triggers a database holds; the report names those the
-// pair's steps made (the relations' and the counters').
-std::set<std::string> TriggerNames(const KeepOpen& db) {
-  std::set<std::string> names;
-  if (!db) return names;
-  try {
-    auto rows = db->OpenRecordset("SELECT name FROM sqlite_master WHERE type = 'trigger'");
-    for (; !rows->Eof(); rows->MoveNext()) names.insert(rows->Value(0).value_or(""));
-  } catch (const Error&) {
-  }
-  return names;
-}
-
 void RunPairSteps(Actualiz& window, const PairRefusal& pair) {
   if (!ListTablesOrSkip(window)) return;
   if (!RunSteps(window, pair, kAfterFirstListing)) return;
@@ -201,12 +188,7 @@ void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   KeepOpen model(window.Text3.Text());
   KeepOpen old(window.Text4.Text());
 
-  const auto triggers_before = TriggerNames(old);
   RunPairSteps(window, PairRefusal{old, window.Journal.Entries().size(), backup.Failure()});
-  // Read before the file is released: a plan's changes go with it.
-  auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
-  for (const auto& name : TriggerNames(old))
-    if (!triggers_before.count(name)) report.triggers_created.push_back(name);
 }
 
 // Once a pair is done, the files nobody holds any more are closed: the run
@@ -284,6 +266,29 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
   }
 }
 
+// A copy of a model an earlier version of the engine wrote holds its
+// relations as records and row triggers: each becomes its FOREIGN KEY clause
+// at once, as the next run would make it. One the copy's rows refuse stays as
+// it was, and the journal says why.
+void BringRelationsToTheirClauses(Actualiz& window, const std::string& model, const std::string& copy) {
+  try {
+    auto db = DBEngine::Instance().OpenDatabase(copy);
+    for (const auto& relation : db->Relations().Snapshot()) {
+      if (!relation->NeedsCompleting()) continue;
+      try {
+        db->CompleteRelation(relation->Name());
+      } catch (const Error& error) {
+        window.Journal.Add(JournalEntry{kCopyOperation, model, copy, error.Number(),
+                                        "Relación '" + relation->Name() + "' no puesta como cláusula FOREIGN KEY: " +
+                                            error.Text() + "; se conserva como estaba"});
+      }
+    }
+    db->Close();
+  } catch (const Error& error) {
+    window.Journal.Add(JournalEntry{kCopyOperation, model, copy, error.Number(), error.Text()});
+  }
+}
+
 // Copies into the data folder the models that List8 names, each as the
 // database it holds (see CopyDatabase); a model that does not open as a
 // database is journaled and not copied. A name that an entry of the data
@@ -332,7 +337,9 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
       window.Journal.Add(JournalEntry{kCopyOperation, from, to, error.Number(), error.Text()});
+      continue;
     }
+    if (!plan) BringRelationsToTheirClauses(window, from, to);
   }
 }
 

@@ -12,16 +12,22 @@ void CopyTriggers(Actualiz& window) {
   model->Close();
   if (wanted.empty()) return;
   auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
-  std::vector<TriggerDef> present = old->Triggers();
+  const std::vector<TriggerDef> present = old->Triggers();
+  auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
   for (const auto& trigger : wanted) {
-    bool on_shared = old->TableDefs().Find(trigger.table) || old->QueryDefs().Find(trigger.table);
-    if (!on_shared) continue;
-    bool same = false;
+    const TriggerDef* namesake = nullptr;
     for (const auto& p : present)
-      if (SameName(p.name, trigger.name) && SameTriggerDeclaration(p.sql, trigger.sql)) same = true;
-    if (same) continue;
+      if (SameName(p.name, trigger.name)) namesake = &p;
+    if (namesake && SameTriggerDeclaration(namesake->sql, trigger.sql)) continue;
     try {
+      // The table or view it is on came from the model, unless an earlier
+      // step was refused it (and journaled why).
+      if (!old->TableDefs().Find(trigger.table) && !old->QueryDefs().Find(trigger.table))
+        throw MakeError(err::kObjectNotFound, "'" + trigger.table + "', en la que está, no existe en '" +
+                                                  window.Text4.Text() + "'");
+      // The old trigger of that name goes with it, whatever it was on.
       old->PutTrigger(trigger);
+      (namesake ? report.triggers_replaced : report.triggers_created).push_back(trigger.name);
     } catch (const Error& error) {
       JournalError(window, "CopyTriggers",
                    Error(error.Number(), "Disparador '" + trigger.name + "' no creado: " + error.Text()));

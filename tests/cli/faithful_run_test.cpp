@@ -361,11 +361,12 @@ TEST_F(FaithfulRun, RelationsKeepTheirSetNullAndSetDefaultActions) {
        "INSERT INTO p VALUES (1), (2), (3); INSERT INTO h VALUES (10, 2), (11, 3);");
   RunResult first = Transform();
   EXPECT_EQ(first.code, kExitOk) << first.out << first.err;
-  // Enforced for any writer, foreign keys on or not: the engine's triggers.
-  RawExec(Old("a.mdb"), "DELETE FROM p WHERE id = 2");
-  RawExec(Old("a.mdb"), "UPDATE p SET id = 30 WHERE id = 3");
+  // SQLite's own actions, for every writer that turns foreign keys on.
+  const std::string on = "PRAGMA foreign_keys = ON;";
+  RawExec(Old("a.mdb"), on + "DELETE FROM p WHERE id = 2");
+  RawExec(Old("a.mdb"), on + "UPDATE p SET id = 30 WHERE id = 3");
   EXPECT_EQ(RawQuery(Old("a.mdb"), "SELECT id, pid FROM h ORDER BY id"), (Rows{{"10", "NULL"}, {"11", "1"}}));
-  EXPECT_THROW(RawExec(Old("a.mdb"), "INSERT INTO h VALUES (12, 99)"), std::runtime_error);
+  EXPECT_THROW(RawExec(Old("a.mdb"), on + "INSERT INTO h VALUES (12, 99)"), std::runtime_error);
   Rows settled = Schema(Old("a.mdb"));
   RunResult second = Transform();
   EXPECT_EQ(second.code, kExitOk) << second.out << second.err;

@@ -1,6 +1,7 @@
-// Changes interrupted by another process: a rebuild killed at any moment
-// leaves the file valid with all its rows, and a reader walking the schema
-// while another process commits never crashes.
+// Changes interrupted by another process: a rebuild, or relations brought to
+// their clauses, killed at any moment leave the file valid with all its rows,
+// and a reader walking the schema while another process commits never
+// crashes.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -76,6 +77,72 @@ TEST(InterruptedChanges, ARebuildKilledAtAnyMomentLeavesTheFileWholeBeforeOrAfte
   // the end: both outcomes were seen.
   EXPECT_GT(finished, 0);
   EXPECT_LT(finished, 9);
+}
+
+// Relations an earlier version kept as records and row triggers, brought to
+// their FOREIGN KEY clauses one after another by a process killed at any
+// moment: each relation is whole in one form or the other, never half.
+TEST(InterruptedChanges, RelationsBroughtToTheirClausesByAKilledProcessAreEachWholeInOneForm) {
+  TempDir dir;
+  const std::string pristine = dir / "original.mdb";
+  constexpr int kRelations = 40;
+  std::string sql = "PRAGMA synchronous = OFF; BEGIN; CREATE TABLE p (id INTEGER PRIMARY KEY, n TEXT);"
+                    "INSERT INTO p VALUES (1, 'a'), (2, 'b');";
+  std::string all_rows;
+  for (int i = 0; i < kRelations; ++i) {
+    const std::string h = "h" + std::to_string(i);
+    sql += "CREATE TABLE " + h + " (id INTEGER PRIMARY KEY, pid INTEGER, nota TEXT);"
+           "INSERT INTO " + h + " VALUES (1, 1, 'x'), (2, NULL, 'y'), (3, 2, 'z');" +
+           test::EarlierRelationSql("R" + std::to_string(i), "p", "id", h, "pid", i % 2 ? 4096 : 256);
+    all_rows += (i ? " UNION ALL " : "") + std::string("SELECT '") + h + "', rowid, * FROM " + h;
+  }
+  RawExec(pristine, sql + "COMMIT;");
+  const Rows rows = RawQuery(pristine, all_rows);
+  // Per child table: its clauses, and the triggers left of its relation.
+  const std::string forms =
+      "SELECT m.name, (SELECT count(*) FROM pragma_foreign_key_list(m.name)),"
+      " (SELECT count(*) FROM sqlite_master t WHERE t.type = 'trigger' AND"
+      "  t.name LIKE 'MSysRel!_R' || substr(m.name, 2) || '!_%' ESCAPE '!')"
+      " FROM sqlite_master m WHERE m.type = 'table' AND m.name LIKE 'h%' ORDER BY m.name";
+  const std::string bytes = test::ReadBytes(pristine);
+  int finished = 0;
+  // A negative delay waits for the process to end.
+  for (int delay_ms : {3, 40, 120, 250, -1}) {
+    const std::string path = dir / ("vieja" + std::to_string(delay_ms) + ".mdb");
+    test::WriteBytes(path, bytes);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        auto db = DBEngine::Instance().OpenDatabase(path);
+        for (int i = 0; i < kRelations; ++i) db->CompleteRelation("R" + std::to_string(i));
+        db.reset();
+        DBEngine::Instance().CloseIdle();
+      } catch (...) {
+        _exit(3);
+      }
+      _exit(0);
+    }
+    if (delay_ms >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+      kill(child, SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "the change failed at " << delay_ms << " ms";
+    EXPECT_EQ(RawQuery(path, "PRAGMA integrity_check"), (Rows{{"ok"}})) << delay_ms << " ms";
+    EXPECT_EQ(RawQuery(path, all_rows), rows) << delay_ms << " ms";
+    EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM MSysRelations"), (Rows{{std::to_string(kRelations)}}));
+    int clauses = 0;
+    for (const auto& form : RawQuery(path, forms)) {
+      EXPECT_TRUE((form[1] == "1" && form[2] == "0") || (form[1] == "0" && form[2] == "4"))
+          << delay_ms << " ms, " << form[0] << ": " << form[1] << " clauses, " << form[2] << " triggers";
+      clauses += form[1] == "1";
+    }
+    if (clauses == kRelations) ++finished;
+  }
+  EXPECT_GT(finished, 0);
+  EXPECT_LT(finished, 5) << "no process was killed halfway";
 }
 
 TEST(InterruptedChanges, WalkingTheSchemaWhileAnotherProcessCommitsNeverCrashes) {

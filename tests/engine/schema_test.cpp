@@ -208,6 +208,10 @@ TEST(Schema, NamesWithQuotesBlanksAndAccentsWorkEverywhere) {
   auto other = db->CreateTableDef("Otra'tabla");
   other->Fields().Append(other->CreateField("Código", dbLong));
   db->TableDefs().Append(other);
+  auto key = db->TableDefs()["Otra'tabla"]->CreateIndex("PrimaryKey");
+  key->SetPrimary(true);
+  key->Fields().Append(key->CreateField("Código"));
+  db->TableDefs()["Otra'tabla"]->Indexes().Append(key);
   auto r = db->CreateRelation("Rel 'con' \"comillas\"", "Otra'tabla", table, 0);
   auto f = r->CreateField("Código");
   f->SetForeignName("Código");
@@ -221,6 +225,10 @@ TEST(Schema, NamesWithQuotesBlanksAndAccentsWorkEverywhere) {
   EXPECT_EQ(t2->Fields()[0]->Name(), field);
   EXPECT_EQ(t2->Indexes()["Índice 'único'"]->Fields()[0]->Name(), field);
   EXPECT_EQ(again->Relations()["Rel 'con' \"comillas\""]->ForeignTable(), table);
+  // Declared as SQLite's own clause, whatever the names hold.
+  EXPECT_EQ(test::RawQuery(path, "SELECT \"table\", \"from\", \"to\" FROM pragma_foreign_key_list('" +
+                                     std::string("Año \"x\" [y] O''Brien; DROP TABLE T") + "')"),
+            (std::vector<std::vector<std::string>>{{"Otra'tabla", "Código", "Código"}}));
   EXPECT_EQ(again->QueryDefs().Count(), 1);
   auto rs = again->OpenRecordset("Select * from \"" + std::string("Año \"\"x\"\" [y] O'Brien; DROP TABLE T") + "\"");
   EXPECT_TRUE(rs->Updatable());

@@ -276,9 +276,14 @@ TEST(JetImport, RelationshipsArriveEnforcedWithTheirCascades) {
       db->Close();
     }
     DBEngine::Instance().CloseIdle();
-    // Enforced for every writer: a child without its parent is refused,
-    // and the cascades reach the children.
-    EXPECT_THROW(test::RawExec(out, "INSERT INTO Table1 (id, otherfk1) VALUES (99, 424242)"),
+    // Declared as SQLite declares a relation, so every writer with foreign
+    // keys on gets it: a child without its parent is refused, and the
+    // cascades reach the children.
+    EXPECT_NE(OneCell(out, "SELECT sql FROM sqlite_master WHERE name = 'Table1'").text.find("REFERENCES"),
+              std::string::npos)
+        << file;
+    const std::string on = "PRAGMA foreign_keys = ON; ";
+    EXPECT_THROW(test::RawExec(out, on + "INSERT INTO Table1 (id, otherfk1) VALUES (99, 424242)"),
                  std::runtime_error)
         << file;
     long long children = std::stoll(OneCell(out,
@@ -287,14 +292,14 @@ TEST(JetImport, RelationshipsArriveEnforcedWithTheirCascades) {
                                         .text);
     ASSERT_GT(children, 0) << file;
     long long before = std::stoll(OneCell(out, "SELECT count(*) FROM Table1").text);
-    test::RawExec(out, "DELETE FROM Table2 WHERE id = (SELECT min(id) FROM Table2)");
+    test::RawExec(out, on + "DELETE FROM Table2 WHERE id = (SELECT min(id) FROM Table2)");
     EXPECT_EQ(std::stoll(OneCell(out, "SELECT count(*) FROM Table1").text), before - children)
         << file;
     std::string moved =
         OneCell(out,
                 "SELECT count(*) FROM Table1 WHERE otherfk2 = (SELECT min(otherfk2) FROM Table1)")
             .text;
-    test::RawExec(out, "UPDATE Table3 SET id = 1000 WHERE id = (SELECT min(otherfk2) FROM Table1)");
+    test::RawExec(out, on + "UPDATE Table3 SET id = 1000 WHERE id = (SELECT min(otherfk2) FROM Table1)");
     EXPECT_EQ(OneCell(out, "SELECT count(*) FROM Table1 WHERE otherfk2 = 1000").text, moved)
         << file;
   }

@@ -34,11 +34,12 @@ TEST_F(RelationStepTest, TwoFieldPairsGiveTwoRowsInFieldOrderAndAreRebuiltInOrde
   EXPECT_EQ(changes.relations_created, std::vector<std::string>{"ClientePedidos"});
 
   // What the step creates holds for a program that writes the file through
-  // SQLite alone.
-  RawExec(old, "INSERT INTO Clientes VALUES (1, 1, 'Ana')");
-  RawExec(old, "INSERT INTO Pedidos VALUES (1, 1, 1, NULL)");
-  EXPECT_THROW(RawExec(old, "INSERT INTO Pedidos VALUES (2, 1, 2, NULL)"), std::runtime_error);
-  RawExec(old, "UPDATE Clientes SET Id = 5");
+  // SQLite alone, with foreign keys on.
+  const std::string on = "PRAGMA foreign_keys = ON;";
+  RawExec(old, on + "INSERT INTO Clientes VALUES (1, 1, 'Ana')");
+  RawExec(old, on + "INSERT INTO Pedidos VALUES (1, 1, 1, NULL)");
+  EXPECT_THROW(RawExec(old, on + "INSERT INTO Pedidos VALUES (2, 1, 2, NULL)"), std::runtime_error);
+  RawExec(old, on + "UPDATE Clientes SET Id = 5");
   EXPECT_EQ(RawQuery(old, "SELECT ClienteId FROM Pedidos"), Rows{{"5"}}) << "cascade update";
 }
 
@@ -66,7 +67,7 @@ TEST_F(RelationStepTest, SystemRelationsAreSkippedOnBothSides) {
   // Only the exact four-character beginning marks a system relation.
   AddRelation(model, {"MSysModelo", "Pedidos", "Lineas", 0, {{"Num", "PedidoNum"}}});
   AddRelation(model, {"msysMinusculas", "Pedidos", "Lineas", 0, {{"Num", "PedidoNum"}}});
-  AddRelation(model, {"MSy", "Clientes", "Pedidos", 0, {{"Id", "ClienteId"}}});
+  AddRelation(model, {"MSy", "Pedidos", "Lineas", 0, {{"Num", "PedidoNum"}}});
   AddRelation(old, {"MSysVieja", "Clientes", "Pedidos", 2, {{"Id", "ClienteId"}}});
   AddRelation(old, {"Vieja", "Pedidos", "Lineas", 2, {{"Num", "PedidoNum"}}});
 
@@ -180,7 +181,7 @@ TEST_F(RelationStepTest, AttributeFlagsTravelUnchanged) {
 
 TEST_F(RelationStepTest, NameWithApostropheSelectsItsOwnRows) {
   // "Pedido" alone is what an unquoted apostrophe would cut the name to.
-  AddRelation(model, {"Pedido", "Clientes", "Pedidos", 0, {{"Id", "ClienteId"}}});
+  AddRelation(model, {"Pedido", "Clientes", "Pedidos", 0, {{"Id", "ClienteId"}, {"Sucursal", "ClienteSuc"}}});
   AddRelation(model, {"Pedido'Lineas", "Pedidos", "Lineas", 0, {{"Num", "PedidoNum"}}});
 
   ASSERT_FALSE(Window().Press(22));
@@ -190,7 +191,7 @@ TEST_F(RelationStepTest, NameWithApostropheSelectsItsOwnRows) {
             "Select * from relacion where nombrerel = 'Pedido''Lineas'");
   EXPECT_EQ(RelationsOf(old),
             (std::vector<RelationShape>{
-                {"Pedido", "Clientes", "Pedidos", 0, {{"Id", "ClienteId"}}},
+                {"Pedido", "Clientes", "Pedidos", 0, {{"Id", "ClienteId"}, {"Sucursal", "ClienteSuc"}}},
                 {"Pedido'Lineas", "Pedidos", "Lineas", 0, {{"Num", "PedidoNum"}}}}));
 }
 

@@ -79,6 +79,49 @@ void RawExec(const std::string& path, const std::string& sql) {
   }
 }
 
+std::string EarlierRelationSql(const std::string& name, const std::string& parent, const std::string& parent_field,
+                               const std::string& child, const std::string& child_field, long attributes) {
+  auto q = [](const std::string& id) { return "\"" + id + "\""; };
+  const std::string p = q(parent), c = q(child), pf = q(parent_field), cf = q(child_field);
+  auto trigger = [&](const char* kind) { return "CREATE TRIGGER " + q("MSysRel_" + name + kind) + " "; };
+  const std::string orphan = " WHEN NEW." + cf + " IS NOT NULL AND NOT EXISTS (SELECT 1 FROM " + p +
+                             " AS brenquil_padre WHERE brenquil_padre." + pf + " = NEW." + cf +
+                             ") BEGIN SELECT RAISE(ABORT, 'brenquil:3201:Se necesita un registro relacionado'); END;";
+  const std::string children = "EXISTS (SELECT 1 FROM " + c + " AS brenquil_hijo WHERE OLD." + pf +
+                               " = brenquil_hijo." + cf + ")";
+  const std::string related = " BEGIN SELECT RAISE(ABORT, 'brenquil:3200:tiene registros relacionados'); END;";
+  std::string sql =
+      "CREATE TABLE IF NOT EXISTS MSysFields (TableName TEXT NOT NULL, FieldName TEXT NOT NULL,"
+      " Type INTEGER NOT NULL, Size INTEGER NOT NULL, Attributes INTEGER NOT NULL DEFAULT 0,"
+      " AllowZeroLength INTEGER NOT NULL DEFAULT 0, Required INTEGER NOT NULL DEFAULT 0,"
+      " PRIMARY KEY (TableName, FieldName));"
+      "CREATE TABLE IF NOT EXISTS MSysIndexes (TableName TEXT NOT NULL, IndexName TEXT NOT NULL,"
+      " SqlName TEXT NOT NULL UNIQUE, IsPrimary INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (TableName, IndexName));"
+      "CREATE TABLE IF NOT EXISTS MSysRelations (Name TEXT PRIMARY KEY, TableName TEXT NOT NULL,"
+      " ForeignTable TEXT NOT NULL, Attributes INTEGER NOT NULL, Position INTEGER NOT NULL);"
+      "CREATE TABLE IF NOT EXISTS MSysRelationFields (Relation TEXT NOT NULL, Position INTEGER NOT NULL,"
+      " FieldName TEXT NOT NULL, ForeignName TEXT NOT NULL, PRIMARY KEY (Relation, Position));"
+      "CREATE TABLE IF NOT EXISTS MSysQueries (Name TEXT PRIMARY KEY, SqlText TEXT NOT NULL,"
+      " Position INTEGER NOT NULL);";
+  sql += "INSERT INTO MSysRelations VALUES ('" + name + "', '" + parent + "', '" + child + "', " +
+         std::to_string(attributes) + ", (SELECT IFNULL(MAX(Position), 0) + 1 FROM MSysRelations));";
+  sql += "INSERT INTO MSysRelationFields VALUES ('" + name + "', 0, '" + parent_field + "', '" + child_field + "');";
+  sql += trigger("_hijo_alta") + "BEFORE INSERT ON " + c + orphan;
+  sql += trigger("_hijo_cambio") + "BEFORE UPDATE OF " + cf + " ON " + c + orphan;
+  if (attributes & 4096)
+    sql += trigger("_padre_baja") + "AFTER DELETE ON " + p + " BEGIN DELETE FROM " + c + " WHERE " + cf + " = OLD." +
+           pf + "; END;";
+  else
+    sql += trigger("_padre_baja") + "BEFORE DELETE ON " + p + " WHEN " + children + related;
+  if (attributes & 256)
+    sql += trigger("_padre_cambio") + "AFTER UPDATE OF " + pf + " ON " + p + " WHEN OLD." + pf + " IS NOT NEW." + pf +
+           " BEGIN UPDATE " + c + " SET " + cf + " = NEW." + pf + " WHERE " + cf + " = OLD." + pf + "; END;";
+  else
+    sql += trigger("_padre_cambio") + "BEFORE UPDATE OF " + pf + " ON " + p + " WHEN (OLD." + pf + " IS NOT NEW." + pf +
+           ") AND " + children + related;
+  return sql;
+}
+
 std::vector<std::vector<std::string>> RawQuery(const std::string& path, const std::string& sql) {
   RawDb raw(path);
   sqlite3_stmt* stmt = nullptr;

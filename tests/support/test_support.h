@@ -57,6 +57,14 @@ class ScopedEnvironment {
   std::optional<std::string> before_;
 };
 
+// Plain SQL that stores an enforced relation of one field pair as an earlier
+// version of the engine did: the engine's tables, its record, and the four row
+// triggers that enforced it ("MSysRel_" and the name), with no FOREIGN KEY
+// clause. The attributes say the actions (cascade update 256, cascade delete
+// 4096); names must need no quoting beyond double quotes.
+std::string EarlierRelationSql(const std::string& name, const std::string& parent, const std::string& parent_field,
+                               const std::string& child, const std::string& child_field, long attributes);
+
 // The number of the brenquil::Error that `action` throws, 0 when it throws none.
 int NumberOf(const std::function<void()>& action);
 
