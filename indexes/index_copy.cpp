@@ -103,8 +103,13 @@ class IndexCopy {
       // because the old rows refuse the model's (the deletion journaled it).
       if (model_.Keeps(table_name, *existing)) return;
       auto declared = model_.Find(table_name, name);
-      if (index_step::RowsAgainst(*old_, table_name, unique, fields, declared ? declared->Declaration() : "").count > 0)
-        return;
+      try {
+        if (index_step::RowsAgainst(*old_, table_name, unique, fields, declared ? declared->Declaration() : "")
+                .count > 0)
+          return;
+      } catch (const Error&) {
+        return;  // the old table cannot take the model's index either
+      }
       if (model_.Failure() && !model_failure_journaled_) {
         JournalError(window_, kOperation, *model_.Failure());
         model_failure_journaled_ = true;

@@ -1,7 +1,6 @@
 #include "indexes/index_step.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "engine/dbengine.h"
 #include "engine/tabledef.h"
@@ -127,13 +126,9 @@ std::vector<std::string> FieldNames(Index& index) {
 
 BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
                          const std::vector<std::string>& fields, const std::string& declaration) {
-  // An expression names no field, and a partial index holds only some rows:
-  // SQLite itself then judges the rows.
-  std::string upper = declaration;
-  for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (!unique || std::find(fields.begin(), fields.end(), std::string()) != fields.end() ||
-      upper.find("WHERE") != std::string::npos)
-    return {};
+  // An expression, a collation or a WHERE only SQLite can judge.
+  if (!declaration.empty()) return RowsRefusingIndex(old, table, declaration);
+  if (!unique || std::find(fields.begin(), fields.end(), std::string()) != fields.end()) return {};
   return RowsRepeatingKey(old, table, fields);
 }
 
