@@ -199,6 +199,7 @@ bool Database::Updatable() const { return !Connection()->ReadOnly(); }
 
 void Database::CheckIntact() { Connection()->CheckIntact(); }
 bool Database::FoundDamaged() { return Connection()->FoundDamaged(); }
+void Database::CheckEngineTables() { Connection()->CheckEngineTables(); }
 
 Collection<TableDef>& Database::TableDefs() {
   Connection();

@@ -42,6 +42,11 @@ class Database {
   // The check has run, at the first change at the latest, and found the file
   // damaged: every change since has been refused.
   bool FoundDamaged();
+  // Error 3219 when a table or view of the user holds the name of one of the
+  // engine's own tables in other letters ("msysfields"): SQLite would take
+  // it for the engine's, so every change to the file is refused and the
+  // engine reads none of its own records from it.
+  void CheckEngineTables();
 
   Collection<TableDef>& TableDefs();
   Collection<Relation>& Relations();

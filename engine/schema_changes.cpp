@@ -62,6 +62,8 @@ void Connection::CreateTable(TableDef& table) {
   CheckWritable();
   const std::string& name = table.Name();
   if (name.empty()) throw MakeError(err::kInvalidName, "nombre de tabla vacío en '" + path_ + "'");
+  if (IsEngineTableName(name))
+    throw MakeError(err::kInvalidName, "'" + name + "' en '" + path_ + "': es el nombre de una tabla del motor");
   if (table.Fields().Count() == 0)
     throw MakeError(err::kNoFields, "la tabla '" + name + "' no tiene campos (" + path_ + ")");
   for (auto& f : table.Fields()) CheckField(*f, name);
@@ -268,8 +270,8 @@ void Connection::CreateRelation(Relation& relation) {
     throw MakeError(err::kObjectNotFound, "la tabla '" + r.table + "' de la relación '" + r.name + "'" + where);
   if (!IsTable(r.foreign_table))
     throw MakeError(err::kObjectNotFound, "la tabla '" + r.foreign_table + "' de la relación '" + r.name + "'" + where);
-  r.table = StoredTableName(r.table);
-  r.foreign_table = StoredTableName(r.foreign_table);
+  r.table = *StoredTableName(r.table);
+  r.foreign_table = *StoredTableName(r.foreign_table);
   if (relation.Fields().Count() == 0)
     throw MakeError(err::kRelationNoFields, "'" + r.name + "'" + where);
   auto held_parent = Table(r.table);
@@ -526,6 +528,8 @@ void Connection::CreateQuery(QueryDef& query) {
   const std::string& sql = query.SQL();
   std::string where = " en '" + path_ + "'";
   if (name.empty()) throw MakeError(err::kInvalidName, "nombre de consulta vacío" + where);
+  if (IsEngineTableName(name))
+    throw MakeError(err::kInvalidName, "'" + name + "'" + where + ": es el nombre de una tabla del motor");
   for (auto& q : *Queries())
     if (IEquals(q.name, name)) throw MakeError(err::kObjectExists, "la consulta '" + name + "'" + where);
   for (auto& t : *TableNames())
