@@ -61,7 +61,7 @@ void ListIndexes(Actualiz& window, Listed which) {
     if (!IsSystemTable(table->Name())) window.List10.AddItem(table->Name());
 
   DataRecordset& rows = window.Data3.Recordset();
-  const short tables = window.List10.ListCount();
+  const int tables = window.List10.ListCount();
   for (int i = 0; i < tables; ++i) {
     window.List10.SetListIndex(i);
     const std::string table_name = window.List10.Text();

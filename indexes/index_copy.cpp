@@ -33,7 +33,7 @@ class IndexCopy {
 
   void Run() {
     ignore_([&] { old_ = index_step::HeldDatabase(window_.Text4.Text()); });
-    const short tables = window_.List10.ListCount();
+    const int tables = window_.List10.ListCount();
     for (int i = 0; i < tables; ++i) {
       window_.List10.SetListIndex(i);
       // Whatever fails here outside the creation of an index is the catalogue

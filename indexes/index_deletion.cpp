@@ -52,7 +52,7 @@ void DeleteIndexes(Actualiz& window) {
     index_step::ModelIndexes model(window.Text3.Text());
     const bool model_read = model.Open();
 
-    const short tables = window.List10.ListCount();
+    const int tables = window.List10.ListCount();
     for (int i = 0; i < tables; ++i) {
       window.List10.SetListIndex(i);
       const std::string table_name = window.List10.Text();

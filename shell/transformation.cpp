@@ -3,6 +3,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "engine/database_copy.h"
 #include "engine/dbengine.h"
@@ -98,6 +100,19 @@ bool DamagedAndStopped(Actualiz& window, const KeepOpen& old, const char* after)
   return true;
 }
 
+// An old database whose user tables hold an engine table's name in other
+// letters is left untouched: the journal says so once, and no step runs.
+bool OldTakesChanges(Actualiz& window, const KeepOpen& old) {
+  if (!old) return true;
+  try {
+    old->CheckEngineTables();
+    return true;
+  } catch (const Error& error) {
+    JournalError(window, kOperation, Error(error.Number(), error.Text() + "; no se ejecutan los pasos de la pareja"));
+    return false;
+  }
+}
+
 // False when the old database turned out damaged and the rest was skipped.
 bool RunSteps(Actualiz& window, const KeepOpen& old, const auto& steps) {
   for (const Step& step : steps) {
@@ -167,6 +182,7 @@ void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   if (!BackedUpOrSkip(window, backups)) return;
   KeepOpen model(window.Text3.Text());
   KeepOpen old(window.Text4.Text());
+  if (!OldTakesChanges(window, old)) return;
 
   const auto triggers_before = TriggerNames(old);
   RunPairSteps(window, old);
@@ -194,21 +210,30 @@ void TransformPair(Actualiz& window, RunBackups& backups) {
 // own first change, on the run's thread: a check started with the run would
 // share the processor with every listing even when nothing is to change (an
 // installation already up to date), for a tenth of that run's time.
-void CheckNextAhead(Actualiz& window, short current) {
+void CheckNextAhead(Actualiz& window, const std::string& current, const std::string& next) {
+  if (next.empty()) return;
   try {
-    for (short next = current + 1; next < window.List6.ListCount(); ++next) {
-      const std::string& name = window.List6.List(next);
-      for (short j = 0; j < window.List7.ListCount(); ++j)
-        if (window.List7.List(j) == name) {
-          DBEngine::Instance().CheckIntegrityAhead(
-              Paths::Join(window.Dir1.Path(), name),
-              Paths::Join(window.Dir1.Path(), window.List6.List(current)));
-          return;
-        }
-    }
+    DBEngine::Instance().CheckIntegrityAhead(Paths::Join(window.Dir1.Path(), next),
+                                             Paths::Join(window.Dir1.Path(), current));
   } catch (const Error&) {
     // Only time is lost: the file is checked before its first change anyway.
   }
+}
+
+// For each entry of List6, the next entry after it that a model of List7
+// pairs with (empty when none), worked out in one pass from the end: a data
+// folder of tens of thousands of entries is not searched again for each.
+std::vector<std::string> NextPairedOlds(Actualiz& window) {
+  const auto& olds = window.List6.Items();
+  const auto& models = window.List7.Items();
+  const std::unordered_set<std::string> paired(models.begin(), models.end());
+  std::vector<std::string> next(olds.size());
+  std::string after;
+  for (size_t i = olds.size(); i-- > 0;) {
+    next[i] = after;
+    if (paired.count(olds[i])) after = olds[i];
+  }
+  return next;
 }
 
 // The driver's own statements run in ignore-errors mode: one that fails is
@@ -217,20 +242,21 @@ void CheckNextAhead(Actualiz& window, short current) {
 // can no longer be selected is passed over rather than run with the selection
 // another entry left.
 void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups) {
-  short olds = window.List6.ListCount();
+  int olds = window.List6.ListCount();
   if (olds == 0) return;
   ignore([&] { window.Bar1.SetValue(0); });
-  ignore([&] { window.Bar1.SetMax(olds); });
-  for (short i = 0; i < olds; ++i) {
+  ignore([&] { window.Bar1.SetMax(static_cast<float>(olds)); });
+  const std::vector<std::string> next_paired = NextPairedOlds(window);
+  for (int i = 0; i < olds; ++i) {
     ignore([&] { window.Bar1.SetValue(i + 1); });
     ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
     ignore([&] { window.Frame13.Refresh(); });
     if (!ignore([&] { window.List6.SetListIndex(i); })) continue;
-    CheckNextAhead(window, i);
+    if (static_cast<size_t>(i) < next_paired.size()) CheckNextAhead(window, window.List6.Text(), next_paired[i]);
     // Every model is compared, so a model listed twice pairs twice.
-    short models = window.List7.ListCount();
+    int models = window.List7.ListCount();
     bool paired = false;
-    for (short j = 0; j < models; ++j) {
+    for (int j = 0; j < models; ++j) {
       if (!ignore([&] { window.List7.SetListIndex(j); })) continue;
       if (window.List7.Text() == window.List6.Text()) {
         paired = true;
@@ -260,8 +286,8 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
     window.Journal.Add(JournalEntry{kOperation, "", folder, error.Number(), error.Text()});
   }
   std::set<std::string> handled;
-  short count = window.List8.ListCount();
-  for (short k = 0; k < count; ++k) {
+  int count = window.List8.ListCount();
+  for (int k = 0; k < count; ++k) {
     if (!ignore([&] { window.List8.SetListIndex(k); })) continue;
     const std::string name = window.List8.Text();
     // A model listed twice is copied once.

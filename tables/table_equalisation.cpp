@@ -1,6 +1,7 @@
 #include "tables/table_equalisation.h"
 
 #include <string>
+#include <unordered_set>
 
 #include "engine/dbengine.h"
 #include "engine/field.h"
@@ -20,18 +21,19 @@ bool AcceptsZeroLength(const std::string& type) {
 }
 
 // Appends to List4, in List2's order, every model table that no old table
-// names in any letter case. Each search runs over the whole of List3.
+// names in any letter case. Each search answers for the whole of List3, and
+// leaves List3 on its last entry as a walk over it would; the old names are
+// put in their compared form once, so that a list of tens of thousands of
+// tables is not walked once per model table.
 void FindMissingTables(Actualiz& window) {
-  short models = window.List2.ListCount();
-  for (short i = 0; i < models; ++i) {
+  std::unordered_set<std::string> olds;
+  for (const auto& name : window.List3.Items()) olds.insert(UpperCase(name));
+  const int models = window.List2.ListCount();
+  const int last_old = window.List3.ListCount() - 1;
+  for (int i = 0; i < models; ++i) {
     window.List2.SetListIndex(i);
-    bool found = false;
-    short olds = window.List3.ListCount();
-    for (short j = 0; j < olds; ++j) {
-      window.List3.SetListIndex(j);
-      if (SameTableName(window.List3.Text(), window.List2.Text())) found = true;
-    }
-    if (!found) window.List4.AddItem(window.List2.Text());
+    if (last_old >= 0) window.List3.SetListIndex(last_old);
+    if (!olds.count(UpperCase(window.List2.Text()))) window.List4.AddItem(window.List2.Text());
   }
 }
 
@@ -47,8 +49,8 @@ std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old, Data
   ListBox& names = window.List1[0];
   ListBox& types = window.List1[1];
   ListBox& sizes = window.List1[2];
-  short count = names.ListCount();
-  for (short m = 0; m < count; ++m) {
+  int count = names.ListCount();
+  for (int m = 0; m < count; ++m) {
     names.SetListIndex(m);
     types.SetListIndex(m);
     sizes.SetListIndex(m);
@@ -70,7 +72,7 @@ void EqualiseTables(Actualiz& window) {
   // database may hold tables of its own and still lack some of the model's.
   window.Text5.SetText(window.Text3.Text());
   FindMissingTables(window);
-  short missing = window.List4.ListCount();
+  int missing = window.List4.ListCount();
   if (missing == 0) return;
 
   auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
@@ -85,7 +87,7 @@ void EqualiseTables(Actualiz& window) {
   // journaled and the next missing table is still created, as the field step
   // does with fields.
   IgnoreErrors ignore(window, "Command8_Click");
-  for (short k = 0; k < missing; ++k) {
+  for (int k = 0; k < missing; ++k) {
     window.List4.SetListIndex(k);
     // Without this table's own rows, List1 would hold the previous table's.
     if (!ignore([&] { window.Command2_Click(); })) continue;
