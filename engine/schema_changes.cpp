@@ -30,6 +30,12 @@ void Connection::CheckField(const Field& field, const std::string& table) {
   if (!IsKnownType(field.Type()))
     throw MakeError(err::kInvalidFieldType, "tipo " + std::to_string(field.Type()) + " del campo '" +
                                                 field.Name() + "' de la tabla '" + table + "'");
+  // A counter counts in whole numbers of a Long field, as DAO's do: in a text
+  // field the highest value is the greatest text ("9" beyond "10").
+  if ((field.Attributes() & dbAutoIncrField) && field.Type() != dbLong)
+    throw MakeError(err::kInvalidFieldType, "el campo '" + field.Name() + "' de la tabla '" + table +
+                                                "' es de tipo " + std::to_string(field.Type()) +
+                                                " y solo un campo Long (4) puede ser autonumérico");
   bool sized = field.Type() == dbText || field.Type() == dbChar || field.Type() == dbBinary ||
                field.Type() == dbVarBinary;
   if (sized && (field.Size() < 1 || field.Size() > 255))

@@ -84,5 +84,19 @@ TEST_F(NamesAndCounts, AUserTableNamedLikeAnEngineTableLeavesItsDatabaseUntouche
   ExpectSecondRunChangesNothing();
 }
 
+// The jobs table's "clave" is made a counter by the field step; the model
+// declares it as text here, and a text field cannot count: the field is
+// journaled and not added, the table's other fields are.
+TEST_F(NamesAndCounts, AModelTextFieldIsNeverMadeACounter) {
+  RawExec(Model("j.mdb"), "CREATE TABLE trabajos (nombre TEXT, clave VARCHAR(10), hecho INTEGER);");
+  RawExec(Old("j.mdb"), "CREATE TABLE trabajos (nombre TEXT); INSERT INTO trabajos VALUES ('uno');");
+  test::CliRun run = Transform();
+  EXPECT_EQ(run.code, kExitJournal) << run.Both();
+  EXPECT_TRUE(run.Says("error 3259") && run.Says("'clave'")) << run.Both();
+  EXPECT_EQ(test::RawColumns(Old("j.mdb"), "trabajos"), (std::vector<std::string>{"nombre", "hecho"}));
+  EXPECT_EQ(RawQuery(Old("j.mdb"), "SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), (Rows{{"0"}}));
+  ExpectSecondRunChangesNothing();
+}
+
 }  // namespace
 }  // namespace brenquil
