@@ -17,6 +17,7 @@
 #include "engine/relation.h"
 #include "engine/tabledef.h"
 #include "engine/trigger.h"
+#include "engine/virtual_table.h"
 
 namespace brenquil {
 
@@ -73,6 +74,12 @@ class Database {
   // Stores `trigger` as its statement declares it, in place of a trigger of
   // the same name; on failure the file keeps what it had.
   void PutTrigger(const TriggerDef& trigger);
+
+  // The virtual tables, in the order the file stores them.
+  std::vector<VirtualTableDef> VirtualTables();
+  // Creates `table` from its own statement. Error 3010 when a table or view
+  // holds its name; error 3219, naming the module, when this SQLite lacks it.
+  void CreateVirtualTable(const VirtualTableDef& table);
 
   // Runs a record source (see Recordset).
   std::unique_ptr<Recordset> OpenRecordset(const std::string& source);

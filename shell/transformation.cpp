@@ -14,6 +14,7 @@
 #include "shell/ignore_errors.h"
 #include "shell/paths.h"
 #include "tables/trigger_copy.h"
+#include "tables/virtual_table_copy.h"
 #include "shell/run_lock.h"
 
 namespace brenquil {
@@ -165,6 +166,9 @@ void RunPairSteps(Actualiz& window, const KeepOpen& old) {
                                 "Command17_Click, Command22_Click y Command24_Click"))
     return;
   if (!RunSteps(window, old, kAfterFirstListing)) return;
+  // The model's virtual tables, which the table listing does not show, before
+  // the views that may read them.
+  RunStep(window, "CopyVirtualTables", [&] { CopyVirtualTables(window); });
   if (!ListTablesOrSkip(window, "Command12_Click, Command17_Click, Command22_Click y "
                                 "Command24_Click"))
     return;

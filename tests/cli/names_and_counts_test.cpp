@@ -98,5 +98,33 @@ TEST_F(NamesAndCounts, AModelTextFieldIsNeverMadeACounter) {
   ExpectSecondRunChangesNothing();
 }
 
+// The model's FTS5 and R*Tree tables arrive from the model's own statements,
+// without the model's rows; one whose module this SQLite lacks is journaled
+// by its name; an old table of the same name is left as it is.
+TEST_F(NamesAndCounts, TheModelsVirtualTablesArriveOrAreJournaledByName) {
+  RawExec(Model("v.mdb"),
+          "CREATE TABLE t (a); CREATE VIRTUAL TABLE docs USING fts5(titulo, cuerpo);"
+          "CREATE VIRTUAL TABLE zonas USING rtree(id, minx, maxx); CREATE VIRTUAL TABLE ya USING fts5(x);"
+          "INSERT INTO docs VALUES ('del modelo', 'no se copia');"
+          "CREATE VIEW buscados AS SELECT titulo FROM docs;"
+          // Written by a program whose SQLite has a module this one lacks.
+          "PRAGMA writable_schema = ON;"
+          "INSERT INTO sqlite_master VALUES ('table', 'rara', 'rara', 0, 'CREATE VIRTUAL TABLE rara USING nohay(a, b)');");
+  RawExec(Old("v.mdb"), "CREATE TABLE t (a); CREATE TABLE ya (propia); INSERT INTO ya VALUES (1);");
+  test::CliRun run = Transform();
+  EXPECT_EQ(run.code, kExitJournal) << run.Both();
+  EXPECT_TRUE(run.Says("'rara'") && run.Says("'nohay'")) << run.Both();
+  EXPECT_TRUE(run.Says("tablas creadas: docs, zonas")) << run.Both();
+  EXPECT_EQ(Declared(Old("v.mdb"), "docs"), "CREATE VIRTUAL TABLE docs USING fts5(titulo, cuerpo)");
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT count(*) FROM docs"), (Rows{{"0"}}));
+  RawExec(Old("v.mdb"), "INSERT INTO docs VALUES ('ancla', 'texto'); INSERT INTO zonas VALUES (1, 0, 10);");
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT titulo FROM buscados WHERE titulo MATCH 'ancla'"), (Rows{{"ancla"}}));
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT id FROM zonas WHERE minx <= 5 AND maxx >= 5"), (Rows{{"1"}}));
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT * FROM ya"), (Rows{{"1"}}));
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT count(*) FROM sqlite_master WHERE name = 'rara'"), (Rows{{"0"}}));
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+  ExpectSecondRunChangesNothing();
+}
+
 }  // namespace
 }  // namespace brenquil
