@@ -99,6 +99,10 @@ class Connection {
   std::string Declaration(std::string_view name);
   // The stored CREATE statements of the triggers on `table` (or view).
   std::vector<std::pair<std::string, std::string>> TriggersOn(std::string_view table);
+  // The views and triggers whose statements name the table or view `name`
+  // ("la consulta 'v'", "el desencadenador 't'"): without it they would fail.
+  // A trigger on `name` itself goes with it and is not one of them.
+  std::vector<std::string> UsersOf(std::string_view name);
 
   // ---- Changing: each call is one transaction (a savepoint inside a batch);
   // on failure nothing is stored.

@@ -75,6 +75,12 @@ class Database {
   // the same name; on failure the file keeps what it had.
   void PutTrigger(const TriggerDef& trigger);
 
+  // The views and triggers that use the table or view `name` and would fail
+  // without it, each as "la consulta 'v'" or "el desencadenador 't'" (a
+  // trigger on `name` itself goes with it). A column or alias of that name
+  // counts as a use. TableDefs.Delete refuses a table that has any (3219).
+  std::vector<std::string> UsersOf(const std::string& name);
+
   // The virtual tables, in the order the file stores them.
   std::vector<VirtualTableDef> VirtualTables();
   // Creates `table` from its own statement. Error 3010 when a table or view

@@ -110,6 +110,10 @@ void Connection::DeleteTable(const std::string& given) {
   for (auto& r : *Relations())
     if (IEquals(r.table, name) || IEquals(r.foreign_table, name))
       throw MakeError(err::kInRelationship, "la tabla '" + name + "' (relación '" + r.name + "') en '" + path_ + "'");
+  // A view or another table's trigger that uses it would fail on every use.
+  if (auto users = UsersOf(name); !users.empty())
+    throw MakeError(err::kInvalidOperation, "la tabla '" + name + "' en '" + path_ + "' la usa " + users.front() +
+                                                "; no se borra");
   Atomically([&] {
     Exec("DROP TABLE " + QuoteId(name));
     if (system_tables_) {

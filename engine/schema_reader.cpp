@@ -205,6 +205,28 @@ std::vector<std::pair<std::string, std::string>> Connection::TriggersOn(std::str
   return out;
 }
 
+std::vector<std::string> Connection::UsersOf(std::string_view name) {
+  std::vector<std::string> users;
+  Statement st(*this,
+               "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE type IN ('view', 'trigger')"
+               " AND sql IS NOT NULL ORDER BY rowid");
+  while (st.Step()) {
+    const std::string type = st.Text(0).value_or("");
+    const std::string object = st.Text(1).value_or("");
+    if (IEquals(object, name) || (type == "trigger" && IEquals(st.Text(2).value_or(""), name))) continue;
+    // Any name in the statement that is this one: a column or an alias of
+    // the same name counts too, which keeps an object that might be needed.
+    const std::string sql = st.Text(3).value_or("");
+    size_t i = 0;
+    for (std::string token = NextToken(sql, i); !token.empty(); token = NextToken(sql, i)) {
+      if (token[0] == '\'' || !IEquals(Unquote(token), name)) continue;
+      users.push_back((type == "view" ? "la consulta '" : "el desencadenador '") + object + "'");
+      break;
+    }
+  }
+  return users;
+}
+
 const Connection::SchemaRows& Connection::Rows() {
   Stamp();
   if (rows_) return *rows_;

@@ -65,6 +65,36 @@ std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old, Data
   return table;
 }
 
+// The old view that holds the name of the model table `name` goes, so that
+// the table arrives in this run; it is returned so that it can come back if
+// the table cannot be made. A view that old triggers or views use stays, and
+// the table is not made (Error 3010 saying who uses it).
+std::shared_ptr<QueryDef> ClearViewNamed(Actualiz& window, Database& old, const std::string& name) {
+  auto view = old.QueryDefs().Find(name);
+  // A stored query that is no view holds no name in SQLite's schema.
+  if (!view || view->Declaration().empty()) return nullptr;
+  std::vector<std::string> users = old.UsersOf(view->Name());
+  if (!users.empty()) {
+    std::string list;
+    for (const auto& user : users) list += (list.empty() ? "" : ", ") + user;
+    throw MakeError(err::kTableExists, "la tabla '" + name + "' del modelo no se crea: la consulta '" + view->Name() +
+                                           "' de '" + window.Text4.Text() + "' tiene su nombre y la usa " + list);
+  }
+  auto copy = old.CreateQueryDef(view->Name(), view->SQL());
+  copy->SetDeclaration(view->Declaration());
+  old.QueryDefs().Delete(view->Name());
+  return copy;
+}
+
+void PutViewBack(Actualiz& window, Database& old, const std::shared_ptr<QueryDef>& view) {
+  try {
+    old.QueryDefs().Append(view);
+  } catch (const Error& error) {
+    JournalError(window, "Command8_Click",
+                 Error(error.Number(), "la consulta '" + view->Name() + "' no se pudo restaurar: " + error.Text()));
+  }
+}
+
 }  // namespace
 
 void EqualiseTables(Actualiz& window) {
@@ -95,9 +125,17 @@ void EqualiseTables(Actualiz& window) {
       // The definition is stored whole by the append below; a failure before
       // it leaves no half-made table behind.
       auto table = NewTableFromRows(window, *old, model.get());
-      old->TableDefs().Append(table);
-      window.Report.For(window.Text4.Text(), window.Text3.Text())
-          .tables_created.push_back(table->Name());
+      std::shared_ptr<QueryDef> view = ClearViewNamed(window, *old, table->Name());
+      try {
+        old->TableDefs().Append(table);
+      } catch (const Error&) {
+        // Nothing took the view's place: it comes back as it was.
+        if (view) PutViewBack(window, *old, view);
+        throw;
+      }
+      auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
+      if (view) report.queries_deleted.push_back(view->Name());
+      report.tables_created.push_back(table->Name());
     });
   }
   old->Close();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "engine/dbengine.h"
 #include "tests/support/cli_run_fixture.h"
 
 namespace brenquil {
@@ -86,6 +87,39 @@ TEST_F(KeptObjects, AReplacementSQLiteTakesArrivesAndOneItCannotBuildLeavesTheOl
   EXPECT_THROW(RawExec(Old("p.mdb"), "INSERT INTO t VALUES (2, 'x')"), std::runtime_error);
   EXPECT_EQ(Declared(Old("p.mdb"), "rara"), "CREATE INDEX rara ON t (b)");
   EXPECT_TRUE(run.Says("'rara'") && run.Says("doble") && run.Says("se conserva el índice anterior")) << run.Both();
+}
+
+// Views the model lacks: one an old trigger reads stays; so do one that a
+// view reads and that view, which a trigger reads; two that only each other
+// read go, the reader first. The triggers still work; the model's view
+// replaces its namesake. The engine refuses to delete a table a view reads.
+TEST_F(KeptObjects, AViewOldTriggersOrViewsStillUseStays) {
+  const std::string tables = "CREATE TABLE t (a INT); CREATE TABLE log (n INT);";
+  RawExec(Model("v.mdb"), tables + "CREATE VIEW vista AS SELECT a FROM t;");
+  RawExec(Old("v.mdb"), tables +
+                            "CREATE VIEW vcount AS SELECT count(*) AS n FROM t;"
+                            "CREATE TRIGGER cuenta AFTER INSERT ON t BEGIN INSERT INTO log SELECT n FROM \"vcount\"; END;"
+                            "CREATE VIEW base AS SELECT a FROM t; CREATE VIEW encima AS SELECT a * 10 AS a FROM [base];"
+                            "CREATE TRIGGER mira BEFORE DELETE ON t BEGIN INSERT INTO log SELECT max(a) FROM encima; END;"
+                            "CREATE VIEW suelta AS SELECT a FROM t; CREATE VIEW sola AS SELECT * FROM suelta;"
+                            "CREATE VIEW vista AS SELECT a FROM suelta;");
+  test::CliRun run = Transform();
+  EXPECT_EQ(run.code, kExitJournal) << run.Both();
+  EXPECT_TRUE(run.Says("'vcount' no borrada") && run.Says("el desencadenador 'cuenta'")) << run.Both();
+  EXPECT_TRUE(run.Says("'base' no borrada") && run.Says("la consulta 'encima'")) << run.Both();
+  EXPECT_TRUE(run.Says("'encima' no borrada") && run.Says("el desencadenador 'mira'")) << run.Both();
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT name FROM sqlite_master WHERE type = 'view' ORDER BY name"),
+            (Rows{{"base"}, {"encima"}, {"vcount"}, {"vista"}}));
+  EXPECT_EQ(Declared(Old("v.mdb"), "vista"), "CREATE VIEW vista AS SELECT a FROM t");
+  RawExec(Old("v.mdb"), "INSERT INTO t VALUES (7); DELETE FROM t;");  // both triggers find their views
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT n FROM log ORDER BY rowid"), (Rows{{"1"}, {"70"}}));
+  ExpectSecondRunChangesNothing();
+
+  auto db = DBEngine::Instance().OpenDatabase(Old("v.mdb"));
+  EXPECT_EQ(test::NumberOf([&] { db->TableDefs().Delete("t"); }), err::kInvalidOperation);
+  db->Close();
+  DBEngine::Instance().CloseIdle();
+  EXPECT_EQ(RawQuery(Old("v.mdb"), "SELECT count(*) FROM sqlite_master WHERE name = 't'"), (Rows{{"1"}}));
 }
 
 // The old table's UNIQUE or PRIMARY KEY clause is the index the model lacks,

@@ -126,5 +126,22 @@ TEST_F(NamesAndCounts, TheModelsVirtualTablesArriveOrAreJournaledByName) {
   ExpectSecondRunChangesNothing();
 }
 
+// The model's tables x and y have the names of old views the model lacks: x
+// arrives in the first run, its view gone first; y waits while an old view
+// reads it, and the journal says so.
+TEST_F(NamesAndCounts, AModelTableWhoseNameAnOldViewHoldsArrivesInOneRun) {
+  RawExec(Model("x.mdb"), "CREATE TABLE t (a INT); CREATE TABLE x (k INT, v TEXT); CREATE TABLE y (k INT);");
+  RawExec(Old("x.mdb"), "CREATE TABLE t (a INT); CREATE VIEW x AS SELECT a AS k FROM t;"
+                        "CREATE VIEW y AS SELECT 2 AS k; CREATE TRIGGER usa AFTER DELETE ON t BEGIN SELECT * FROM y; END;");
+  test::CliRun run = Transform();
+  EXPECT_EQ(run.code, kExitJournal) << run.Both();
+  EXPECT_EQ(Declared(Old("x.mdb"), "x"), "CREATE TABLE x (k INT, v TEXT)");
+  EXPECT_TRUE(run.Says("consultas borradas: x")) << run.Both();
+  EXPECT_TRUE(run.Says("la tabla 'y' del modelo no se crea") && run.Says("el desencadenador 'usa'")) << run.Both();
+  EXPECT_EQ(Declared(Old("x.mdb"), "y"), "CREATE VIEW y AS SELECT 2 AS k");
+  RawExec(Old("x.mdb"), "INSERT INTO t VALUES (1); DELETE FROM t;");
+  ExpectSecondRunChangesNothing();
+}
+
 }  // namespace
 }  // namespace brenquil
