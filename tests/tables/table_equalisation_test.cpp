@@ -71,12 +71,14 @@ TEST_F(TableEqualisation, SecondRunAfterListingAgainChangesNothing) {
 }
 
 TEST_F(TableEqualisation, RefusedTablesAreJournaledAndTheNextMissingOnesAreStillCreated) {
-  // A stored query of the old database holds the name of a missing table.
+  // A stored query of the old database holds the name of a missing table,
+  // and another one reads it, so it cannot make way.
   Pair({{"Primera", {{"x", dbLong}}}, {"Consulta", {{"y", dbLong}}}, {"Última", {{"z", dbText, 10}}}},
        {{"Otra", {{"x", dbLong}}}});
   {
     auto old = DBEngine::Instance().OpenDatabase(OldPath("base.mdb"));
     old->QueryDefs().Append(old->CreateQueryDef("Consulta", "SELECT x FROM Otra"));
+    old->QueryDefs().Append(old->CreateQueryDef("Lectora", "SELECT * FROM Consulta"));
   }
   ListTables(Window());
   EqualiseTables(Window());
@@ -85,7 +87,8 @@ TEST_F(TableEqualisation, RefusedTablesAreJournaledAndTheNextMissingOnesAreStill
   ASSERT_EQ(journal.size(), 1u);
   EXPECT_EQ(journal[0].operation, "Command8_Click");
   EXPECT_EQ(journal[0].number, err::kTableExists);
-  EXPECT_EQ(journal[0].text, "La tabla ya existe: 'Consulta' es una consulta en '" + OldPath("base.mdb") + "'");
+  EXPECT_EQ(journal[0].text, "La tabla ya existe: la tabla 'Consulta' del modelo no se crea: la consulta 'Consulta' de '" +
+                                 OldPath("base.mdb") + "' tiene su nombre y la usa la consulta 'Lectora'");
   EXPECT_EQ(journal[0].old, OldPath("base.mdb"));
   EXPECT_EQ(Window().List4.Items(), (Names{"Primera", "Consulta", "Última"}));
   EXPECT_EQ(RawTables(OldPath("base.mdb")), (Names{"Otra", "Primera", "Última"}));
