@@ -120,7 +120,7 @@ void AddMissingFields(Actualiz& window) {
   // The model's table, for each field's definition as the model declares it.
   std::shared_ptr<TableDef> model_table;
   try {
-    model_table = DBEngine::Instance().OpenDatabase(window.Text3.Text())->TableDefs().Find(window.List2.Text());
+    model_table = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly)->TableDefs().Find(window.List2.Text());
   } catch (const Error&) {
   }
   ListBox& names = window.List1[3];

@@ -54,7 +54,7 @@ enum class Listed { kModel, kOld };
 void ListIndexes(Actualiz& window, Listed which) {
   EmptyCatalogue(window);
   if (which == Listed::kOld) window.List10.Clear();
-  HeldDatabase db(which == Listed::kModel ? window.Text3.Text() : window.Text4.Text());
+  HeldDatabase db(which == Listed::kModel ? window.Text3.Text() : window.Text4.Text(), which == Listed::kModel);
   if (which == Listed::kModel) window.List10.Clear();
 
   for (auto& table : db->TableDefs().Snapshot())

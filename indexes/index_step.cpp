@@ -23,8 +23,8 @@ void SelectCatalogueRows(Actualiz& window, const std::string& table) {
   window.Data3.Refresh();
 }
 
-HeldDatabase::HeldDatabase(const std::string& path)
-    : db_(DBEngine::Instance().OpenDatabase(path)) {}
+HeldDatabase::HeldDatabase(const std::string& path, bool read_only)
+    : db_(DBEngine::Instance().OpenDatabase(path, read_only)) {}
 
 HeldDatabase::~HeldDatabase() {
   // Only reached without Close on the way out of a failure, which is the
@@ -92,7 +92,7 @@ bool ModelIndexes::Open() {
   if (!tried_) {
     tried_ = true;
     try {
-      db_ = HeldDatabase(path_);
+      db_ = HeldDatabase(path_, kReadOnly);
     } catch (const Error& error) {
       failure_ = error;
     }

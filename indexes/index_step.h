@@ -37,7 +37,8 @@ void SelectCatalogueRows(Actualiz& window, const std::string& table);
 class HeldDatabase {
  public:
   HeldDatabase() = default;
-  explicit HeldDatabase(const std::string& path);
+  // `read_only` as DBEngine::OpenDatabase takes it (a model).
+  explicit HeldDatabase(const std::string& path, bool read_only = false);
   ~HeldDatabase();
   HeldDatabase(const HeldDatabase&) = delete;
   HeldDatabase& operator=(const HeldDatabase&) = delete;

@@ -54,7 +54,7 @@ void EqualiseQueries(Actualiz& window) {
   // left in place, so a view keeps its triggers and nothing is rebuilt.
   std::shared_ptr<Database> model;
   try {
-    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   } catch (const Error&) {
   }
   auto same_as_model = [&](Database& db, const std::string& name) {

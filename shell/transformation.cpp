@@ -77,9 +77,9 @@ bool ListTablesOrSkip(Actualiz& window, const std::string& skipped) {
 // the same error and journals it.
 class KeepOpen {
  public:
-  explicit KeepOpen(const std::string& path) {
+  KeepOpen(const std::string& path, bool read_only) {
     try {
-      database_ = DBEngine::Instance().OpenDatabase(path);
+      database_ = DBEngine::Instance().OpenDatabase(path, read_only);
     } catch (const Error&) {
     }
   }
@@ -99,6 +99,25 @@ bool DamagedAndStopped(Actualiz& window, const KeepOpen& old, const char* after)
                Error(err::kCannotOpen, "'" + window.Text4.Text() + "' está dañado; no se ejecutan los pasos de la "
                                        "pareja que siguen a " + after));
   return true;
+}
+
+// A model is checked as an old database is before its first change: a
+// damaged one would give its pair a wrong picture of what to add, keep and
+// delete. The journal says so and no step of the pair runs. A model that does
+// not open is left to the first step, which meets the same error; one whose
+// check cannot evaluate an index (a function of the program that wrote it) is
+// read, and the steps say what of it cannot be built.
+bool ModelIsSound(Actualiz& window, const KeepOpen& model) {
+  if (!model) return true;
+  try {
+    model->CheckIntact();
+    return true;
+  } catch (const Error& error) {
+    if (error.Number() == err::kInvalidSql) return true;
+    JournalError(window, kOperation,
+                 MakeError(error.Number(), "el modelo " + DetailOf(error) + "; no se ejecutan los pasos de la pareja"));
+    return false;
+  }
 }
 
 // An old database whose user tables hold an engine table's name in other
@@ -184,8 +203,9 @@ void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   // Every pair has an entry in the report, changed or not.
   window.Report.For(window.Text4.Text(), window.Text3.Text());
   if (!BackedUpOrSkip(window, backups)) return;
-  KeepOpen model(window.Text3.Text());
-  KeepOpen old(window.Text4.Text());
+  KeepOpen model(window.Text3.Text(), kReadOnly);
+  if (!ModelIsSound(window, model)) return;
+  KeepOpen old(window.Text4.Text(), false);
   if (!OldTakesChanges(window, old)) return;
 
   const auto triggers_before = TriggerNames(old);
@@ -304,9 +324,9 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
                         "'" + name + "' ya existe en " + folder +
                             " (en otras mayúsculas u oculto); no se copia el modelo");
       if (plan)
-        DBEngine::Instance().OpenDatabase(from)->CheckIntact();
+        DBEngine::Instance().OpenDatabase(from, kReadOnly)->CheckIntact();
       else
-        CopyDatabase(from, to);
+        CopyDatabase(from, to, kReadOnly);
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
       window.Journal.Add(JournalEntry{kOperation, from, to, error.Number(), error.Text()});

@@ -110,7 +110,7 @@ void EqualiseTables(Actualiz& window) {
   // tables to be built from the field rows alone.
   std::shared_ptr<Database> model;
   try {
-    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   } catch (const Error&) {
   }
   // A table the engine refuses (or whose model fields cannot be listed) is

@@ -8,7 +8,7 @@
 namespace brenquil {
 
 void CopyVirtualTables(Actualiz& window) {
-  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   std::vector<VirtualTableDef> wanted = model->VirtualTables();
   model->Close();
   if (wanted.empty()) return;
