@@ -1,7 +1,9 @@
 // The transformation run in-process on damaged installations, one seed per
 // test: each run must end (no crash, no hang, no sanitizer report) with exit
 // code 0, 1 or 2, and a run that reports no error must leave every database
-// file of the installation passing SQLite's integrity check.
+// file of the installation passing SQLite's integrity check. Undamaged
+// installations with odd names, and a data folder of more entries than a
+// list control counts in 16 bits, must be worked on whole.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -161,6 +163,61 @@ TEST_P(TransformationFuzz, RunEndsWithAKnownCodeAndReportsEveryDamagedFile) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, TransformationFuzz, ::testing::Range<std::uint64_t>(1, kSweep + 1));
 INSTANTIATE_TEST_SUITE_P(Fixed, TransformationFuzz, ::testing::ValuesIn(kFixedCases));
+
+// ---- names
+
+constexpr std::uint64_t kNameSweep = 40;
+
+class NamesFuzz : public ::testing::TestWithParam<std::uint64_t> {};
+
+// Undamaged files whose tables, fields, indexes, views and triggers have
+// names SQLite accepts: the run works on them or journals what the engine
+// refuses (exit 0 or 1, never a crash), leaves every file it writes sound,
+// and a second run changes no byte of the data folder.
+TEST_P(NamesFuzz, OddNamesAreWorkedOnOrJournaledAndASecondRunChangesNothing) {
+  const std::uint64_t seed = GetParam();
+  test::TempDir dir(CaseParent());
+  const std::string added = MakeNamesCase(seed, dir.Path());
+  SCOPED_TRACE("seed " + std::to_string(seed) + ", names added:\n" + added);
+  const std::string home = dir / "home", data = dir / "datos";
+
+  Outcome first = RunTransform(home, data);
+  ASSERT_TRUE(first.exited) << "the run ended on signal " << first.signal << " (" << strsignal(first.signal) << ")";
+  ASSERT_TRUE(first.code == kExitOk || first.code == kExitJournal) << "exit code " << first.code;
+  for (const std::string& file : WrittenFiles(dir.Path())) EXPECT_EQ(IntegrityOf(file), "ok") << file;
+
+  const auto settled = test::FolderContents(data);
+  Outcome second = RunTransform(home, data);
+  ASSERT_TRUE(second.exited) << "the second run ended on signal " << second.signal;
+  EXPECT_EQ(second.code, first.code);
+  EXPECT_TRUE(test::FolderContents(data) == settled) << "the second run changed the data folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, NamesFuzz, ::testing::Range<std::uint64_t>(1, kNameSweep + 1));
+
+// ---- counts
+
+// A data folder of more entries than a list control's 16-bit count (empty
+// files, files that are no database, folders, all named like databases)
+// beside the installation's pairs: every pair is still worked on and the new
+// database still copied; the entries without a model are passed over.
+TEST(TransformationFuzzBase, ADataFolderOfMoreThan32767EntriesIsWalkedWhole) {
+  test::TempDir dir(CaseParent());
+  for (const auto& image : ValidInstallation()) {
+    fs::create_directories(fs::path(dir / image.path).parent_path());
+    test::WriteBytes(dir / image.path, image.bytes);
+  }
+  AddUnpairedEntries(dir / "datos", 32768);
+  Outcome outcome = RunTransform(dir / "home", dir / "datos");
+  ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
+  EXPECT_EQ(outcome.code, kExitOk);
+  EXPECT_EQ(test::RawColumns(dir / "datos/base.mdb", "Clientes"), (std::vector<std::string>{"Id", "Nombre", "Alta"}));
+  EXPECT_EQ(test::RawColumns(dir / "datos/plana.mdb", "hijo"), (std::vector<std::string>{"id", "pid", "nota", "foto"}));
+  EXPECT_TRUE(fs::exists(dir / "datos/nueva.mdb")) << "the model without an old namesake is copied";
+  for (const char* file : {"datos/base.mdb", "datos/plana.mdb", "datos/nueva.mdb"})
+    EXPECT_EQ(IntegrityOf(dir / file), "ok") << file;
+  EXPECT_EQ(test::ReadBytes(dir / "datos/sin modelo 00013.mdb"), "no es una base de datos");
+}
 
 }  // namespace
 }  // namespace brenquil::fuzz
