@@ -228,6 +228,15 @@ void CopyDatabase(const std::string& from, const std::string& to, bool read_only
   SyncFolder(folder);
 }
 
+void CheckCopySource(const std::string& from) {
+  try {
+    DBEngine::Instance().Connect(from, kReadOnly)->CheckIntact();
+  } catch (const Error&) {
+    std::error_code ec;
+    if (fs::file_size(from + kSideFiles[0], ec) == 0 || ec) throw;
+  }
+}
+
 void RemoveStaleCopies(const std::string& folder) {
   std::set<std::string> copies;
   std::error_code ec;

@@ -20,6 +20,12 @@ namespace brenquil {
 // is left at `to` nor beside it.
 void CopyDatabase(const std::string& from, const std::string& to, bool read_only = false);
 
+// What CopyDatabase(from, to, read_only = true) checks of `from` before it
+// writes anything, for a plan: that it opens as a database and passes the
+// integrity check. A file whose interrupted write only its copy can undo
+// passes here: the copy is checked once the journal is rolled back in it.
+void CheckCopySource(const std::string& from);
+
 // Removes from `folder` the temporary copies (and their journals) that a run
 // ended midway left behind. A copy that another run is still writing is kept.
 // Error 75 naming the first entry that could not be removed, after trying all.

@@ -324,7 +324,7 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
                         "'" + name + "' ya existe en " + folder +
                             " (en otras mayúsculas u oculto); no se copia el modelo");
       if (plan)
-        DBEngine::Instance().OpenDatabase(from, kReadOnly)->CheckIntact();
+        CheckCopySource(from);
       else
         CopyDatabase(from, to, kReadOnly);
       window.Report.NewDatabase(to);

@@ -110,6 +110,9 @@ TEST_F(ModelFiles, ADamagedOrHalfWrittenModelStopsItsPairBeforeAnythingChanges) 
     ASSERT_FALSE(journal.empty());
     WriteBytes(Model("amedias.mdb"), file);
     WriteBytes(Model("amedias.mdb") + "-journal", journal);
+    // The same as a new database: its copy is rolled back, not the model.
+    WriteBytes(Model("nueva.mdb"), file);
+    WriteBytes(Model("nueva.mdb") + "-journal", journal);
   }
   for (const char* name : {"cambiada.mdb", "cero.mdb"}) {
     std::string verdict;
@@ -134,10 +137,17 @@ TEST_F(ModelFiles, ADamagedOrHalfWrittenModelStopsItsPairBeforeAnythingChanges) 
   EXPECT_TRUE(Models(home_) == models) << "a model file changed";
   EXPECT_EQ(test::RawColumns(Old("sana.mdb"), "t"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(Declared(Old("sana.mdb"), "porb"), "CREATE INDEX porb ON t (b)");
+  EXPECT_TRUE(run.Says("nueva.mdb: copiada")) << run.Both();
+  EXPECT_EQ(RawQuery(Old("nueva.mdb"), "SELECT count(*) FROM t"), (Rows{{"300"}}));
+  EXPECT_EQ(RawQuery(Old("nueva.mdb"), "SELECT count(*) FROM sqlite_master WHERE name = 'otra'"), (Rows{{"0"}}));
+  EXPECT_EQ(RawQuery(Old("nueva.mdb"), "PRAGMA integrity_check"), (Rows{{"ok"}}));
 
+  fs::remove(Old("nueva.mdb"));
   test::CliRun plan = Transform({"--plan"});
   EXPECT_EQ(plan.code, kExitJournal) << plan.Both();
   EXPECT_TRUE(plan.Says("el modelo '" + Model("cero.mdb") + "'")) << plan.Both();
+  EXPECT_FALSE(plan.Says("'" + Model("nueva.mdb") + "'")) << plan.Both();
+  EXPECT_TRUE(Models(home_) == models) << "a model file changed in the plan";
 }
 
 }  // namespace
