@@ -1,5 +1,6 @@
 #include "shell/transformation.h"
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -84,6 +85,7 @@ class KeepOpen {
     }
   }
   Database* operator->() const { return database_.get(); }
+  Database& operator*() const { return *database_; }
   explicit operator bool() const { return database_ != nullptr; }
 
  private:
@@ -101,36 +103,41 @@ bool DamagedAndStopped(Actualiz& window, const KeepOpen& old, const char* after)
   return true;
 }
 
-// A model is checked as an old database is before its first change: a
-// damaged one would give its pair a wrong picture of what to add, keep and
-// delete. The journal says so and no step of the pair runs. A model that does
-// not open is left to the first step, which meets the same error; one whose
-// check cannot evaluate an index (a function of the program that wrote it) is
-// read, and the steps say what of it cannot be built.
-bool ModelIsSound(Actualiz& window, const KeepOpen& model) {
-  if (!model) return true;
+// Runs `check` on a file of the pair before any step: when it fails, the
+// journal says why (`whose` names the file's role) and no step of the pair
+// runs. A file that does not open is left to the first step, which meets the
+// same error.
+bool PassesBeforeTheSteps(Actualiz& window, const KeepOpen& db, const std::string& whose,
+                          const std::function<void(Database&)>& check) {
+  if (!db) return true;
   try {
-    model->CheckIntact();
+    check(*db);
     return true;
   } catch (const Error& error) {
-    if (error.Number() == err::kInvalidSql) return true;
     JournalError(window, kOperation,
-                 MakeError(error.Number(), "el modelo " + DetailOf(error) + "; no se ejecutan los pasos de la pareja"));
+                 MakeError(error.Number(), whose + DetailOf(error) + "; no se ejecutan los pasos de la pareja"));
     return false;
   }
 }
 
+// A model is checked as an old database is before its first change: a
+// damaged one would give its pair a wrong picture of what to add, keep and
+// delete. One whose check cannot evaluate an index (a function of the
+// program that wrote it) is read, and the steps say what of it cannot be built.
+bool ModelIsSound(Actualiz& window, const KeepOpen& model) {
+  return PassesBeforeTheSteps(window, model, "el modelo ", [](Database& db) {
+    try {
+      db.CheckIntact();
+    } catch (const Error& error) {
+      if (error.Number() != err::kInvalidSql) throw;
+    }
+  });
+}
+
 // An old database whose user tables hold an engine table's name in other
-// letters is left untouched: the journal says so once, and no step runs.
+// letters is left untouched.
 bool OldTakesChanges(Actualiz& window, const KeepOpen& old) {
-  if (!old) return true;
-  try {
-    old->CheckEngineTables();
-    return true;
-  } catch (const Error& error) {
-    JournalError(window, kOperation, Error(error.Number(), error.Text() + "; no se ejecutan los pasos de la pareja"));
-    return false;
-  }
+  return PassesBeforeTheSteps(window, old, "", [](Database& db) { db.CheckEngineTables(); });
 }
 
 // False when the old database turned out damaged and the rest was skipped.
