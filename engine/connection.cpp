@@ -339,6 +339,7 @@ void Connection::CheckIntact() {
 
 void Connection::PrepareWrite() {
   CheckWritable();
+  CheckEngineTables();
   CheckIntact();
   // A change ends the step's read transaction: the batch's own transaction
   // (or the change's) takes its place.

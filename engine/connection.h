@@ -93,9 +93,10 @@ class Connection {
   // regard to letter case; what is returned stays valid while it is held.
   using Names = std::shared_ptr<const std::vector<std::string>>;
   Names TableNames();
-  // The stored name of the table called `name` in any letter case, or empty.
-  std::string StoredTableName(std::string_view name);
-  bool IsTable(std::string_view name) { return !StoredTableName(name).empty(); }
+  // The stored name of the table called `name` in any letter case, or
+  // nothing when there is none (the empty name is a name like any other).
+  std::optional<std::string> StoredTableName(std::string_view name);
+  bool IsTable(std::string_view name) { return StoredTableName(name).has_value(); }
   bool IsView(std::string_view name);
   // Error 3011 when there is no such table.
   std::shared_ptr<const TableInfo> Table(std::string_view name);
@@ -105,6 +106,10 @@ class Connection {
   std::string Declaration(std::string_view name);
   // The stored CREATE statements of the triggers on `table` (or view).
   std::vector<std::pair<std::string, std::string>> TriggersOn(std::string_view table);
+  // The views and triggers whose statements name the table or view `name`
+  // ("la consulta 'v'", "el desencadenador 't'"): without it they would fail.
+  // A trigger on `name` itself goes with it and is not one of them.
+  std::vector<std::string> UsersOf(std::string_view name);
 
   // ---- Changing: each call is one transaction (a savepoint inside a batch);
   // on failure nothing is stored.
@@ -140,6 +145,11 @@ class Connection {
   void CheckIntact();
   // The check has run and found the file damaged.
   bool FoundDamaged() const { return intact_ && !*intact_; }
+  // Error 3219 when a table or view of the user holds the name of one of the
+  // engine's own tables in other letters (or is a view of that name): SQLite
+  // would take it for the engine's table, so the engine never writes to the
+  // file and reads none of its own records from it. Checked before each change.
+  void CheckEngineTables();
   // Before each change: CheckWritable and CheckIntact; the file goes to WAL
   // mode at the first one (and back to the mode it had when it is closed);
   // during a batch (DBEngine::BeginBatch) the first change opens the
@@ -300,6 +310,7 @@ class Connection {
   // of that name comes back (a replaced view keeps its INSTEAD OF triggers).
   std::map<std::string, std::vector<std::string>> view_triggers_;
   bool system_tables_ = false;
+  std::string engine_name_taken_;  // the user's table or view holding an engine table's name; empty: none
   int leases_ = 0;
   bool write_ready_ = false;
   bool batch_open_ = false;

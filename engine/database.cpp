@@ -201,6 +201,8 @@ bool Database::Updatable() const { return !Connection()->ReadOnly(); }
 
 void Database::CheckIntact() { Connection()->CheckIntact(); }
 bool Database::FoundDamaged() { return Connection()->FoundDamaged(); }
+void Database::CheckEngineTables() { Connection()->CheckEngineTables(); }
+std::vector<std::string> Database::UsersOf(const std::string& name) { return Connection()->UsersOf(name); }
 
 Collection<TableDef>& Database::TableDefs() {
   Connection();

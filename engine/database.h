@@ -17,6 +17,7 @@
 #include "engine/relation.h"
 #include "engine/tabledef.h"
 #include "engine/trigger.h"
+#include "engine/virtual_table.h"
 
 namespace brenquil {
 
@@ -42,6 +43,11 @@ class Database {
   // The check has run, at the first change at the latest, and found the file
   // damaged: every change since has been refused.
   bool FoundDamaged();
+  // Error 3219 when a table or view of the user holds the name of one of the
+  // engine's own tables in other letters ("msysfields"): SQLite would take
+  // it for the engine's, so every change to the file is refused and the
+  // engine reads none of its own records from it.
+  void CheckEngineTables();
 
   Collection<TableDef>& TableDefs();
   Collection<Relation>& Relations();
@@ -71,6 +77,18 @@ class Database {
   // Stores `trigger` as its statement declares it, in place of a trigger of
   // the same name; on failure the file keeps what it had.
   void PutTrigger(const TriggerDef& trigger);
+
+  // The views and triggers that use the table or view `name` and would fail
+  // without it, each as "la consulta 'v'" or "el desencadenador 't'" (a
+  // trigger on `name` itself goes with it). A column or alias of that name
+  // counts as a use. TableDefs.Delete refuses a table that has any (3219).
+  std::vector<std::string> UsersOf(const std::string& name);
+
+  // The virtual tables, in the order the file stores them.
+  std::vector<VirtualTableDef> VirtualTables();
+  // Creates `table` from its own statement. Error 3010 when a table or view
+  // holds its name; error 3219, naming the module, when this SQLite lacks it.
+  void CreateVirtualTable(const VirtualTableDef& table);
 
   // Runs a record source (see Recordset).
   std::unique_ptr<Recordset> OpenRecordset(const std::string& source);

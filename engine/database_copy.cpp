@@ -133,6 +133,37 @@ void BackUp(detail::Connection& source, const std::string& temp, const std::stri
   if (rc != SQLITE_DONE) throw target->Fail(rc, "al copiar '" + source.Path() + "'");
 }
 
+// Writes the whole content of the file `path` to `fd`.
+void CopyBytes(const std::string& path, int fd, const std::string& to) {
+  FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in.Valid()) throw SystemError(err::kFileAccess, "no se pudo leer", path);
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw SystemError(err::kFileAccess, "no se pudo leer", path);
+    if (n == 0) return;
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) throw SystemError(err::kDiskError, "no se pudo escribir", to);
+      done += w;
+    }
+  }
+}
+
+// A file that is only read cannot have its interrupted write undone, but its
+// copy can: the file and its journal are copied as they are, and SQLite rolls
+// the journal back in the copy when it first opens it (SettleAndCheck).
+void CopyWithItsJournal(const std::string& from, const TemporaryCopy& temp, const std::string& to) {
+  CopyBytes(from, temp.Fd(), to);
+  const std::string journal = temp.Path() + kSideFiles[0];
+  FileDescriptor out(::open(journal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!out.Valid()) throw SystemError(err::kFileAccess, "no se pudo crear la copia", journal);
+  CopyBytes(from + kSideFiles[0], out.Get(), to);
+  if (::fsync(out.Get()) != 0) throw SystemError(err::kDiskError, "no se pudo escribir", to);
+}
+
 // The pages came with the model's header, which may ask for WAL mode; a fresh
 // connection reads it as it is and switches the file to a rollback journal.
 void SettleAndCheck(const std::string& from, const std::string& temp, const std::string& to) {
@@ -162,18 +193,28 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-void CopyDatabase(const std::string& from, const std::string& to) {
+void CopyDatabase(const std::string& from, const std::string& to, bool read_only) {
   DBEngine& engine = DBEngine::Instance();
   // An open batch of this process on `from` is committed first: the copy
   // takes what is committed.
-  engine.Release(from);
-  auto source = engine.Connect(from);
+  if (!read_only) engine.Release(from);
+  std::shared_ptr<detail::Connection> source;
+  try {
+    source = engine.Connect(from, read_only);
+  } catch (const Error&) {
+    // Only read, a file whose interrupted write left a journal does not open.
+    std::error_code ec;
+    if (!read_only || fs::file_size(from + kSideFiles[0], ec) == 0 || ec) throw;
+  }
   if (Exists(to)) throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
 
   fs::path target(to);
   std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
   TemporaryCopy temp(target);
-  BackUp(*source, temp.Path(), to);
+  if (source)
+    BackUp(*source, temp.Path(), to);
+  else
+    CopyWithItsJournal(from, temp, to);
   SettleAndCheck(from, temp.Path(), to);
   if (::fsync(temp.Fd()) != 0) throw SystemError(err::kDiskError, "no se pudo escribir", to);
 
@@ -186,6 +227,15 @@ void CopyDatabase(const std::string& from, const std::string& to) {
       throw SystemError(err::kFileAccess, "no se pudo poner en su sitio", to);
   }
   SyncFolder(folder);
+}
+
+void CheckCopySource(const std::string& from) {
+  try {
+    DBEngine::Instance().Connect(from, kReadOnly)->CheckIntact();
+  } catch (const Error&) {
+    std::error_code ec;
+    if (fs::file_size(from + kSideFiles[0], ec) == 0 || ec) throw;
+  }
 }
 
 void RemoveStaleCopies(const std::string& folder) {

@@ -9,14 +9,22 @@ namespace brenquil {
 
 // Writes the committed content of the database `from` to the new file `to`,
 // in rollback-journal (DELETE) mode whatever mode `from` is in. `from` is
-// opened as DBEngine::OpenDatabase opens it, so a hot journal is rolled back
-// first when the file may be written; a file that does not open as a database
+// opened as DBEngine::OpenDatabase opens it (`read_only` included: a model
+// is only read), so a hot journal is rolled back first when the file may be
+// written; when it is only read, the file and its journal are copied as they
+// are and the journal is rolled back in the copy. A file that does not open as a database
 // is refused with its open error (3024, 3343, 3049, 3045) and nothing is
 // written. The copy is made in a hidden temporary file beside `to`, checked
 // (integrity_check, Error 3049 when it fails), synced, and then linked into
 // place: `to` is never replaced (Error 58 when it exists). On failure nothing
 // is left at `to` nor beside it.
-void CopyDatabase(const std::string& from, const std::string& to);
+void CopyDatabase(const std::string& from, const std::string& to, bool read_only = false);
+
+// What CopyDatabase(from, to, read_only = true) checks of `from` before it
+// writes anything, for a plan: that it opens as a database and passes the
+// integrity check. A file whose interrupted write only its copy can undo
+// passes here: the copy is checked once the journal is rolled back in it.
+void CheckCopySource(const std::string& from);
 
 // Removes from `folder` the temporary copies (and their journals) that a run
 // ended midway left behind. A copy that another run is still writing is kept.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <algorithm>
 #include <chrono>
@@ -81,16 +82,39 @@ std::string CanonicalKey(const std::string& path) {
   return ec ? path : canonical.string();
 }
 
-std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool create) {
+// The name SQLite opens a file by for reading only: with a shared-memory
+// index of its log beside it, a URI that has SQLite read that index without
+// writing it (the path's bytes percent-encoded but for letters, digits and
+// "/._-~").
+std::string ReadOnlyName(const std::string& path, int& flags) {
+  std::error_code ec;
+  if (!fs::exists(path + "-shm", ec)) return path;
+  flags |= SQLITE_OPEN_URI;
+  std::string uri = "file:";
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '.' || c == '_' || c == '-' || c == '~') {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    }
+  }
+  return uri + "?readonly_shm=1";
+}
+
+std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool create, bool read_only_wanted = false) {
   // Read-only is the lack of the owner's write bit (root included), or a
   // file this process may not write.
   struct stat st {};
-  bool read_only = !create && (::stat(path.c_str(), &st) != 0 || (st.st_mode & S_IWUSR) == 0 ||
+  bool read_only = !create && (read_only_wanted || ::stat(path.c_str(), &st) != 0 || (st.st_mode & S_IWUSR) == 0 ||
                                ::access(path.c_str(), W_OK) != 0);
   int flags = (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
   if (create) flags |= SQLITE_OPEN_CREATE;
+  const std::string name = read_only_wanted ? ReadOnlyName(path, flags) : path;
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
   auto connection = std::make_shared<detail::Connection>(db, path, read_only);
   if (rc != SQLITE_OK) throw connection->Fail(rc, "al abrir");
   sqlite3_extended_result_codes(db, 1);
@@ -101,6 +125,9 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
   } catch (const Error& e) {
     if (e.Number() == err::kLocked)
       throw MakeError(err::kFileInUse, "'" + path + "' está bloqueado por otro proceso");
+    if (read_only_wanted && sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK)
+      throw MakeError(err::kCannotOpen, "'" + path + "' tiene a medias una escritura interrumpida (su -journal), "
+                                            "que solo se deshace escribiendo en él, y aquí solo se lee");
     if (e.Number() == err::kUnrecognisedFormat || e.Number() == err::kCannotOpen) throw;
     if ((e.Number() == err::kReadOnly || e.Number() == err::kDiskError) && FolderRefusesWorkFiles(path))
       throw MakeError(err::kFileAccess, "'" + path + "': la carpeta '" + FolderOf(path) +
@@ -269,7 +296,7 @@ std::shared_ptr<detail::Connection> Leased(const std::shared_ptr<detail::Connect
 }
 }  // namespace
 
-std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
+std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path, bool read_only_wanted) {
   std::string key = KeyOf(path);
   // A connection in use is shared as it is, whatever the file looks like now.
   if (auto it = open_.find(key); it != open_.end() && !Idle(it->second.connection)) {
@@ -278,7 +305,16 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
   }
   struct stat st {};
   bool exists = ::stat(path.c_str(), &st) == 0;
-  bool read_only = !exists || (st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
+  bool read_only = read_only_wanted || !exists || (st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
+  if (auto it = open_.find(key); it != open_.end()) {
+    Entry& e = it->second;
+    // An idle connection opened the other way is closed as it would be
+    // anyway (what it wrote stays written) and the file opened again.
+    if (e.read_only != read_only && exists && e.device == st.st_dev && e.inode == st.st_ino) {
+      open_.erase(it);
+      it = open_.end();
+    }
+  }
   if (auto it = open_.find(key); it != open_.end()) {
     Entry& e = it->second;
     // A connection in use is shared as it is; an idle one only while the file
@@ -301,7 +337,7 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path) {
     open_.erase(it);
   }
   CheckFile(path);
-  auto connection = OpenConnection(path, false);
+  auto connection = OpenConnection(path, false, read_only_wanted);
   open_[key] = Entry{connection, st.st_dev, st.st_ino, connection->ReadOnly(), ++uses_, step_};
   auto leased = Leased(connection);
   TrimIdle();
@@ -381,8 +417,8 @@ void DBEngine::Release(const std::string& path) {
   }
 }
 
-std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path) {
-  return std::make_shared<Database>(path, Connect(path));
+std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool read_only) {
+  return std::make_shared<Database>(path, Connect(path, read_only));
 }
 
 std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& path) {

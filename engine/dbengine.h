@@ -26,6 +26,9 @@ namespace detail {
 class Connection;
 }
 
+// OpenDatabase's `read_only`: the file is only read (a model).
+inline constexpr bool kReadOnly = true;
+
 class DBEngine {
  public:
   static DBEngine& Instance();
@@ -34,14 +37,24 @@ class DBEngine {
   // only when the file is write-protected). Throws Error 3024 (missing),
   // 3343 (not a database, empty, a folder), 3049 (damaged or truncated),
   // 3045 (locked by another process). Writes nothing to a file it refuses.
-  std::shared_ptr<Database> OpenDatabase(const std::string& path);
+  //
+  // With `read_only` (kReadOnly; DAO's ReadOnly argument) SQLite opens the
+  // file for reading only, and every change is refused (3027): no byte of
+  // the file or of its log changes, not even by a checkpoint when it closes;
+  // a log another program left is read as it stands, through its
+  // shared-memory index read-only when there is one (SQLite makes the index,
+  // never the file, when there is none). A file that this process holds open
+  // for writing at that moment is shared as it is, and one held only for
+  // reading is shared read-only with a caller that would write.
+  std::shared_ptr<Database> OpenDatabase(const std::string& path, bool read_only = false);
 
   // Creates a new, empty database file (Error 3204 analogue 3012 when the path
   // exists) with the engine's system tables.
   std::shared_ptr<Database> CreateDatabase(const std::string& path);
 
-  // Engine side: the shared connection for `path`, opened when none is open.
-  std::shared_ptr<detail::Connection> Connect(const std::string& path);
+  // Engine side: the shared connection for `path`, opened when none is open
+  // (see OpenDatabase for `read_only`).
+  std::shared_ptr<detail::Connection> Connect(const std::string& path, bool read_only = false);
 
   // A file released by every Database stays open for a while (up to a few
   // files), so the steps that open the same pair again and again do not pay

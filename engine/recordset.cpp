@@ -223,7 +223,7 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
   }
   detail::Statement& st = *statement_;
   int first = has_rowid_ ? 1 : 0;
-  std::string last_table;  // columns of one table look it up once
+  std::string last_table;  // columns of one table look it up once; any name, the empty one too
   std::shared_ptr<const detail::TableInfo> last_info;
   for (int col = first; col < st.ColumnCount(); ++col) {
     sqlite3_stmt* h = st.Handle();
@@ -232,8 +232,8 @@ Recordset::Recordset(std::shared_ptr<detail::Connection> connection, const std::
     const char* origin = sqlite3_column_origin_name(h, col);
     const char* declared = sqlite3_column_decltype(h, col);
     const detail::FieldInfo* info = nullptr;
-    if (table && origin && (table == last_table || c.IsTable(table))) {
-      if (table != last_table) {
+    if (table && origin && ((last_info && table == last_table) || c.IsTable(table))) {
+      if (!last_info || table != last_table) {
         last_table = table;
         last_info = c.Table(table);
       }

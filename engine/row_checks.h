@@ -20,6 +20,16 @@ struct BlockingRows {
 // Rows of `table` whose values of `fields` (all set) repeat another row's.
 BlockingRows RowsRepeatingKey(Database& db, const std::string& table, const std::vector<std::string>& fields);
 
+// Rows of `table` that the index `create_index` (a CREATE [UNIQUE] INDEX
+// statement, of this table or of its namesake in another file) would refuse,
+// judged by SQLite itself as the index judges them: its key expressions with
+// their collations, only the rows its WHERE holds, a key with a null part
+// never repeating; none for an index that is not unique. Error 3219 when the
+// statement is not one this reader understands, and SQLite's own error when
+// the table cannot take it (a field or a function it lacks): either way the
+// index cannot be built on this table.
+BlockingRows RowsRefusingIndex(Database& db, const std::string& table, const std::string& create_index);
+
 // Rows of `child` whose `pairs` (parent field, child field), all set, have no
 // row of `parent` to match.
 BlockingRows RowsWithoutParent(Database& db, const std::string& parent, const std::string& child,

@@ -77,18 +77,27 @@ bool SameRows(sqlite3* a, sqlite3* b, const std::string& sql) {
 }
 
 // The selection of table `name`'s rows: with their rowids, in rowid order,
-// or, for a table without rowid, in the order of its key. Empty when a column
-// named like the rowid would stand in for it: rows moved to other rowids would
-// not show, so the table is not compared and the file is taken as changed.
+// or, for a table without rowid, in the order of its key. The rowid is read
+// by the first of its names no column takes (an R*Tree's tables have a column
+// "rowid"); empty when columns take all three: rows moved to other rowids
+// would not show, so the table is not compared and the file is taken as
+// changed.
 std::string RowSelection(sqlite3* db, const std::string& name) {
-  const std::string with_rowid = "SELECT rowid, * FROM " + QuoteId(name) + " ORDER BY rowid";
-  Prepared st(db, with_rowid);
-  if (!st.st) return "SELECT * FROM " + QuoteId(name);
-  for (int c = 1; c < sqlite3_column_count(st.st); ++c) {
-    const char* column = sqlite3_column_name(st.st, c);
-    if (column && (IEquals(column, "rowid") || IEquals(column, "oid") || IEquals(column, "_rowid_"))) return {};
+  Prepared st(db, "SELECT * FROM " + QuoteId(name));
+  if (!st.st) return {};
+  for (const char* alias : {"rowid", "oid", "_rowid_"}) {
+    bool taken = false;
+    for (int c = 0; c < sqlite3_column_count(st.st) && !taken; ++c) {
+      const char* column = sqlite3_column_name(st.st, c);
+      taken = column && IEquals(column, alias);
+    }
+    if (taken) continue;
+    const std::string with_rowid =
+        std::string("SELECT ") + alias + ", * FROM " + QuoteId(name) + " ORDER BY " + alias;
+    Prepared rowid(db, with_rowid);
+    return rowid.st ? with_rowid : "SELECT * FROM " + QuoteId(name);
   }
-  return with_rowid;
+  return {};
 }
 
 // The schema version is the caller's to compare: it tells a changed schema

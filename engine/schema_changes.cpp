@@ -31,6 +31,12 @@ void Connection::CheckField(const Field& field, const std::string& table) {
   if (!IsKnownType(field.Type()))
     throw MakeError(err::kInvalidFieldType, "tipo " + std::to_string(field.Type()) + " del campo '" +
                                                 field.Name() + "' de la tabla '" + table + "'");
+  // A counter counts in whole numbers of a Long field, as DAO's do: in a text
+  // field the highest value is the greatest text ("9" beyond "10").
+  if ((field.Attributes() & dbAutoIncrField) && field.Type() != dbLong)
+    throw MakeError(err::kInvalidFieldType, "el campo '" + field.Name() + "' de la tabla '" + table +
+                                                "' es de tipo " + std::to_string(field.Type()) +
+                                                " y solo un campo Long (4) puede ser autonumérico");
   bool sized = field.Type() == dbText || field.Type() == dbChar || field.Type() == dbBinary ||
                field.Type() == dbVarBinary;
   if (sized && (field.Size() < 1 || field.Size() > 255))
@@ -63,6 +69,8 @@ void Connection::CreateTable(TableDef& table) {
   CheckWritable();
   const std::string& name = table.Name();
   if (name.empty()) throw MakeError(err::kInvalidName, "nombre de tabla vacío en '" + path_ + "'");
+  if (IsEngineTableName(name))
+    throw MakeError(err::kInvalidName, "'" + name + "' en '" + path_ + "': es el nombre de una tabla del motor");
   if (table.Fields().Count() == 0)
     throw MakeError(err::kNoFields, "la tabla '" + name + "' no tiene campos (" + path_ + ")");
   for (auto& f : table.Fields()) CheckField(*f, name);
@@ -103,6 +111,10 @@ void Connection::DeleteTable(const std::string& given) {
   for (auto& r : *Relations())
     if (IEquals(r.table, name) || IEquals(r.foreign_table, name))
       throw MakeError(err::kInRelationship, "la tabla '" + name + "' (relación '" + r.name + "') en '" + path_ + "'");
+  // A view or another table's trigger that uses it would fail on every use.
+  if (auto users = UsersOf(name); !users.empty())
+    throw MakeError(err::kInvalidOperation, "la tabla '" + name + "' en '" + path_ + "' la usa " + users.front() +
+                                                "; no se borra");
   Atomically([&] {
     Exec("DROP TABLE " + QuoteId(name));
     if (system_tables_) {
@@ -269,8 +281,8 @@ void Connection::CreateRelation(Relation& relation) {
     throw MakeError(err::kObjectNotFound, "la tabla '" + r.table + "' de la relación '" + r.name + "'" + where);
   if (!IsTable(r.foreign_table))
     throw MakeError(err::kObjectNotFound, "la tabla '" + r.foreign_table + "' de la relación '" + r.name + "'" + where);
-  r.table = StoredTableName(r.table);
-  r.foreign_table = StoredTableName(r.foreign_table);
+  r.table = *StoredTableName(r.table);
+  r.foreign_table = *StoredTableName(r.foreign_table);
   if (relation.Fields().Count() == 0)
     throw MakeError(err::kRelationNoFields, "'" + r.name + "'" + where);
   auto held_parent = Table(r.table);
@@ -504,10 +516,12 @@ bool Connection::CompleteRelation(const std::string& name, const std::string& de
   if (needs_clause) {
     // A relation an earlier version kept as its record and triggers: the
     // record names its tables and fields as they were when it was made.
-    if (!IsTable(r.table) || !IsTable(r.foreign_table))
+    const auto table = StoredTableName(r.table);
+    const auto foreign_table = StoredTableName(r.foreign_table);
+    if (!table || !foreign_table)
       throw MakeError(err::kObjectNotFound, "las tablas de la relación '" + r.name + "' en '" + path_ + "'");
-    r.table = StoredTableName(r.table);
-    r.foreign_table = StoredTableName(r.foreign_table);
+    r.table = *table;
+    r.foreign_table = *foreign_table;
     auto parent = Table(r.table);
     auto child = Table(r.foreign_table);
     for (auto& [p, c] : r.fields)
@@ -549,6 +563,8 @@ void Connection::CreateQuery(QueryDef& query) {
   const std::string& sql = query.SQL();
   std::string where = " en '" + path_ + "'";
   if (name.empty()) throw MakeError(err::kInvalidName, "nombre de consulta vacío" + where);
+  if (IsEngineTableName(name))
+    throw MakeError(err::kInvalidName, "'" + name + "'" + where + ": es el nombre de una tabla del motor");
   for (auto& q : *Queries())
     if (IEquals(q.name, name)) throw MakeError(err::kObjectExists, "la consulta '" + name + "'" + where);
   for (auto& t : *TableNames())

@@ -124,12 +124,18 @@ void Connection::LoadTableNames() {
     return false;
   };
   bool system_tables = false;
+  engine_name_taken_.clear();
   Statement st(*this,
                "SELECT type, name FROM sqlite_master WHERE type IN ('table', 'view')"
                " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
   while (st.Step()) {
     std::string name = st.Text(1).value_or("");
-    if (st.Text(0) == "view") {
+    const bool view = st.Text(0) == "view";
+    // The engine's tables are its own only when spelt exactly as it spells
+    // them; anything else holding their names is the user's.
+    if (engine_name_taken_.empty() && IsEngineTableName(name) && (view || EngineTableName(name) != name))
+      engine_name_taken_ = name;
+    if (view) {
       view_names_.push_back(name);
       continue;
     }
@@ -137,7 +143,7 @@ void Connection::LoadTableNames() {
     names->push_back(name);
     if (name == "MSysFields") system_tables = true;
   }
-  system_tables_ = system_tables;
+  system_tables_ = system_tables && engine_name_taken_.empty();
   // SQLite allows no two tables whose names differ in letter case only.
   stored_names_.clear();
   for (const auto& name : *names) stored_names_.emplace(Upper(name), name);
@@ -151,10 +157,20 @@ Connection::Names Connection::TableNames() {
   return table_names_;
 }
 
-std::string Connection::StoredTableName(std::string_view name) {
+std::optional<std::string> Connection::StoredTableName(std::string_view name) {
   TableNames();
   auto it = stored_names_.find(Upper(name));
-  return it == stored_names_.end() ? std::string() : it->second;
+  if (it == stored_names_.end()) return std::nullopt;
+  return it->second;
+}
+
+void Connection::CheckEngineTables() {
+  TableNames();
+  if (!engine_name_taken_.empty())
+    throw MakeError(err::kInvalidOperation,
+                    "'" + path_ + "' no se modifica: su tabla o consulta '" + engine_name_taken_ +
+                        "' lleva el nombre de la tabla del motor '" + std::string(EngineTableName(engine_name_taken_)) +
+                        "' en otras mayúsculas, y SQLite las tomaría por la misma");
 }
 
 bool Connection::IsView(std::string_view name) {
@@ -165,12 +181,12 @@ bool Connection::IsView(std::string_view name) {
 }
 
 std::shared_ptr<const TableInfo> Connection::Table(std::string_view name) {
-  std::string stored = StoredTableName(name);
-  if (stored.empty())
+  std::optional<std::string> stored = StoredTableName(name);
+  if (!stored)
     throw MakeError(err::kObjectNotFound, "la tabla '" + std::string(name) + "' en '" + path_ + "'");
-  std::string key = Upper(stored);
+  std::string key = Upper(*stored);
   auto it = tables_.find(key);
-  if (it == tables_.end()) it = tables_.emplace(key, std::make_shared<const TableInfo>(LoadTable(stored))).first;
+  if (it == tables_.end()) it = tables_.emplace(key, std::make_shared<const TableInfo>(LoadTable(*stored))).first;
   return it->second;
 }
 
@@ -188,6 +204,28 @@ std::vector<std::pair<std::string, std::string>> Connection::TriggersOn(std::str
   st.Bind(1, table);
   while (st.Step()) out.emplace_back(st.Text(0).value_or(""), st.Text(1).value_or(""));
   return out;
+}
+
+std::vector<std::string> Connection::UsersOf(std::string_view name) {
+  std::vector<std::string> users;
+  Statement st(*this,
+               "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE type IN ('view', 'trigger')"
+               " AND sql IS NOT NULL ORDER BY rowid");
+  while (st.Step()) {
+    const std::string type = st.Text(0).value_or("");
+    const std::string object = st.Text(1).value_or("");
+    if (IEquals(object, name) || (type == "trigger" && IEquals(st.Text(2).value_or(""), name))) continue;
+    // Any name in the statement that is this one: a column or an alias of
+    // the same name counts too, which keeps an object that might be needed.
+    const std::string sql = st.Text(3).value_or("");
+    size_t i = 0;
+    for (std::string token = NextToken(sql, i); !token.empty(); token = NextToken(sql, i)) {
+      if (token[0] == '\'' || !IEquals(Unquote(token), name)) continue;
+      users.push_back((type == "view" ? "la consulta '" : "el desencadenador '") + object + "'");
+      break;
+    }
+  }
+  return users;
 }
 
 const Connection::SchemaRows& Connection::Rows() {

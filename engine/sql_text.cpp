@@ -172,6 +172,16 @@ std::string QuoteLiteral(std::string_view text) {
 
 bool IsSystemName(std::string_view name) { return name.substr(0, 4) == "MSys"; }
 
+std::string_view EngineTableName(std::string_view name) {
+  static constexpr std::string_view kEngineTables[] = {"MSysFields", "MSysIndexes", "MSysRelations",
+                                                        "MSysRelationFields", "MSysQueries"};
+  for (std::string_view table : kEngineTables)
+    if (IEquals(table, name)) return table;
+  return {};
+}
+
+bool IsEngineTableName(std::string_view name) { return !EngineTableName(name).empty(); }
+
 }  // namespace brenquil::detail
 
 namespace brenquil::detail {

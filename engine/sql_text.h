@@ -15,6 +15,12 @@ std::string QuoteId(std::string_view name);
 std::string QuoteLiteral(std::string_view text);
 // True when `name` starts with "MSys" exactly (the engine's own objects).
 bool IsSystemName(std::string_view name);
+// True when `name` is, in any letter case, the name of one of the engine's
+// own tables (MSysFields, MSysIndexes, MSysRelations, MSysRelationFields,
+// MSysQueries), which SQLite would take for the same table.
+bool IsEngineTableName(std::string_view name);
+// The exact spelling of that engine table, or empty.
+std::string_view EngineTableName(std::string_view name);
 
 // ASCII upper case, and comparison without regard to letter case, as SQLite
 // compares names.

@@ -199,7 +199,10 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
 
   // Foreign keys must be off, so that dropping the old table deletes or
   // changes no related row; they can only be switched off outside a
-  // transaction. Inside a batch they are off already.
+  // transaction. Inside a batch they are off once its transaction is open:
+  // it is opened here when the rebuild is the file's first change, instead
+  // of meeting the step's read transaction, which holds them on.
+  PrepareWrite();
   bool outer = sqlite3_get_autocommit(db_) != 0;
   if (!outer) {
     Statement fk(*this, "PRAGMA foreign_keys");

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/dbengine.h"
 #include "shell/actualiz.h"
 #include "shell/ignore_errors.h"
 #include "tables/table_names.h"
@@ -30,8 +31,9 @@ struct FieldRows {
 // Points Data1 at `table` of the database at `path` and runs the selection.
 // The name is quoted so that blanks, apostrophes and reserved words select the
 // table they name; an empty selection gives an empty name, which the engine
-// refuses like any table it does not have.
-void SelectTable(Actualiz& window, const std::string& path, const std::string& table) {
+// refuses like any table it does not have. A model is opened `read_only`.
+void SelectTable(Actualiz& window, const std::string& path, const std::string& table, bool read_only) {
+  window.Data1.SetReadOnly(read_only);
   window.Data1.SetDatabaseName(path);
   window.Data1.SetRecordSource("Select * from " + QuoteIdentifier(table));
   window.Data1.Refresh();
@@ -59,7 +61,7 @@ void ListModelFields(Actualiz& window) {
   // record set every later statement could only fail on its absence, so a
   // failed selection ends the listing with the lists left empty.
   IgnoreErrors ignore(window, "Command10_Click");
-  if (!ignore([&] { SelectTable(window, window.Text3.Text(), window.List2.Text()); })) return;
+  if (!ignore([&] { SelectTable(window, window.Text3.Text(), window.List2.Text(), kReadOnly); })) return;
   int count = 0;
   if (!ignore([&] { count = window.Data1.Recordset().Fields().Count(); })) return;
   for (int i = 0; i < count; ++i) {
@@ -72,14 +74,14 @@ void ListModelFields(Actualiz& window) {
 void ListOldFields(Actualiz& window) {
   FieldRows rows(window.List5, 0);
   rows.Clear();
-  SelectTable(window, window.Text4.Text(), window.List3.Text());
+  SelectTable(window, window.Text4.Text(), window.List3.Text(), false);
   AppendAllRows(window, rows);
 }
 
 void ListNewTableFields(Actualiz& window) {
   // The lists are cleared only once the table is selected, so a failure leaves
   // what they held before.
-  SelectTable(window, window.Text3.Text(), window.List4.Text());
+  SelectTable(window, window.Text3.Text(), window.List4.Text(), kReadOnly);
   FieldRows rows(window.List1, 0);
   rows.Clear();
   AppendAllRows(window, rows);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <string>
+#include <unordered_map>
 
 #include "engine/dbengine.h"
 #include "engine/field.h"
@@ -20,15 +21,22 @@ void SelectRow(ControlArray<ListBox>& lists, int first, int row) {
   for (int e = first; e < first + 3; ++e) lists[e].SetListIndex(row);
 }
 
+// The first entry of List3 for each name as SQLite compares names (ASCII
+// letters in upper case), worked out once for the whole step.
+std::unordered_map<std::string, int> OldTablePlaces(Actualiz& window) {
+  std::unordered_map<std::string, int> places;
+  const auto& olds = window.List3.Items();
+  for (int j = 0; j < static_cast<int>(olds.size()); ++j) places.emplace(SqlNameKey(olds[j]), j);
+  return places;
+}
+
 // Selects in List3 the old table that is the model table selected in List2
 // as SQLite names tables (letter case aside); false when there is none.
-bool SelectNamesake(Actualiz& window) {
-  short olds = window.List3.ListCount();
-  for (short j = 0; j < olds; ++j) {
-    window.List3.SetListIndex(j);
-    if (SameSqlName(window.List3.Text(), window.List2.Text())) return true;
-  }
-  return false;
+bool SelectNamesake(Actualiz& window, const std::unordered_map<std::string, int>& places) {
+  auto found = places.find(SqlNameKey(window.List2.Text()));
+  if (found == places.end()) return false;
+  window.List3.SetListIndex(found->second);
+  return true;
 }
 
 // A model table the old database lacks even in another letter case (table
@@ -49,15 +57,15 @@ void WorkOutMissingFields(Actualiz& window) {
   for (int e = 3; e <= 5; ++e) window.List1[e].Clear();
   ListBox& model_names = window.List1[0];
   ListBox& old_names = window.List5[0];
-  short fields = model_names.ListCount();
+  int fields = model_names.ListCount();
   window.Bar3.SetValue(0);
   window.Bar3.SetMax(fields);
-  for (short k = 0; k < fields; ++k) {
+  for (int k = 0; k < fields; ++k) {
     window.Bar3.SetValue(k + 1);
     window.Frame13.Refresh();
     SelectRow(window.List1, 0, k);
-    short olds = old_names.ListCount();
-    short m = 0;
+    int olds = old_names.ListCount();
+    int m = 0;
     while (m < olds) {
       old_names.SetListIndex(m);
       // A field that differs only in letter case is the same field for SQLite.
@@ -112,7 +120,7 @@ void AddMissingFields(Actualiz& window) {
   // The model's table, for each field's definition as the model declares it.
   std::shared_ptr<TableDef> model_table;
   try {
-    model_table = DBEngine::Instance().OpenDatabase(window.Text3.Text())->TableDefs().Find(window.List2.Text());
+    model_table = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly)->TableDefs().Find(window.List2.Text());
   } catch (const Error&) {
   }
   ListBox& names = window.List1[3];
@@ -136,10 +144,10 @@ void AddMissingFields(Actualiz& window) {
   };
   // Fields from row `first` on that the engine takes together, in one change
   // of the table; how many.
-  auto add_together = [&](short first, short count) -> short {
+  auto add_together = [&](int first, int count) -> int {
     std::vector<std::shared_ptr<Field>> fields;
     try {
-      for (short f = first; f < count; ++f) {
+      for (int f = first; f < count; ++f) {
         SelectRow(window.List1, 3, f);
         fields.push_back(make(true));
       }
@@ -153,15 +161,15 @@ void AddMissingFields(Actualiz& window) {
       together = 0;
     }
     for (size_t i = 0; i < together; ++i) {
-      SelectRow(window.List1, 3, first + static_cast<short>(i));
+      SelectRow(window.List1, 3, first + static_cast<int>(i));
       added(*fields[i]);
     }
-    return static_cast<short>(together);
+    return static_cast<int>(together);
   };
   IgnoreErrors ignore(window, kOperation);
-  short count = names.ListCount();
-  for (short f = 0; f < count; ++f) {
-    f = static_cast<short>(f + add_together(f, count));
+  int count = names.ListCount();
+  for (int f = 0; f < count; ++f) {
+    f = static_cast<int>(f + add_together(f, count));
     if (f >= count) break;
     SelectRow(window.List1, 3, f);
     ignore([&] {
@@ -186,16 +194,17 @@ void AddMissingFields(Actualiz& window) {
 }  // namespace
 
 void ReconcileFields(Actualiz& window) {
-  short tables = window.List2.ListCount();
+  int tables = window.List2.ListCount();
   window.Bar2.SetValue(0);
   window.Bar2.SetMax(tables);
+  const auto places = OldTablePlaces(window);
   // A table that cannot be worked on is journaled and the run goes on with the
   // next one, whatever the tables before it needed.
-  for (short i = 0; i < tables; ++i) {
+  for (int i = 0; i < tables; ++i) {
     window.Bar2.SetValue(i + 1);
     window.Frame13.Refresh();
     window.List2.SetListIndex(i);
-    if (!SelectNamesake(window)) {
+    if (!SelectNamesake(window, places)) {
       JournalError(window, kOperation, NoNamesake(window));
       continue;
     }

@@ -54,14 +54,14 @@ enum class Listed { kModel, kOld };
 void ListIndexes(Actualiz& window, Listed which) {
   EmptyCatalogue(window);
   if (which == Listed::kOld) window.List10.Clear();
-  HeldDatabase db(which == Listed::kModel ? window.Text3.Text() : window.Text4.Text());
+  HeldDatabase db(which == Listed::kModel ? window.Text3.Text() : window.Text4.Text(), which == Listed::kModel);
   if (which == Listed::kModel) window.List10.Clear();
 
   for (auto& table : db->TableDefs().Snapshot())
     if (!IsSystemTable(table->Name())) window.List10.AddItem(table->Name());
 
   DataRecordset& rows = window.Data3.Recordset();
-  const short tables = window.List10.ListCount();
+  const int tables = window.List10.ListCount();
   for (int i = 0; i < tables; ++i) {
     window.List10.SetListIndex(i);
     const std::string table_name = window.List10.Text();

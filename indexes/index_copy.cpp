@@ -33,7 +33,7 @@ class IndexCopy {
 
   void Run() {
     ignore_([&] { old_ = index_step::HeldDatabase(window_.Text4.Text()); });
-    const short tables = window_.List10.ListCount();
+    const int tables = window_.List10.ListCount();
     for (int i = 0; i < tables; ++i) {
       window_.List10.SetListIndex(i);
       // Whatever fails here outside the creation of an index is the catalogue
@@ -103,8 +103,13 @@ class IndexCopy {
       // because the old rows refuse the model's (the deletion journaled it).
       if (model_.Keeps(table_name, *existing)) return;
       auto declared = model_.Find(table_name, name);
-      if (index_step::RowsAgainst(*old_, table_name, unique, fields, declared ? declared->Declaration() : "").count > 0)
-        return;
+      try {
+        if (index_step::RowsAgainst(*old_, table_name, unique, fields, declared ? declared->Declaration() : "")
+                .count > 0)
+          return;
+      } catch (const Error&) {
+        return;  // the old table cannot take the model's index either
+      }
       if (model_.Failure() && !model_failure_journaled_) {
         JournalError(window_, kOperation, *model_.Failure());
         model_failure_journaled_ = true;

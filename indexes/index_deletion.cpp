@@ -22,13 +22,21 @@ bool KeepsOldIndex(Actualiz& window, Database& old, index_step::ModelIndexes& mo
   if (!model.HasTable(table)) return index.Unique();
   auto replacement = model.Find(table, index.Name());
   if (!replacement) return false;
-  BlockingRows rows = index_step::RowsAgainst(old, table, replacement->Unique(), index_step::FieldNames(*replacement),
-                                              replacement->Declaration());
-  if (rows.count == 0) return false;
-  JournalError(window, "Command18_Click",
-               MakeError(err::kDuplicateValue, "el índice '" + index.Name() + "' del modelo no se puede crear en la tabla '" +
-                                                   table + "' de '" + window.Text4.Text() + "': " +
-                                                   DescribeBlockingRows(rows) + "; se conserva el índice anterior"));
+  const std::string refused = "el índice '" + index.Name() + "' del modelo no se puede crear en la tabla '" + table +
+                              "' de '" + window.Text4.Text() + "': ";
+  try {
+    BlockingRows rows = index_step::RowsAgainst(old, table, replacement->Unique(),
+                                                index_step::FieldNames(*replacement), replacement->Declaration());
+    if (rows.count == 0) return false;
+    JournalError(window, "Command18_Click",
+                 MakeError(err::kDuplicateValue,
+                           refused + DescribeBlockingRows(rows) + "; se conserva el índice anterior"));
+  } catch (const Error& error) {
+    // The old table cannot take the model's index (a field or a function it
+    // lacks): nothing would replace the old one.
+    JournalError(window, "Command18_Click",
+                 Error(error.Number(), refused + DetailOf(error) + "; se conserva el índice anterior"));
+  }
   return true;
 }
 
@@ -44,7 +52,7 @@ void DeleteIndexes(Actualiz& window) {
     index_step::ModelIndexes model(window.Text3.Text());
     const bool model_read = model.Open();
 
-    const short tables = window.List10.ListCount();
+    const int tables = window.List10.ListCount();
     for (int i = 0; i < tables; ++i) {
       window.List10.SetListIndex(i);
       const std::string table_name = window.List10.Text();

@@ -1,7 +1,6 @@
 #include "indexes/index_step.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "engine/dbengine.h"
 #include "engine/tabledef.h"
@@ -24,8 +23,8 @@ void SelectCatalogueRows(Actualiz& window, const std::string& table) {
   window.Data3.Refresh();
 }
 
-HeldDatabase::HeldDatabase(const std::string& path)
-    : db_(DBEngine::Instance().OpenDatabase(path)) {}
+HeldDatabase::HeldDatabase(const std::string& path, bool read_only)
+    : db_(DBEngine::Instance().OpenDatabase(path, read_only)) {}
 
 HeldDatabase::~HeldDatabase() {
   // Only reached without Close on the way out of a failure, which is the
@@ -93,7 +92,7 @@ bool ModelIndexes::Open() {
   if (!tried_) {
     tried_ = true;
     try {
-      db_ = HeldDatabase(path_);
+      db_ = HeldDatabase(path_, kReadOnly);
     } catch (const Error& error) {
       failure_ = error;
     }
@@ -127,13 +126,9 @@ std::vector<std::string> FieldNames(Index& index) {
 
 BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
                          const std::vector<std::string>& fields, const std::string& declaration) {
-  // An expression names no field, and a partial index holds only some rows:
-  // SQLite itself then judges the rows.
-  std::string upper = declaration;
-  for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (!unique || std::find(fields.begin(), fields.end(), std::string()) != fields.end() ||
-      upper.find("WHERE") != std::string::npos)
-    return {};
+  // An expression, a collation or a WHERE only SQLite can judge.
+  if (!declaration.empty()) return RowsRefusingIndex(old, table, declaration);
+  if (!unique || std::find(fields.begin(), fields.end(), std::string()) != fields.end()) return {};
   return RowsRepeatingKey(old, table, fields);
 }
 

@@ -37,7 +37,8 @@ void SelectCatalogueRows(Actualiz& window, const std::string& table);
 class HeldDatabase {
  public:
   HeldDatabase() = default;
-  explicit HeldDatabase(const std::string& path);
+  // `read_only` as DBEngine::OpenDatabase takes it (a model).
+  explicit HeldDatabase(const std::string& path, bool read_only = false);
   ~HeldDatabase();
   HeldDatabase(const HeldDatabase&) = delete;
   HeldDatabase& operator=(const HeldDatabase&) = delete;
@@ -64,8 +65,11 @@ bool WouldComeBackTheSame(Index& old, Index& model);
 // The field names of `index`, in order.
 std::vector<std::string> FieldNames(Index& index);
 
-// The rows of the old table that a unique `index` over `fields` would refuse
-// (none for an index that is not unique).
+// The rows of the old table that the index to be built would refuse: the
+// index `declaration` as SQLite judges it (see RowsRefusingIndex) when the
+// index is built from one, otherwise a unique index over `fields` (none for
+// an index that is not unique). An Error when the table cannot take the
+// declared index at all.
 BlockingRows RowsAgainst(Database& old, const std::string& table, bool unique,
                          const std::vector<std::string>& fields, const std::string& declaration = {});
 

@@ -28,7 +28,7 @@ void ListQueries(Actualiz& window) {
   // The catalogue is emptied before the model is opened, so a model that does
   // not open leaves it empty and the lists as they were.
   EmptyCatalogue(window);
-  std::shared_ptr<Database> model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  std::shared_ptr<Database> model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
 
   window.List11[0].Clear();
   window.List11[1].Clear();

@@ -54,7 +54,7 @@ void EqualiseQueries(Actualiz& window) {
   // left in place, so a view keeps its triggers and nothing is rebuilt.
   std::shared_ptr<Database> model;
   try {
-    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   } catch (const Error&) {
   }
   auto same_as_model = [&](Database& db, const std::string& name) {
@@ -62,6 +62,15 @@ void EqualiseQueries(Actualiz& window) {
     auto wanted = model ? model->QueryDefs().Find(name) : nullptr;
     return current && wanted && SameQuery(*current, *wanted);
   };
+  // A view the model lacks that an old trigger or view still uses stays:
+  // nothing would take its place, and they would fail on every use.
+  auto users_left_without = [&](Database& db, const std::string& name) {
+    auto current = db.QueryDefs().Find(name);
+    bool replaced = model && model->QueryDefs().Find(name);
+    if (!current || current->Declaration().empty() || replaced) return std::vector<std::string>{};
+    return db.UsersOf(name);
+  };
+  std::vector<std::string> in_use;
   ListBox& names = window.List11[1];
   const int count = names.ListCount();
   for (int i = 0; i < count; ++i) {
@@ -74,9 +83,46 @@ void EqualiseQueries(Actualiz& window) {
           record(&DatabaseChanges::queries_kept, name);
           return;
         }
+        if (!users_left_without(db, name).empty()) {
+          in_use.push_back(name);
+          return;
+        }
         db.QueryDefs().Delete(name);
         record(&DatabaseChanges::queries_deleted, name);
       });
+    });
+  }
+  // A view used only by views deleted since goes too; the rest stay, and the
+  // journal says who uses them.
+  for (bool progress = true; progress && !in_use.empty();) {
+    progress = false;
+    std::vector<std::string> still;
+    for (const auto& name : in_use) {
+      ignore([&] {
+        ForQuery("borrada", name, [&] {
+          Database& db = Open(old, old_path);
+          std::vector<std::string> users = users_left_without(db, name);
+          if (users.empty()) {
+            db.QueryDefs().Delete(name);
+            record(&DatabaseChanges::queries_deleted, name);
+            progress = true;
+            return;
+          }
+          still.push_back(name);
+        });
+      });
+    }
+    in_use = std::move(still);
+  }
+  for (const auto& name : in_use) {
+    ignore([&] {
+      Database& db = Open(old, old_path);
+      std::vector<std::string> users = users_left_without(db, name);
+      std::string list;
+      for (const auto& user : users) list += (list.empty() ? "" : ", ") + user;
+      record(&DatabaseChanges::queries_kept, name);
+      throw MakeError(err::kInvalidOperation, "Consulta '" + name + "' no borrada: el modelo no la tiene, pero la usa " +
+                                                  list + " de '" + old_path + "'");
     });
   }
 

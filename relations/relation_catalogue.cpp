@@ -58,7 +58,7 @@ void RecordRelation(Actualiz& window, Relation& relation) {
 void ListRelations(Actualiz& window) {
   // The model is opened before anything is touched, so a model that does not
   // open leaves the catalogue and both lists as they were.
-  std::shared_ptr<Database> model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  std::shared_ptr<Database> model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
 
   EmptyCatalogue(window);
   window.List9[0].Clear();

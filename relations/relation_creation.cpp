@@ -56,7 +56,7 @@ void CreateRelations(Actualiz& window) {
   // model that does not open leaves the engine to write the clauses.
   std::shared_ptr<Database> model;
   try {
-    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   } catch (const Error&) {
   }
 

@@ -20,7 +20,7 @@ void DeleteRelations(Actualiz& window) {
   // one of the model's relations stays for it.
   std::shared_ptr<Database> model;
   try {
-    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   } catch (const Error&) {
   }
   auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());

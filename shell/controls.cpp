@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 namespace brenquil {
 
 namespace fs = std::filesystem;
 
 void ListBox::AddItem(const std::string& text) {
+  // A count that no int holds would wrap; no listing comes near it.
+  if (items_.size() >= static_cast<size_t>(std::numeric_limits<int>::max()))
+    throw MakeError(err::kInvalidProcedureCall, "AddItem: la lista ya tiene " + std::to_string(items_.size()) +
+                                                    " entradas");
   items_.push_back(text);
   Notify();
 }

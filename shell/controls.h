@@ -43,8 +43,9 @@ class ListBox : public Control {
   void Clear();
   // Error 5 for a position outside the list.
   void RemoveItem(int index);
-  // 16-bit like the original control.
-  short ListCount() const { return static_cast<short>(items_.size()); }
+  // Every entry is counted: a list of more than 32,767 entries (the original
+  // control's 16-bit count) is walked whole, never as a negative count.
+  int ListCount() const { return static_cast<int>(items_.size()); }
   int ListIndex() const { return index_; }
   // Selects an entry; -1 selects none; Error 381 outside the list.
   void SetListIndex(int index);

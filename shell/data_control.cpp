@@ -19,7 +19,7 @@ void DataControl::Refresh() {
   try {
     if (database_name_.empty())
       throw MakeError(err::kFileNotFound, "'' (" + caption_ + " sin base de datos)");
-    auto db = DBEngine::Instance().OpenDatabase(database_name_);
+    auto db = DBEngine::Instance().OpenDatabase(database_name_, read_only_);
     auto rs = db->OpenRecordset(record_source_);
     database_ = std::move(db);
     recordset_ = std::move(rs);

@@ -50,6 +50,10 @@ class DataControl : public Control {
   void SetDatabaseName(const std::string& path) { database_name_ = path; }
   const std::string& RecordSource() const { return record_source_; }
   void SetRecordSource(const std::string& source) { record_source_ = source; }
+  // The data control's ReadOnly: Refresh opens the database for reading only
+  // (see DBEngine::OpenDatabase).
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool read_only) { read_only_ = read_only; }
 
   // Opens the database and runs the record source. On failure the control
   // keeps no record set and the error passes on.
@@ -77,6 +81,7 @@ class DataControl : public Control {
   std::string connect_ = "Access";
   std::string database_name_;
   std::string record_source_;
+  bool read_only_ = false;
   std::shared_ptr<Database> database_;
   std::unique_ptr<brenquil::Recordset> recordset_;
   DataRecordset facade_{*this};

@@ -6,12 +6,12 @@ namespace brenquil {
 
 void ListNewDatabases(Actualiz& window) {
   window.List8.Clear();
-  short models = window.List7.ListCount();
-  for (short i = 0; i < models; ++i) {
+  int models = window.List7.ListCount();
+  for (int i = 0; i < models; ++i) {
     window.List7.SetListIndex(i);
     bool found = false;
-    short olds = window.List6.ListCount();
-    for (short j = 0; j < olds; ++j) {
+    int olds = window.List6.ListCount();
+    for (int j = 0; j < olds; ++j) {
       window.List6.SetListIndex(j);
       if (window.List7.Text() == window.List6.Text()) found = true;
     }

@@ -1,6 +1,7 @@
 #include "shell/run_summary.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace brenquil {
 
@@ -67,9 +68,16 @@ std::string FileNameOf(const std::string& path) {
 
 std::vector<DatabaseResult> Results(const RunReport& report, const ErrorJournal& journal) {
   std::vector<DatabaseResult> results;
-  auto find = [&results](const std::string& path) {
-    return std::find_if(results.begin(), results.end(),
-                        [&](const DatabaseResult& r) { return r.path == path; });
+  // Each database's place in `results`, so that a folder of tens of
+  // thousands of databases is not searched once per database.
+  std::unordered_map<std::string, size_t> places;
+  auto find = [&](const std::string& path) {
+    auto place = places.find(path);
+    return place == places.end() ? results.end() : results.begin() + static_cast<std::ptrdiff_t>(place->second);
+  };
+  auto add = [&](DatabaseResult result) {
+    places.emplace(result.path, results.size());
+    results.push_back(std::move(result));
   };
   for (const auto& c : report.Databases()) {
     if (find(c.old) != results.end()) continue;
@@ -80,19 +88,19 @@ std::vector<DatabaseResult> Results(const RunReport& report, const ErrorJournal&
       r.outcome = Outcome::kUpdated;
       r.changes = Gains(c, report.Plan());
     }
-    results.push_back(std::move(r));
+    add(std::move(r));
   }
   for (const auto& path : report.SkippedDatabases())
-    if (find(path) == results.end()) results.push_back({path, Outcome::kSkipped, {}, 0, false});
+    if (find(path) == results.end()) add({path, Outcome::kSkipped, {}, 0, false});
   for (const auto& path : report.NewDatabases())
-    if (find(path) == results.end()) results.push_back({path, Outcome::kCopied, {}, 0, false});
+    if (find(path) == results.end()) add({path, Outcome::kCopied, {}, 0, false});
   for (const auto& path : report.NotReachedDatabases())
-    if (find(path) == results.end()) results.push_back({path, Outcome::kNotReached, {}, 0, false});
+    if (find(path) == results.end()) add({path, Outcome::kNotReached, {}, 0, false});
   for (const auto& entry : journal.Entries()) {
     if (entry.old.empty()) continue;
     auto it = find(entry.old);
     if (it == results.end()) {
-      results.push_back({entry.old, Outcome::kFailed, {}, 0, false});
+      add({entry.old, Outcome::kFailed, {}, 0, false});
       it = std::prev(results.end());
     }
     ++it->errors;

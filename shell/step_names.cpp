@@ -26,6 +26,7 @@ constexpr Named kSteps[] = {
     {"Command6_Click", "Tablas"},
     {"Command8_Click", "Tablas"},
     {"Command9_Click", "Tablas"},
+    {"CopyVirtualTables", "Tablas"},
     {"Command13_Click", "Transformación"},
     {"CopyNewDatabases", "Copia"},
     {"CopyTriggers", "Tablas"},

@@ -1,10 +1,13 @@
 #include "shell/transformation.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "engine/database_copy.h"
 #include "engine/dbengine.h"
@@ -15,6 +18,7 @@
 #include "shell/paths.h"
 #include "shell/run_lock.h"
 #include "tables/trigger_copy.h"
+#include "tables/virtual_table_copy.h"
 
 namespace brenquil {
 
@@ -76,13 +80,14 @@ bool ListTablesOrSkip(Actualiz& window) {
 // the same error and journals it.
 class KeepOpen {
  public:
-  explicit KeepOpen(const std::string& path) {
+  KeepOpen(const std::string& path, bool read_only) {
     try {
-      database_ = DBEngine::Instance().OpenDatabase(path);
+      database_ = DBEngine::Instance().OpenDatabase(path, read_only);
     } catch (const Error&) {
     }
   }
   Database* operator->() const { return database_.get(); }
+  Database& operator*() const { return *database_; }
   explicit operator bool() const { return database_ != nullptr; }
 
  private:
@@ -107,6 +112,43 @@ bool Refused(Actualiz& window, const PairRefusal& pair) {
   for (size_t i = pair.first_entry; i < entries.size(); ++i)
     if (entries[i].old == window.Text4.Text() && entries[i].number == err::kReadOnly) return true;
   return false;
+}
+
+// Runs `check` on a file of the pair before any step: when it fails, the
+// journal says why (`whose` names the file's role) and no step of the pair
+// runs. A file that does not open is left to the first step, which meets the
+// same error.
+bool PassesBeforeTheSteps(Actualiz& window, const KeepOpen& db, const std::string& whose,
+                          const std::function<void(Database&)>& check) {
+  if (!db) return true;
+  try {
+    check(*db);
+    return true;
+  } catch (const Error& error) {
+    JournalError(window, kOperation,
+                 MakeError(error.Number(), whose + DetailOf(error) + "; no se ejecutan los pasos de la pareja"));
+    return false;
+  }
+}
+
+// A model is checked as an old database is before its first change: a
+// damaged one would give its pair a wrong picture of what to add, keep and
+// delete. One whose check cannot evaluate an index (a function of the
+// program that wrote it) is read, and the steps say what of it cannot be built.
+bool ModelIsSound(Actualiz& window, const KeepOpen& model) {
+  return PassesBeforeTheSteps(window, model, "el modelo ", [](Database& db) {
+    try {
+      db.CheckIntact();
+    } catch (const Error& error) {
+      if (error.Number() != err::kInvalidSql) throw;
+    }
+  });
+}
+
+// An old database whose user tables hold an engine table's name in other
+// letters is left untouched.
+bool OldTakesChanges(Actualiz& window, const KeepOpen& old) {
+  return PassesBeforeTheSteps(window, old, "", [](Database& db) { db.CheckEngineTables(); });
 }
 
 // False when the old database refused its changes and the rest was skipped.
@@ -172,6 +214,9 @@ class BackupBeforeChange {
 void RunPairSteps(Actualiz& window, const PairRefusal& pair) {
   if (!ListTablesOrSkip(window)) return;
   if (!RunSteps(window, pair, kAfterFirstListing)) return;
+  // The model's virtual tables, which the table listing does not show, before
+  // the views that may read them.
+  RunStep(window, "CopyVirtualTables", [&] { CopyVirtualTables(window); });
   if (!ListTablesOrSkip(window)) return;
   if (!RunSteps(window, pair, kAfterSecondListing)) return;
   // The model's triggers, once the tables and views they are on exist.
@@ -185,8 +230,10 @@ void TransformPairSteps(Actualiz& window, RunBackups& backups) {
   // Every pair has an entry in the report, changed or not.
   window.Report.For(window.Text4.Text(), window.Text3.Text());
   BackupBeforeChange backup(window, backups);
-  KeepOpen model(window.Text3.Text());
-  KeepOpen old(window.Text4.Text());
+  KeepOpen model(window.Text3.Text(), kReadOnly);
+  if (!ModelIsSound(window, model)) return;
+  KeepOpen old(window.Text4.Text(), false);
+  if (!OldTakesChanges(window, old)) return;
 
   RunPairSteps(window, PairRefusal{old, window.Journal.Entries().size(), backup.Failure()});
 }
@@ -209,21 +256,30 @@ void TransformPair(Actualiz& window, RunBackups& backups) {
 // own first change, on the run's thread: a check started with the run would
 // share the processor with every listing even when nothing is to change (an
 // installation already up to date), for a tenth of that run's time.
-void CheckNextAhead(Actualiz& window, short current) {
+void CheckNextAhead(Actualiz& window, const std::string& current, const std::string& next) {
+  if (next.empty()) return;
   try {
-    for (short next = current + 1; next < window.List6.ListCount(); ++next) {
-      const std::string& name = window.List6.List(next);
-      for (short j = 0; j < window.List7.ListCount(); ++j)
-        if (window.List7.List(j) == name) {
-          DBEngine::Instance().CheckIntegrityAhead(
-              Paths::Join(window.Dir1.Path(), name),
-              Paths::Join(window.Dir1.Path(), window.List6.List(current)));
-          return;
-        }
-    }
+    DBEngine::Instance().CheckIntegrityAhead(Paths::Join(window.Dir1.Path(), next),
+                                             Paths::Join(window.Dir1.Path(), current));
   } catch (const Error&) {
     // Only time is lost: the file is checked before its first change anyway.
   }
+}
+
+// For each entry of List6, the next entry after it that a model of List7
+// pairs with (empty when none), worked out in one pass from the end: a data
+// folder of tens of thousands of entries is not searched again for each.
+std::vector<std::string> NextPairedOlds(Actualiz& window) {
+  const auto& olds = window.List6.Items();
+  const auto& models = window.List7.Items();
+  const std::unordered_set<std::string> paired(models.begin(), models.end());
+  std::vector<std::string> next(olds.size());
+  std::string after;
+  for (size_t i = olds.size(); i-- > 0;) {
+    next[i] = after;
+    if (paired.count(olds[i])) after = olds[i];
+  }
+  return next;
 }
 
 // The driver's own statements run in ignore-errors mode: one that fails is
@@ -232,16 +288,17 @@ void CheckNextAhead(Actualiz& window, short current) {
 // can no longer be selected is passed over rather than run with the selection
 // another entry left.
 void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups) {
-  short olds = window.List6.ListCount();
+  int olds = window.List6.ListCount();
   if (olds == 0) return;
   ignore([&] { window.Bar1.SetValue(0); });
-  ignore([&] { window.Bar1.SetMax(olds); });
-  for (short i = 0; i < olds; ++i) {
+  ignore([&] { window.Bar1.SetMax(static_cast<float>(olds)); });
+  const std::vector<std::string> next_paired = NextPairedOlds(window);
+  for (int i = 0; i < olds; ++i) {
     // A stop is honoured between databases: the one before is committed
     // (or rolled back) whole, and the rest are named, untouched.
     if (window.StopRequested()) {
       window.Report.Stop();
-      for (short rest = i; rest < olds; ++rest)
+      for (int rest = i; rest < olds; ++rest)
         window.Report.NotReached(Paths::Join(window.Dir1.Path(), window.List6.List(rest)));
       return;
     }
@@ -249,11 +306,11 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
     ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
     ignore([&] { window.Frame13.Refresh(); });
     if (!ignore([&] { window.List6.SetListIndex(i); })) continue;
-    CheckNextAhead(window, i);
+    if (static_cast<size_t>(i) < next_paired.size()) CheckNextAhead(window, window.List6.Text(), next_paired[i]);
     // Every model is compared, so a model listed twice pairs twice.
-    short models = window.List7.ListCount();
+    int models = window.List7.ListCount();
     bool paired = false;
-    for (short j = 0; j < models; ++j) {
+    for (int j = 0; j < models; ++j) {
       if (!ignore([&] { window.List7.SetListIndex(j); })) continue;
       if (window.List7.Text() == window.List6.Text()) {
         paired = true;
@@ -309,8 +366,8 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
     window.Journal.Add(JournalEntry{kCopyOperation, "", folder, error.Number(), error.Text()});
   }
   std::set<std::string> handled;
-  short count = window.List8.ListCount();
-  for (short k = 0; k < count; ++k) {
+  int count = window.List8.ListCount();
+  for (int k = 0; k < count; ++k) {
     if (!ignore([&] { window.List8.SetListIndex(k); })) continue;
     const std::string name = window.List8.Text();
     // A model listed twice is copied once.
@@ -331,9 +388,9 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
                         "'" + name + "' ya existe en " + folder +
                             " (en otras mayúsculas u oculto); no se copia el modelo.");
       if (plan)
-        DBEngine::Instance().OpenDatabase(from)->CheckIntact();
+        CheckCopySource(from);
       else
-        CopyDatabase(from, to);
+        CopyDatabase(from, to, kReadOnly);
       window.Report.NewDatabase(to);
     } catch (const Error& error) {
       window.Journal.Add(JournalEntry{kCopyOperation, from, to, error.Number(), error.Text()});

@@ -1,6 +1,7 @@
 #include "tables/table_equalisation.h"
 
 #include <string>
+#include <unordered_set>
 
 #include "engine/dbengine.h"
 #include "engine/field.h"
@@ -20,18 +21,19 @@ bool AcceptsZeroLength(const std::string& type) {
 }
 
 // Appends to List4, in List2's order, every model table that no old table
-// names in any letter case. Each search runs over the whole of List3.
+// names in any letter case. Each search answers for the whole of List3, and
+// leaves List3 on its last entry as a walk over it would; the old names are
+// put in their compared form once, so that a list of tens of thousands of
+// tables is not walked once per model table.
 void FindMissingTables(Actualiz& window) {
-  short models = window.List2.ListCount();
-  for (short i = 0; i < models; ++i) {
+  std::unordered_set<std::string> olds;
+  for (const auto& name : window.List3.Items()) olds.insert(UpperCase(name));
+  const int models = window.List2.ListCount();
+  const int last_old = window.List3.ListCount() - 1;
+  for (int i = 0; i < models; ++i) {
     window.List2.SetListIndex(i);
-    bool found = false;
-    short olds = window.List3.ListCount();
-    for (short j = 0; j < olds; ++j) {
-      window.List3.SetListIndex(j);
-      if (SameTableName(window.List3.Text(), window.List2.Text())) found = true;
-    }
-    if (!found) window.List4.AddItem(window.List2.Text());
+    if (last_old >= 0) window.List3.SetListIndex(last_old);
+    if (!olds.count(UpperCase(window.List2.Text()))) window.List4.AddItem(window.List2.Text());
   }
 }
 
@@ -47,8 +49,8 @@ std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old, Data
   ListBox& names = window.List1[0];
   ListBox& types = window.List1[1];
   ListBox& sizes = window.List1[2];
-  short count = names.ListCount();
-  for (short m = 0; m < count; ++m) {
+  int count = names.ListCount();
+  for (int m = 0; m < count; ++m) {
     names.SetListIndex(m);
     types.SetListIndex(m);
     sizes.SetListIndex(m);
@@ -63,6 +65,36 @@ std::shared_ptr<TableDef> NewTableFromRows(Actualiz& window, Database& old, Data
   return table;
 }
 
+// The old view that holds the name of the model table `name` goes, so that
+// the table arrives in this run; it is returned so that it can come back if
+// the table cannot be made. A view that old triggers or views use stays, and
+// the table is not made (Error 3010 saying who uses it).
+std::shared_ptr<QueryDef> ClearViewNamed(Actualiz& window, Database& old, const std::string& name) {
+  auto view = old.QueryDefs().Find(name);
+  // A stored query that is no view holds no name in SQLite's schema.
+  if (!view || view->Declaration().empty()) return nullptr;
+  std::vector<std::string> users = old.UsersOf(view->Name());
+  if (!users.empty()) {
+    std::string list;
+    for (const auto& user : users) list += (list.empty() ? "" : ", ") + user;
+    throw MakeError(err::kTableExists, "la tabla '" + name + "' del modelo no se crea: la consulta '" + view->Name() +
+                                           "' de '" + window.Text4.Text() + "' tiene su nombre y la usa " + list);
+  }
+  auto copy = old.CreateQueryDef(view->Name(), view->SQL());
+  copy->SetDeclaration(view->Declaration());
+  old.QueryDefs().Delete(view->Name());
+  return copy;
+}
+
+void PutViewBack(Actualiz& window, Database& old, const std::shared_ptr<QueryDef>& view) {
+  try {
+    old.QueryDefs().Append(view);
+  } catch (const Error& error) {
+    JournalError(window, "Command8_Click",
+                 Error(error.Number(), "la consulta '" + view->Name() + "' no se pudo restaurar: " + error.Text()));
+  }
+}
+
 }  // namespace
 
 void EqualiseTables(Actualiz& window) {
@@ -70,7 +102,7 @@ void EqualiseTables(Actualiz& window) {
   // database may hold tables of its own and still lack some of the model's.
   window.Text5.SetText(window.Text3.Text());
   FindMissingTables(window);
-  short missing = window.List4.ListCount();
+  int missing = window.List4.ListCount();
   if (missing == 0) return;
 
   auto old = DBEngine::Instance().OpenDatabase(window.Text4.Text());
@@ -78,14 +110,14 @@ void EqualiseTables(Actualiz& window) {
   // tables to be built from the field rows alone.
   std::shared_ptr<Database> model;
   try {
-    model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+    model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   } catch (const Error&) {
   }
   // A table the engine refuses (or whose model fields cannot be listed) is
   // journaled and the next missing table is still created, as the field step
   // does with fields.
   IgnoreErrors ignore(window, "Command8_Click");
-  for (short k = 0; k < missing; ++k) {
+  for (int k = 0; k < missing; ++k) {
     window.List4.SetListIndex(k);
     // Without this table's own rows, List1 would hold the previous table's.
     if (!ignore([&] { window.Command2_Click(); })) continue;
@@ -93,9 +125,17 @@ void EqualiseTables(Actualiz& window) {
       // The definition is stored whole by the append below; a failure before
       // it leaves no half-made table behind.
       auto table = NewTableFromRows(window, *old, model.get());
-      old->TableDefs().Append(table);
-      window.Report.For(window.Text4.Text(), window.Text3.Text())
-          .tables_created.push_back(table->Name());
+      std::shared_ptr<QueryDef> view = ClearViewNamed(window, *old, table->Name());
+      try {
+        old->TableDefs().Append(table);
+      } catch (const Error&) {
+        // Nothing took the view's place: it comes back as it was.
+        if (view) PutViewBack(window, *old, view);
+        throw;
+      }
+      auto& report = window.Report.For(window.Text4.Text(), window.Text3.Text());
+      if (view) report.queries_deleted.push_back(view->Name());
+      report.tables_created.push_back(table->Name());
     });
   }
   old->Close();

@@ -20,7 +20,7 @@ void AppendUserTables(Database& database, ListBox& list) {
 void ListTables(Actualiz& window) {
   // The model is opened before anything is cleared: a model that does not
   // open leaves the three lists as they were.
-  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   window.List2.Clear();
   window.List3.Clear();
   window.List4.Clear();

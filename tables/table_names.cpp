@@ -169,6 +169,13 @@ bool SameTableName(std::string_view a, std::string_view b) {
   }
 }
 
+std::string SqlNameKey(std::string_view name) {
+  std::string key(name);
+  for (auto& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
+}
+
 bool SameSqlName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)

@@ -23,6 +23,8 @@ bool SameTableName(std::string_view a, std::string_view b);
 // SQLite's comparison of object names: ASCII letters without regard to case,
 // every other byte as it is ("Clientes" is "CLIENTES"; "Año" is not "AÑO").
 bool SameSqlName(std::string_view a, std::string_view b);
+// The form in which SameSqlName compares a name: equal keys, the same name.
+std::string SqlNameKey(std::string_view name);
 
 // `name` as an SQL identifier: in double quotes, inner double quotes doubled,
 // so blanks, apostrophes and reserved words reach the engine as one name.

@@ -7,7 +7,7 @@
 namespace brenquil {
 
 void CopyTriggers(Actualiz& window) {
-  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text());
+  auto model = DBEngine::Instance().OpenDatabase(window.Text3.Text(), kReadOnly);
   std::vector<TriggerDef> wanted = model->Triggers();
   model->Close();
   if (wanted.empty()) return;

@@ -191,6 +191,37 @@ TEST(Schema, CounterAddedToATableWithRowsNumbersThem) {
   EXPECT_EQ(rows[3], (std::vector<std::string>{"cuatro", "4"}));
 }
 
+// A counter is a Long field's, as in DAO: on any other type it is refused
+// and nothing is stored, in a new table and in one with rows; a Long counter
+// goes on past 10 (a text one would stop at "9" and repeat "10").
+TEST(Schema, OnlyALongFieldTakesTheCounterAttribute) {
+  TempDir dir;
+  std::string path = dir / "a.mdb";
+  auto db = OneTable(path, "trabajos");
+  RawExec(path, "INSERT INTO trabajos VALUES ('uno')");
+  for (int type : {dbText, dbMemo, dbInteger, dbDouble, dbCurrency}) {
+    SCOPED_TRACE(type);
+    auto field = db->TableDefs()["trabajos"]->CreateField("clave", type, type == dbText ? 10 : 0);
+    field->SetAttributes(dbAutoIncrField);
+    EXPECT_EQ(NumberOf([&] { db->TableDefs()["trabajos"]->Fields().Append(field); }), err::kInvalidFieldType);
+    auto table = db->CreateTableDef("nueva");
+    auto counter = table->CreateField("n", type, type == dbText ? 10 : 0);
+    counter->SetAttributes(dbAutoIncrField);
+    table->Fields().Append(counter);
+    EXPECT_EQ(NumberOf([&] { db->TableDefs().Append(table); }), err::kInvalidFieldType);
+  }
+  EXPECT_EQ(RawQuery(path, "SELECT count(*) FROM sqlite_master WHERE name = 'nueva' OR sql LIKE '%clave%'")[0][0],
+            "0");
+  auto table = db->CreateTableDef("nueva");
+  auto counter = table->CreateField("n", dbLong);
+  counter->SetAttributes(dbAutoIncrField);
+  table->Fields().Append(counter);
+  table->Fields().Append(table->CreateField("v", dbText, 10));
+  db->TableDefs().Append(table);
+  for (int i = 0; i < 12; ++i) RawExec(path, "INSERT INTO nueva (v) VALUES ('x')");
+  EXPECT_EQ(RawQuery(path, "SELECT count(DISTINCT n), max(n) FROM nueva")[0], (std::vector<std::string>{"12", "12"}));
+}
+
 TEST(Schema, NamesWithQuotesBlanksAndAccentsWorkEverywhere) {
   TempDir dir;
   std::string path = dir / "nombres raros.mdb";

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -287,6 +288,40 @@ std::string SchemaText(Rng& rng, const std::string& path) {
   return what;
 }
 
+// ---- odd names
+
+// Names SQLite accepts: the empty one, blanks only, the engine's own table
+// names in other letters (and one exactly), control characters, quotes.
+const char* const kOddNames[] = {"",           " ",           "   ",          "\t",         "msysfields",
+                                 "MSYSINDEXES", "MsysQueries", "mSysRelations", "MSysRelationFields",
+                                 "MSysFields", "msys",        "MSys ",        "a\x01b",     "\x1f",
+                                 "línea\nnueva", "\r\n",      "\"",           "'",           "[]",
+                                 "sqlite_",    "Clientes",    "padre",        "t"};
+
+std::string OddName(Rng& rng) {
+  // Now and then a name of thousands of letters.
+  if (Chance(rng, 0.1)) return std::string(1000 + Pick(rng, 3000), static_cast<char>('a' + Pick(rng, 26)));
+  return kOddNames[Pick(rng, std::size(kOddNames))];
+}
+
+std::string OddObject(Rng& rng) {
+  const std::string table = Quoted(OddName(rng));
+  switch (Pick(rng, 4)) {
+    case 0: {
+      std::string sql = "CREATE TABLE " + table + " (";
+      const std::size_t columns = 1 + Pick(rng, 3);
+      for (std::size_t i = 0; i < columns; ++i)
+        sql += (i ? ", " : "") + Quoted(OddName(rng) + (i ? std::to_string(i) : "")) + " " +
+               (Chance(rng, 0.5) ? "INTEGER" : "TEXT");
+      return sql + ")";
+    }
+    case 1: return "CREATE INDEX " + Quoted(OddName(rng) + "_i") + " ON " + table + " (" + Quoted(OddName(rng)) + ")";
+    case 2: return "CREATE VIEW " + Quoted(OddName(rng)) + " AS SELECT * FROM " + table;
+    default:
+      return "CREATE TRIGGER " + Quoted(OddName(rng) + "_d") + " AFTER INSERT ON " + table + " BEGIN SELECT 1; END";
+  }
+}
+
 }  // namespace
 
 const std::vector<FileImage>& ValidInstallation() {
@@ -353,6 +388,55 @@ std::string MakeCase(std::uint64_t seed, const std::string& folder) {
     what += target + ": " + line + "\n";
   }
   return what;
+}
+
+}  // namespace brenquil::fuzz
+
+namespace brenquil::fuzz {
+
+std::string MakeNamesCase(std::uint64_t seed, const std::string& folder) {
+  Rng rng(seed);
+  const auto& images = ValidInstallation();
+  std::vector<std::string> targets;
+  for (const auto& image : images) {
+    fs::create_directories(fs::path(folder + "/" + image.path).parent_path());
+    WriteBytes(folder + "/" + image.path, image.bytes);
+    if (image.path.rfind("datos/", 0) == 0 || image.path.rfind("home/modelos/", 0) == 0)
+      targets.push_back(image.path);
+  }
+  std::string what;
+  const std::size_t objects = 2 + Pick(rng, 6);
+  for (std::size_t i = 0; i < objects; ++i) {
+    std::string sql = OddObject(rng);
+    std::vector<std::string> into = {targets[Pick(rng, targets.size())]};
+    // The same object in a model and its old namesake now and then.
+    const std::string& first = into.front();
+    if (Chance(rng, 0.3)) {
+      const std::string name = fs::path(first).filename().string();
+      into.push_back(first.rfind("datos/", 0) == 0 ? "home/modelos/" + name : "datos/" + name);
+    }
+    for (const std::string& target : into) {
+      sqlite3* db = nullptr;
+      int rc = sqlite3_open_v2((folder + "/" + target).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+      if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+      what += target + ": " + sql + (rc == SQLITE_OK ? "" : " (rechazada)") + "\n";
+    }
+  }
+  return what;
+}
+
+int AddUnpairedEntries(const std::string& data, int count) {
+  char name[32];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(name, sizeof name, "/sin modelo %05d.mdb", i);
+    const std::string path = data + name;
+    if (i % 97 == 0)
+      fs::create_directory(path);
+    else
+      WriteBytes(path, i % 13 == 0 ? "no es una base de datos" : "");
+  }
+  return count;
 }
 
 }  // namespace brenquil::fuzz

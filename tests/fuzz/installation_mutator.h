@@ -26,4 +26,18 @@ const std::vector<FileImage>& ValidInstallation();
 // can be read and replayed.
 std::string MakeCase(std::uint64_t seed, const std::string& folder);
 
+// Writes the installation into `folder` undamaged and gives, as `seed` says,
+// models and old databases objects with names SQLite accepts and programs
+// seldom meet: the empty name, blanks only, a name of thousands of letters,
+// the engine's own table names in any letter case, control characters. Each
+// is a table (with fields of such names), an index, a view or a trigger, the
+// same name now and then in a model and its old database. Returns what was
+// added, one line per object.
+std::string MakeNamesCase(std::uint64_t seed, const std::string& folder);
+
+// Makes `count` entries named like databases in the folder `data`, none of
+// them a database an old one pairs with: empty files, files that are no
+// database, folders. Returns how many it made.
+int AddUnpairedEntries(const std::string& data, int count);
+
 }  // namespace brenquil::fuzz

@@ -1,7 +1,9 @@
 // The transformation run in-process on damaged installations, one seed per
 // test: each run must end (no crash, no hang, no sanitizer report) with exit
 // code 0, 1 or 2, and a run that reports no error must leave every database
-// file of the installation passing SQLite's integrity check.
+// file of the installation passing SQLite's integrity check. Undamaged
+// installations with odd names, and a data folder of more entries than a
+// list control counts in 16 bits, must be worked on whole.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -161,6 +163,119 @@ TEST_P(TransformationFuzz, RunEndsWithAKnownCodeAndReportsEveryDamagedFile) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, TransformationFuzz, ::testing::Range<std::uint64_t>(1, kSweep + 1));
 INSTANTIATE_TEST_SUITE_P(Fixed, TransformationFuzz, ::testing::ValuesIn(kFixedCases));
+
+// ---- names
+
+constexpr std::uint64_t kNameSweep = 40;
+
+std::string Quote(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+// One user table of an old database: the columns it had and its rows by
+// those columns, sorted.
+struct TableRows {
+  std::string path, table, columns;
+  std::vector<std::string> rows;
+};
+
+std::vector<std::string> RowsOf(const std::string& path, const std::string& table, const std::string& columns) {
+  std::vector<std::string> rows;
+  for (const auto& row : test::RawQuery(path, "SELECT " + columns + " FROM " + Quote(table))) {
+    std::string text;
+    for (const auto& value : row) text += value + "|";
+    rows.push_back(text);
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// What a run may never lose: the rows of every user table of the old
+// databases. The engine's own tables (spelt as it spells them), SQLite's and
+// virtual tables are left out.
+std::vector<TableRows> UserRows(const std::string& data) {
+  std::vector<TableRows> tables;
+  for (const auto& entry : fs::directory_iterator(data)) {
+    const std::string path = entry.path().string();
+    for (const auto& table : test::RawQuery(path, "SELECT name FROM sqlite_master WHERE type = 'table'"
+                                                  " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
+                                                  " AND name NOT IN ('MSysFields', 'MSysIndexes', 'MSysRelations',"
+                                                  " 'MSysRelationFields', 'MSysQueries')"
+                                                  " AND sql NOT LIKE 'CREATE VIRTUAL%'")) {
+      std::string columns;
+      for (const auto& column : test::RawColumns(path, table[0]))
+        columns += (columns.empty() ? "" : ", ") + std::string("quote(") + Quote(column) + ")";
+      if (!columns.empty()) tables.push_back({path, table[0], columns, RowsOf(path, table[0], columns)});
+    }
+  }
+  return tables;
+}
+
+class NamesFuzz : public ::testing::TestWithParam<std::uint64_t> {};
+
+// Undamaged files whose tables, fields, indexes, views and triggers have
+// names SQLite accepts: the run works on them or journals what the engine
+// refuses (exit 0 or 1, never a crash), leaves every file it writes sound,
+// and a second run changes no byte of the data folder.
+TEST_P(NamesFuzz, OddNamesAreWorkedOnOrJournaledAndASecondRunChangesNothing) {
+  const std::uint64_t seed = GetParam();
+  test::TempDir dir(CaseParent());
+  const std::string added = MakeNamesCase(seed, dir.Path());
+  SCOPED_TRACE("seed " + std::to_string(seed) + ", names added:\n" + added);
+  const std::string home = dir / "home", data = dir / "datos";
+
+  const auto rows = UserRows(data);
+  Outcome first = RunTransform(home, data);
+  ASSERT_TRUE(first.exited) << "the run ended on signal " << first.signal << " (" << strsignal(first.signal) << ")";
+  ASSERT_TRUE(first.code == kExitOk || first.code == kExitJournal) << "exit code " << first.code;
+  for (const std::string& file : WrittenFiles(dir.Path())) EXPECT_EQ(IntegrityOf(file), "ok") << file;
+  // Every row of every old table is still there, whatever the table's name;
+  // columns the run added are not looked at.
+  for (const auto& before : rows) {
+    std::vector<std::string> after;
+    try {
+      after = RowsOf(before.path, before.table, before.columns);
+    } catch (const std::runtime_error& error) {
+      ADD_FAILURE() << before.path << ": " << before.table << ": " << error.what();
+      continue;
+    }
+    EXPECT_TRUE(after == before.rows) << before.path << ": the rows of '" << before.table << "' changed";
+  }
+
+  const auto settled = test::FolderContents(data);
+  Outcome second = RunTransform(home, data);
+  ASSERT_TRUE(second.exited) << "the second run ended on signal " << second.signal;
+  EXPECT_EQ(second.code, first.code);
+  EXPECT_TRUE(test::FolderContents(data) == settled) << "the second run changed the data folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, NamesFuzz, ::testing::Range<std::uint64_t>(1, kNameSweep + 1));
+
+// ---- counts
+
+// A data folder of more entries than a list control's 16-bit count (empty
+// files, files that are no database, folders, all named like databases)
+// beside the installation's pairs: every pair is still worked on and the new
+// database still copied; the entries without a model are passed over.
+TEST(TransformationFuzzBase, ADataFolderOfMoreThan32767EntriesIsWalkedWhole) {
+  test::TempDir dir(CaseParent());
+  for (const auto& image : ValidInstallation()) {
+    fs::create_directories(fs::path(dir / image.path).parent_path());
+    test::WriteBytes(dir / image.path, image.bytes);
+  }
+  AddUnpairedEntries(dir / "datos", 32768);
+  Outcome outcome = RunTransform(dir / "home", dir / "datos");
+  ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
+  EXPECT_EQ(outcome.code, kExitOk);
+  EXPECT_EQ(test::RawColumns(dir / "datos/base.mdb", "Clientes"), (std::vector<std::string>{"Id", "Nombre", "Alta"}));
+  EXPECT_EQ(test::RawColumns(dir / "datos/plana.mdb", "hijo"), (std::vector<std::string>{"id", "pid", "nota", "foto"}));
+  EXPECT_TRUE(fs::exists(dir / "datos/nueva.mdb")) << "the model without an old namesake is copied";
+  for (const char* file : {"datos/base.mdb", "datos/plana.mdb", "datos/nueva.mdb"})
+    EXPECT_EQ(IntegrityOf(dir / file), "ok") << file;
+  EXPECT_EQ(test::ReadBytes(dir / "datos/sin modelo 00013.mdb"), "no es una base de datos");
+}
 
 }  // namespace
 }  // namespace brenquil::fuzz

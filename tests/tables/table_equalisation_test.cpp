@@ -71,12 +71,14 @@ TEST_F(TableEqualisation, SecondRunAfterListingAgainChangesNothing) {
 }
 
 TEST_F(TableEqualisation, RefusedTablesAreJournaledAndTheNextMissingOnesAreStillCreated) {
-  // A stored query of the old database holds the name of a missing table.
+  // A stored query of the old database holds the name of a missing table,
+  // and another one reads it, so it cannot make way.
   Pair({{"Primera", {{"x", dbLong}}}, {"Consulta", {{"y", dbLong}}}, {"Última", {{"z", dbText, 10}}}},
        {{"Otra", {{"x", dbLong}}}});
   {
     auto old = DBEngine::Instance().OpenDatabase(OldPath("base.mdb"));
     old->QueryDefs().Append(old->CreateQueryDef("Consulta", "SELECT x FROM Otra"));
+    old->QueryDefs().Append(old->CreateQueryDef("Lectora", "SELECT * FROM Consulta"));
   }
   ListTables(Window());
   EqualiseTables(Window());
@@ -85,7 +87,8 @@ TEST_F(TableEqualisation, RefusedTablesAreJournaledAndTheNextMissingOnesAreStill
   ASSERT_EQ(journal.size(), 1u);
   EXPECT_EQ(journal[0].operation, "Command8_Click");
   EXPECT_EQ(journal[0].number, err::kTableExists);
-  EXPECT_EQ(journal[0].text, "La tabla ya existe: 'Consulta' es una consulta en '" + OldPath("base.mdb") + "'");
+  EXPECT_EQ(journal[0].text, "La tabla ya existe: la tabla 'Consulta' del modelo no se crea: la consulta 'Consulta' de '" +
+                                 OldPath("base.mdb") + "' tiene su nombre y la usa la consulta 'Lectora'");
   EXPECT_EQ(journal[0].old, OldPath("base.mdb"));
   EXPECT_EQ(Window().List4.Items(), (Names{"Primera", "Consulta", "Última"}));
   EXPECT_EQ(RawTables(OldPath("base.mdb")), (Names{"Otra", "Primera", "Última"}));
@@ -107,6 +110,24 @@ TEST_F(TableEqualisation, RunWithoutListingAgainJournalsTheTableItMadeAndChanges
   }
   EXPECT_EQ(Window().List4.Items(), (Names{"B", "B"}));
   EXPECT_EQ(RawQuery(OldPath("base.mdb"), "SELECT sql FROM sqlite_master ORDER BY name"), schema);
+}
+
+// The lists as the table listing leaves them for a model of 32,769 tables
+// and an old database that has all but the last: the count past the list
+// control's 16 bits is walked whole, so the last table is found missing and
+// made. The files hold only what the step opens (that table's model fields).
+TEST_F(TableEqualisation, ListsOfMoreThan32767TablesAreWalkedWhole) {
+  Pair({{"t32768", {{"a", dbLong}, {"b", dbText, 20}}}}, {{"otra", {{"x", dbLong}}}});
+  auto& w = Window();
+  for (int i = 0; i <= 32768; ++i) w.List2.AddItem("t" + std::to_string(i));
+  for (int i = 0; i < 32768; ++i) w.List3.AddItem("T" + std::to_string(i));
+  ASSERT_EQ(w.List2.ListCount(), 32769);
+  EqualiseTables(w);
+  EXPECT_EQ(w.List4.Items(), (Names{"t32768"}));
+  EXPECT_EQ(w.List2.ListIndex(), 32768);
+  EXPECT_EQ(w.List3.ListIndex(), 32767) << "each search ends on the last old table";
+  EXPECT_EQ(RawColumns(OldPath("base.mdb"), "t32768"), (Names{"a", "b"}));
+  EXPECT_TRUE(w.Journal.Empty());
 }
 
 TEST_F(TableEqualisation, OldDatabaseThatDoesNotOpenEndsTheRunWithItsError) {
