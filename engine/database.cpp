@@ -199,6 +199,7 @@ bool Database::Updatable() const { return !Connection()->ReadOnly(); }
 
 void Database::CheckIntact() { Connection()->CheckIntact(); }
 bool Database::FoundDamaged() { return Connection()->FoundDamaged(); }
+bool Database::HeldByAnotherProcess() { return Connection()->HeldByAnotherProcess(); }
 
 Collection<TableDef>& Database::TableDefs() {
   Connection();

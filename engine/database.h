@@ -42,6 +42,10 @@ class Database {
   // The check has run, at the first change at the latest, and found the file
   // damaged: every change since has been refused.
   bool FoundDamaged();
+  // During the operation (a batch, see DBEngine::BeginBatch) another process
+  // held the file longer than the busy timeout when it was needed: every
+  // change since has been refused (Error 3218), and none was made before.
+  bool HeldByAnotherProcess();
 
   Collection<TableDef>& TableDefs();
   Collection<Relation>& Relations();
