@@ -110,6 +110,7 @@ void Connection::Unlease() {
 
 void Connection::FinishBatch() {
   EndRead();
+  held_ = false;
   if (!batch_open_) return;
   batch_open_ = false;
   if (batch_is_plan_) {
@@ -211,7 +212,12 @@ Error Connection::Fail(int rc, const std::string& context) const {
         return MakeError(err::kZeroLength, detail);
       return MakeError(err::kValidationRule, detail);
     case SQLITE_READONLY: return MakeError(err::kReadOnly, detail);
-    case SQLITE_BUSY: case SQLITE_LOCKED: return MakeError(err::kLocked, detail);
+    case SQLITE_BUSY:
+      // Another process holds the file longer than the busy timeout.
+      if (DBEngine::Instance().InBatch()) held_ = true;
+      return MakeError(err::kLocked,
+                       detail + "; otro proceso lo tiene bloqueado: vuelva a intentarlo cuando lo suelte");
+    case SQLITE_LOCKED: return MakeError(err::kLocked, detail);
     case SQLITE_NOTADB: return MakeError(err::kUnrecognisedFormat, detail);
     case SQLITE_CORRUPT: return MakeError(err::kCannotOpen, detail);
     case SQLITE_IOERR: case SQLITE_FULL: case SQLITE_CANTOPEN:
@@ -319,11 +325,13 @@ void Connection::CheckIntact() {
     // the time of this one. The next file's check starts once this one's is
     // over: only one runs at a time, and starting it before would find this
     // one still running and leave the next file to be checked here, on the
-    // run's own thread.
+    // run's own thread. A check ahead that found damage spoke of the file as
+    // it was then: the file is only called damaged by a check of what this
+    // connection reads now (another program may have replaced it meanwhile).
     std::optional<std::string> ahead = DBEngine::Instance().TakeIntegrity(path_);
     DBEngine::Instance().StartCheckAhead(path_);
     std::string first = "ok";
-    if (ahead) {
+    if (ahead && *ahead == "ok") {
       first = *ahead;
     } else {
       Statement st(*this, "PRAGMA integrity_check(1)");
@@ -340,6 +348,11 @@ void Connection::CheckIntact() {
 void Connection::PrepareWrite() {
   CheckWritable();
   CheckEngineTables();
+  // The rest of the batch's changes to a file another process held would
+  // leave it half done; none is made.
+  if (held_)
+    throw MakeError(err::kLocked, "'" + path_ + "' lo ha tenido bloqueado otro proceso durante esta "
+                                  "operación y no se modifica; vuelva a intentarlo cuando lo suelte");
   CheckIntact();
   // A change ends the step's read transaction: the batch's own transaction
   // (or the change's) takes its place.

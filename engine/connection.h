@@ -75,7 +75,9 @@ class Connection {
     read_only_why_ = std::move(why);
   }
 
-  // An Error for SQLite result `rc`, with SQLite's message and the file.
+  // An Error for SQLite result `rc`, with SQLite's message and the file; a
+  // busy answer, inside a batch, also marks the file held (see
+  // HeldByAnotherProcess).
   Error Fail(int rc, const std::string& context) const;
   void Exec(const std::string& sql);
 
@@ -141,7 +143,8 @@ class Connection {
   void CheckWritable() const;
   // Error 3049 when SQLite's integrity check finds the file damaged. Checked once
   // per open, before the first change at the latest; a damaged file is never
-  // written to.
+  // written to. Damage is only ever reported from a check of what this
+  // connection reads: a check run ahead that found any is run again here.
   void CheckIntact();
   // The check has run and found the file damaged.
   bool FoundDamaged() const { return intact_ && !*intact_; }
@@ -150,7 +153,16 @@ class Connection {
   // would take it for the engine's table, so the engine never writes to the
   // file and reads none of its own records from it. Checked before each change.
   void CheckEngineTables();
-  // Before each change: CheckWritable and CheckIntact; the file goes to WAL
+  // During a batch, another process held the file longer than the busy
+  // timeout when this connection needed it (SQLite answered busy): from then
+  // on every change of the batch to it is refused at once (Error 3218).
+  // Within the batch's transaction the file is this connection's to write:
+  // a busy answer comes before that transaction begins, or at its commit,
+  // which then keeps nothing, so the file is left as the other process has
+  // it. Forgotten when the batch ends.
+  bool HeldByAnotherProcess() const { return held_; }
+  // Before each change: CheckWritable, the refusal of a file held during the
+  // batch (see HeldByAnotherProcess) and CheckIntact; the file goes to WAL
   // mode at the first one (and back to the mode it had when it is closed);
   // during a batch (DBEngine::BeginBatch) the first change opens the
   // transaction that holds the batch's changes to this file, with foreign keys
@@ -319,6 +331,9 @@ class Connection {
   std::string plan_journal_mode_;  // the mode a plan moved to MEMORY, to give back
   std::optional<bool> intact_;
   std::string damage_;
+  // Set by Fail, the one place SQLite's answers become Errors (see
+  // HeldByAnotherProcess).
+  mutable bool held_ = false;
   std::string original_journal_mode_;  // set when the engine switched the file to WAL
   bool abandoned_ = false;
   sqlite3_stmt* version_stmt_ = nullptr;

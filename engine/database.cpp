@@ -203,6 +203,7 @@ void Database::CheckIntact() { Connection()->CheckIntact(); }
 bool Database::FoundDamaged() { return Connection()->FoundDamaged(); }
 void Database::CheckEngineTables() { Connection()->CheckEngineTables(); }
 std::vector<std::string> Database::UsersOf(const std::string& name) { return Connection()->UsersOf(name); }
+bool Database::HeldByAnotherProcess() { return Connection()->HeldByAnotherProcess(); }
 
 Collection<TableDef>& Database::TableDefs() {
   Connection();

@@ -48,6 +48,10 @@ class Database {
   // it for the engine's, so every change to the file is refused and the
   // engine reads none of its own records from it.
   void CheckEngineTables();
+  // During the operation (a batch, see DBEngine::BeginBatch) another process
+  // held the file longer than the busy timeout when it was needed: every
+  // change since has been refused (Error 3218), and none was made before.
+  bool HeldByAnotherProcess();
 
   Collection<TableDef>& TableDefs();
   Collection<Relation>& Relations();

@@ -40,9 +40,15 @@ unsigned long Big(const unsigned char* p, int n) {
   return v;
 }
 
-// Refuses, before SQLite touches it, a path that is not a whole SQLite file:
-// SQLite itself would take an empty file for a new database and write to it.
-void CheckFile(const std::string& path) {
+// What a look at the file itself tells, before SQLite touches it. Throws for
+// a path that is certainly no SQLite file (missing, a folder, empty, shorter
+// than a header or without SQLite's): SQLite itself would take an empty file
+// for a new database and write to it. Returns the error of a damaged file
+// when the header disagrees with itself or with the file's size. That is only
+// a suspicion: the look takes no lock, and another program's checkpoint or
+// commit writes the first page, with the new page count, before the pages
+// that make the file that long. ConfirmDamage decides it.
+std::optional<Error> LookAtFile(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == EACCES)
@@ -73,7 +79,13 @@ void CheckFile(const std::string& path) {
   bool vacuum_mismatch = Big(header + 64, 4) != 0 && Big(header + 52, 4) == 0;
   if (page < 512 || (page & (page - 1)) != 0 || size % page != 0 || vacuum_mismatch ||
       (pages_valid && static_cast<unsigned long long>(pages) * page > size))
-    throw MakeError(err::kCannotOpen, "'" + path + "' está incompleto o dañado");
+    return MakeError(err::kCannotOpen, "'" + path + "' está incompleto o dañado");
+  return std::nullopt;
+}
+
+Error InUse(const std::string& path) {
+  return MakeError(err::kFileInUse, "'" + path + "' está bloqueado por otro proceso; vuelva a intentarlo "
+                                                 "cuando lo suelte");
 }
 
 std::string CanonicalKey(const std::string& path) {
@@ -123,8 +135,7 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
   try {
     connection->Exec("SELECT count(*) FROM sqlite_master");
   } catch (const Error& e) {
-    if (e.Number() == err::kLocked)
-      throw MakeError(err::kFileInUse, "'" + path + "' está bloqueado por otro proceso");
+    if (e.Number() == err::kLocked) throw InUse(path);
     if (read_only_wanted && sqlite3_extended_errcode(db) == SQLITE_READONLY_ROLLBACK)
       throw MakeError(err::kCannotOpen, "'" + path + "' tiene a medias una escritura interrumpida (su -journal), "
                                             "que solo se deshace escribiendo en él, y aquí solo se lee");
@@ -151,6 +162,55 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
   return connection;
 }
 
+// Decides the suspicion LookAtFile raised, on the connection just opened to
+// the file, inside one read transaction. Taking its read lock, SQLite checks
+// the header's page count against what the file (or its log) holds, and
+// refuses a file it cannot read. In rollback-journal mode the read lock keeps
+// every writer out of the file, so the file looked at again is the file as
+// it is. In WAL mode another program's checkpoint may still be writing into
+// the file, which alone is not the database: SQLite's integrity check of
+// what the transaction reads decides. Throws the damage found (3049 or
+// 3343), Error 3045 when another process holds the file longer than the
+// busy timeout.
+void ConfirmDamage(detail::Connection& connection) {
+  std::optional<Error> damage;
+  try {
+    connection.Exec("BEGIN");
+    connection.Exec("SELECT count(*) FROM sqlite_master");
+    damage = LookAtFile(connection.Path());
+    if (damage) {
+      detail::Statement mode(connection, "PRAGMA journal_mode");
+      if (mode.Step() && mode.Text(0).value_or("") == "wal") {
+        detail::Statement check(connection, "PRAGMA integrity_check(1)");
+        if (check.Step() && check.Text(0).value_or("") == "ok") damage.reset();
+      }
+    }
+  } catch (const Error& error) {
+    sqlite3_exec(connection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (error.Number() == err::kLocked) throw InUse(connection.Path());
+    throw;
+  }
+  // The transaction only read.
+  sqlite3_exec(connection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (damage) throw *damage;
+}
+
+// Opens an existing file for Connect, after a look at it (LookAtFile); a
+// file that looks damaged is only called so once ConfirmDamage agrees, and
+// then with the look's own words.
+std::shared_ptr<detail::Connection> OpenLookedAt(const std::string& path, bool read_only_wanted) {
+  const std::optional<Error> suspicion = LookAtFile(path);
+  if (!suspicion) return OpenConnection(path, false, read_only_wanted);
+  try {
+    auto connection = OpenConnection(path, false, read_only_wanted);
+    ConfirmDamage(*connection);
+    return connection;
+  } catch (const Error& error) {
+    if (error.Number() == err::kCannotOpen || error.Number() == err::kUnrecognisedFormat) throw *suspicion;
+    throw;
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -165,13 +225,11 @@ std::optional<std::string> IntegrityOf(const std::string& path, std::shared_ptr<
     sqlite3_busy_timeout(db, 1000);
     // The check reads every page and looks up every row in each of its
     // table's indexes. A file of up to 32 MiB is read through a memory map
-    // (a third faster than copying each page into SQLite's cache); the
-    // connection only reads, and holds its shared lock throughout, so no
-    // SQLite writer can shorten the file under the map. In a larger file the
-    // inner pages of the tables and indexes no longer fit SQLite's default
-    // cache of 2 MiB, and the check would read them again and again (12 s
-    // instead of 1 s for 150 MB): a cache of a sixteenth of the file, at
-    // most 16 MiB, holds them.
+    // (a third faster than copying each page into SQLite's cache). In a
+    // larger file the inner pages of the tables and indexes no longer fit
+    // SQLite's default cache of 2 MiB, and the check would read them again
+    // and again (12 s instead of 1 s for 150 MB): a cache of a sixteenth of
+    // the file, at most 16 MiB, holds them.
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (!error && size <= 32u << 20) {
@@ -186,13 +244,28 @@ std::optional<std::string> IntegrityOf(const std::string& path, std::shared_ptr<
       stopped = check->stopped;
       if (!stopped) check->db = db;
     }
-    sqlite3_stmt* st = nullptr;
-    if (!stopped && sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW) {
-      const unsigned char* text = sqlite3_column_text(st, 0);
-      result = text ? reinterpret_cast<const char*>(text) : "";
-    }
-    sqlite3_finalize(st);
+    // One read transaction holds the file from the look at its journal mode
+    // to the end of the check. In rollback-journal mode its shared lock keeps
+    // every writer out of the file, so the pages SQLite reads, through the map
+    // or not, are one committed state of it, whatever other programs commit
+    // meanwhile. A file another program has put in WAL mode since the check
+    // was asked for is left to the connection that changes it, which checks
+    // it itself.
+    auto first_line = [db](const char* sql) -> std::optional<std::string> {
+      std::optional<std::string> line;
+      sqlite3_stmt* st = nullptr;
+      if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(st, 0);
+        line = text ? reinterpret_cast<const char*>(text) : "";
+      }
+      sqlite3_finalize(st);
+      return line;
+    };
+    if (!stopped &&
+        sqlite3_exec(db, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK &&
+        first_line("PRAGMA journal_mode").value_or("wal") != "wal")
+      result = first_line("PRAGMA integrity_check(1)");
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     std::lock_guard<std::mutex> lock(check->mutex);
     check->db = nullptr;
     // A check stopped midway says nothing of the file.
@@ -203,7 +276,9 @@ std::optional<std::string> IntegrityOf(const std::string& path, std::shared_ptr<
 }
 
 // A file in rollback-journal mode (both version bytes of the header 1) with
-// neither a journal nor a log beside it: reading it writes nothing.
+// neither a journal nor a log beside it: reading it writes nothing. Looked at
+// without a lock, only to spare a read-only connection a file in WAL mode;
+// IntegrityOf decides again under its read lock.
 bool ReadsWithoutWriting(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   char header[20] = {};
@@ -321,10 +396,11 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path, b
     // is still the same file with the same write permission.
     bool same = exists && e.device == st.st_dev && e.inode == st.st_ino && e.read_only == read_only;
     if (same && Idle(e.connection) && !(batch_ && e.checked_step == step_)) {
-      // Another program may have rewritten the file in place meanwhile.
+      // Another program may have rewritten the file in place meanwhile; a
+      // file that looks damaged is opened again and judged then.
       try {
-        CheckFile(path);
-        e.checked_step = step_;
+        same = !LookAtFile(path);
+        if (same) e.checked_step = step_;
       } catch (const Error&) {
         same = false;
       }
@@ -336,8 +412,7 @@ std::shared_ptr<detail::Connection> DBEngine::Connect(const std::string& path, b
     e.connection->Abandon();
     open_.erase(it);
   }
-  CheckFile(path);
-  auto connection = OpenConnection(path, false, read_only_wanted);
+  auto connection = OpenLookedAt(path, read_only_wanted);
   open_[key] = Entry{connection, st.st_dev, st.st_ino, connection->ReadOnly(), ++uses_, step_};
   auto leased = Leased(connection);
   TrimIdle();

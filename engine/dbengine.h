@@ -36,7 +36,10 @@ class DBEngine {
   // Opens an existing database file, shared, for reading and writing (read
   // only when the file is write-protected). Throws Error 3024 (missing),
   // 3343 (not a database, empty, a folder), 3049 (damaged or truncated),
-  // 3045 (locked by another process). Writes nothing to a file it refuses.
+  // 3045 (locked by another process longer than the busy timeout). Writes
+  // nothing to a file it refuses. A file is only called damaged from what a
+  // read under SQLite's lock finds: another program writing it meanwhile
+  // never makes it look so.
   //
   // With `read_only` (kReadOnly; DAO's ReadOnly argument) SQLite opens the
   // file for reading only, and every change is refused (3027): no byte of
@@ -121,6 +124,8 @@ class DBEngine {
   // a run that changes nothing starts no check after its first. Only a file
   // in rollback-journal mode, with no journal or log beside it, is checked
   // so: a read-only connection then writes nothing, not even a -shm file.
+  // The check holds one read transaction throughout, so what other
+  // programs commit meanwhile never shows to it as damage.
   // While one check runs, no other starts; the end of the batch stops them.
   void CheckIntegrityAhead(const std::string& path, const std::string& after = {});
   void StartCheckAhead(const std::string& changing);

@@ -151,11 +151,25 @@ bool OldTakesChanges(Actualiz& window, const KeepOpen& old) {
   return PassesBeforeTheSteps(window, old, "", [](Database& db) { db.CheckEngineTables(); });
 }
 
-// False when the old database refused its changes and the rest was skipped.
+// An old database another program held while a step needed it gets none of
+// the pair's changes: the engine refuses them all from then on (see
+// Database::HeldByAnotherProcess). The pair's later steps do not run, and the
+// journal says to try again.
+bool HeldAndStopped(Actualiz& window, const KeepOpen& old, const char* after) {
+  if (!old || !old->HeldByAnotherProcess()) return false;
+  JournalError(window, kOperation,
+               MakeError(err::kFileInUse, "'" + window.Text4.Text() + "' lo tiene bloqueado otro proceso; no se "
+                                          "ejecutan los pasos de la pareja que siguen a " + after +
+                                          ": vuelva a intentarlo cuando lo suelte"));
+  return true;
+}
+
+// False when the old database refused its changes (or another program held
+// it) and the rest was skipped.
 bool RunSteps(Actualiz& window, const PairRefusal& pair, const auto& steps) {
   for (const Step& step : steps) {
     RunStep(window, step.operation, [&] { (window.*step.run)(); });
-    if (Refused(window, pair)) return false;
+    if (HeldAndStopped(window, pair.old, step.operation) || Refused(window, pair)) return false;
   }
   return true;
 }

@@ -41,11 +41,23 @@ TEST(OpenErrors, RefusedFilesAreNamedAndLeftUnchanged) {
   std::string valid = dir / "valida.mdb";
   MakeValid(valid);
   std::string whole = ReadBytes(valid);
+  // The header as another SQLite writer could have left it, with one fault:
+  // the log mode (bytes 18 and 19), incremental vacuum without auto-vacuum.
+  auto edited = [&](bool wal, bool incremental) {
+    std::string bytes = whole;
+    if (wal) bytes[18] = bytes[19] = 2;
+    if (incremental) bytes[67] = 1;
+    return bytes;
+  };
   const std::vector<BadFile> cases = {
       {"falta.mdb", err::kFileNotFound, [](const std::string&) {}},
       {"texto.mdb", err::kUnrecognisedFormat, [](const std::string& p) { WriteBytes(p, "esto no es una base de datos\n"); }},
       {"vacia.mdb", err::kUnrecognisedFormat, [](const std::string& p) { WriteBytes(p, ""); }},
       {"truncada.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, whole.substr(0, whole.size() / 2 + 100)); }},
+      {"truncada-wal.mdb", err::kCannotOpen,
+       [&](const std::string& p) { WriteBytes(p, edited(true, false).substr(0, whole.size() / 2 + 100)); }},
+      {"incremental.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, edited(false, true)); }},
+      {"incremental-wal.mdb", err::kCannotOpen, [&](const std::string& p) { WriteBytes(p, edited(true, true)); }},
       {"cabecera.mdb", err::kUnrecognisedFormat, [&](const std::string& p) { WriteBytes(p, whole.substr(0, 50)); }},
       {"carpeta.mdb", err::kUnrecognisedFormat, [](const std::string& p) { std::filesystem::create_directory(p); }},
   };

@@ -1,6 +1,10 @@
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +33,12 @@ TempDir::~TempDir() {
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   fs::remove_all(path_, ec);
+}
+
+std::string MemoryFolder() {
+  std::error_code ec;
+  if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK | X_OK) == 0) return "/dev/shm";
+  return fs::temp_directory_path().string();
 }
 
 std::string TempDir::operator/(const std::string& name) const { return path_ + "/" + name; }
@@ -175,6 +185,87 @@ int NumberOf(const std::function<void()>& action) {
     return e.Number();
   }
   return 0;
+}
+
+namespace {
+// A line of `fd`, without its end; false at the end of the stream.
+bool ReadLine(int fd, std::string& line) {
+  line.clear();
+  for (char c; ::read(fd, &c, 1) == 1;) {
+    if (c == '\n') return true;
+    line += c;
+  }
+  return false;
+}
+}  // namespace
+
+OtherWriter::OtherWriter(const std::string& path, const std::string& mode, Kind kind, long pause_us) {
+  int in[2], out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    ::close(in[0]);
+    ::close(in[1]);
+    throw std::runtime_error("pipe failed");
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  const std::string program = BRENQUIL_BUSY_WRITER;
+  const std::string pause = std::to_string(pause_us);
+  std::vector<char*> argv = {const_cast<char*>(program.c_str()),
+                             const_cast<char*>(kind == Kind::kHolds    ? "holds"
+                                                 : kind == Kind::kChurns ? "churns"
+                                                                         : "commits"),
+                             const_cast<char*>(path.c_str()), const_cast<char*>(mode.c_str()),
+                             const_cast<char*>(pause.c_str()), nullptr};
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
+  ::close(out[1]);
+  to_ = in[1];
+  from_ = out[0];
+  if (spawned != 0) {
+    ::close(to_);
+    ::close(from_);
+    throw std::runtime_error("busy_writer did not start: " + program);
+  }
+  pid_ = pid;
+  std::string line;
+  if (!ReadLine(from_, line) || line != "listo") {
+    Stop();
+    throw std::runtime_error("busy_writer did not write to " + path);
+  }
+}
+
+OtherWriter::~OtherWriter() { Stop(); }
+
+long OtherWriter::Stop() {
+  if (pid_ < 0) return committed_;
+  ::close(to_);
+  std::string line;
+  if (ReadLine(from_, line)) committed_ = std::atol(line.c_str());
+  ::close(from_);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) committed_ = -1;
+  pid_ = -1;
+  return committed_;
+}
+
+std::string OtherWriter::Whole(const std::string& path, long first, long last) {
+  if (last < first) return "the other program committed nothing";
+  auto check = RawQuery(path, "PRAGMA integrity_check");
+  if (check != std::vector<std::vector<std::string>>{{"ok"}})
+    return "integrity_check: " + (check.empty() ? std::string("nothing") : check[0][0]);
+  auto rows = RawQuery(path, "SELECT count(*), min(id), max(id) FROM escritor")[0];
+  auto expected = std::vector<std::string>{std::to_string(last - first + 1), std::to_string(first),
+                                           std::to_string(last)};
+  if (rows != expected)
+    return "escritor holds " + rows[0] + " rows, " + rows[1] + " to " + rows[2] + ", not " + expected[0] +
+           ", " + expected[1] + " to " + expected[2];
+  return "";
 }
 
 }  // namespace brenquil::test

@@ -27,6 +27,10 @@ class TempDir {
   std::string path_;
 };
 
+// A folder in memory (/dev/shm) when the machine has one, else the system's
+// temporary folder: for tests whose files are synced many times.
+std::string MemoryFolder();
+
 // The whole content of a file ("" when it does not exist).
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
@@ -67,5 +71,36 @@ std::string EarlierRelationSql(const std::string& name, const std::string& paren
 
 // The number of the brenquil::Error that `action` throws, 0 when it throws none.
 int NumberOf(const std::function<void()>& action);
+
+// Another process writing the database file `path` (the tests' busy_writer
+// program), in journal mode `mode` ("wal" or "delete"): it commits one row
+// at a time into its table "escritor", `pause_us` microseconds apart (churns:
+// deleting the row 300 ids back in the same transaction, so that a file in
+// auto-vacuum mode grows and shrinks all the time), or (holds) keeps one
+// row's transaction, and the file's write lock, open. The constructor
+// returns once its first row is committed or the lock taken; throws
+// std::runtime_error when the program does not start.
+class OtherWriter {
+ public:
+  enum class Kind { kCommits, kChurns, kHolds };
+  static constexpr long kChurnKeeps = 300;
+  OtherWriter(const std::string& path, const std::string& mode, Kind kind, long pause_us = 0);
+  ~OtherWriter();
+  OtherWriter(const OtherWriter&) = delete;
+  OtherWriter& operator=(const OtherWriter&) = delete;
+  // Ends the program (a holding writer commits its row first); the rows it
+  // committed, whose ids are 1 to that number (the last kChurnKeeps of them
+  // when it churns), or -1 when it failed.
+  long Stop();
+  // "" when the file at `path` passes PRAGMA integrity_check and its table
+  // "escritor" holds exactly the rows `first` to `last`; else what is wrong.
+  static std::string Whole(const std::string& path, long first, long last);
+
+ private:
+  int pid_ = -1;
+  int to_ = -1;    // its standard input
+  int from_ = -1;  // its standard output
+  long committed_ = -1;
+};
 
 }  // namespace brenquil::test
