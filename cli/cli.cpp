@@ -22,6 +22,7 @@
 #include "cli/transform_report.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
+#include "jet/installation_import.h"
 #include "jet/jet_import.h"
 #include "shell/actualiz.h"
 #include "shell/demo.h"
@@ -29,6 +30,7 @@
 #include "shell/installation.h"
 #include "shell/backups.h"
 #include "shell/paths.h"
+#include "shell/run_lock.h"
 #include "shell/run_summary.h"
 
 namespace brenquil {
@@ -274,20 +276,63 @@ int TransformCommand(const Options& o, Io& io) {
 // ---- import
 
 void ImportOptions(CLI::App& app, Options& o) {
-  app.add_option("JET", o.target, "la base Jet (.mdb) o ACE (.accdb) que se importa; no se modifica")->required();
-  app.add_option("OUT", o.output, "la base nueva que se escribe; no debe existir")->required();
+  app.add_option("JET", o.target, "la base Jet (.mdb) o ACE (.accdb) que se importa; no se modifica");
+  app.add_option("OUT", o.output, "la base nueva que se escribe; no debe existir");
+  app.add_option("--home", o.home,
+                 "convierte las bases Jet de la instalación (CARPETA/modelos); por omisión, la "
+                 "que dice «Instalación» abajo. No va con JET y OUT")
+      ->type_name("CARPETA");
+  app.add_option_function<std::string>(
+         "--data", [&o](const std::string& folder) { o.data = folder; },
+         "convierte también las bases viejas Jet de CARPETA; por omisión \"" +
+             Paths::DefaultDataFolder() + "\", que entonces tiene que existir. No va con JET y OUT")
+      ->type_name("CARPETA");
   app.add_flag("--json", o.json, "el informe en JSON en lugar de texto");
 }
 
-// 0: everything arrived; 1: something was left out (the report names it);
-// 2: the file could not be read or the new one not written (the error says why).
-int ImportCommand(const Options& o, Io& io) {
+int ImportFileCommand(const Options& o, Io& io) {
   jet::ImportReport report = jet::ImportJet(o.target, o.output);
   if (o.json)
     io.out << JsonText(ImportReportJson(report));
   else
     PrintImportReport(report, io.out);
   return report.Complete() ? kExitOk : kExitJournal;
+}
+
+// Every Jet model and old database of the installation, each in its place;
+// the installation is taken as a transformation takes it, so none runs
+// meanwhile.
+int ImportInstallationCommand(const Options& o, Io& io) {
+  const std::string home = HomeOf(o.home);
+  const std::string data = Paths::CheckedDataFolder(o.data);
+  RunLock lock(home);
+  auto progress = [&io](const std::string& path, std::size_t position, std::size_t count) {
+    io.err << "[" << position << "/" << count << "] " << path << "\n";
+    io.err.flush();
+  };
+  auto run = jet::ImportInstallation(
+      {{Paths(home).ModelsFolder(), "modelo"}, {data, "base vieja"}}, progress);
+  if (o.json)
+    io.out << JsonText(InstallationImportJson(run));
+  else
+    PrintInstallationImport(run, io.out);
+  return run.Complete() ? kExitOk : kExitJournal;
+}
+
+// One Jet file (JET OUT), or the whole installation (--home, --data):
+// 0 everything arrived; 1 something was left out or a file failed (the
+// report names it); 2 nothing could be done (the error says why).
+int ImportCommand(const Options& o, Io& io) {
+  const bool installation = !o.home.empty() || o.data.has_value();
+  const bool file = !o.target.empty() || !o.output.empty();
+  if (installation && file)
+    throw UsageProblem("JET y OUT importan un archivo; --home y --data, las bases de una instalación: "
+                       "indique unos u otros, no los dos");
+  if (installation) return ImportInstallationCommand(o, io);
+  if (o.target.empty() || o.output.empty())
+    throw UsageProblem(o.target.empty() ? "falta JET y OUT, o --home y --data"
+                                        : "falta OUT, la base nueva que se escribe");
+  return ImportFileCommand(o, io);
 }
 
 // ---- the table
@@ -343,13 +388,21 @@ const Subcommand kSubcommands[] = {
     {"import",
      "Importa la base Jet (.mdb) o ACE (.accdb) JET en una base nueva OUT: sus tablas con "
      "sus filas, índices, relaciones y las consultas que se traducen a vistas de SQLite, e "
-     "informa de lo que no llegó y por qué. JET no se modifica y OUT no debe existir.",
+     "informa de lo que no llegó y por qué. JET no se modifica y OUT no debe existir. Con "
+     "--home y --data, en lugar de JET y OUT, convierte de una vez cada base Jet de los "
+     "modelos (HOME/modelos) y de las bases viejas (DATA) en una base del motor con su mismo "
+     "nombre; el original se guarda intacto en jet-originales/AAAAMMDD-HHMMSS/ junto a ella, "
+     "y las bases que ya son del motor no se tocan. No se hace mientras una transformación "
+     "tiene la instalación.",
      ImportOptions, ImportCommand,
-     "Ejemplo:\n"
-     "  brenquil-cli import /mnt/viejo/Clientes.mdb Clientes.mdb --json\n\n"
-     "Códigos de salida: 0 todo llegó; 1 algo no llegó (el informe dice qué y por qué); 2 JET "
-     "no se pudo leer u OUT no se pudo escribir (no queda nada a medias); 64 argumentos "
-     "incorrectos."},
+     "Ejemplos:\n"
+     "  brenquil-cli import /mnt/viejo/Clientes.mdb Clientes.mdb --json\n"
+     "  brenquil-cli import --home /srv/brenquil --data /srv/bases\n\n"
+     "Códigos de salida: 0 todo llegó (con --home y --data: toda base Jet se convirtió entera); "
+     "1 algo no llegó o una base no se pudo convertir (el informe dice qué y por qué; la que "
+     "falló sigue en su sitio); 2 no se pudo hacer nada: JET no se pudo leer u OUT no se pudo "
+     "escribir (no queda nada a medias), falta una carpeta, u otra transformación tiene la "
+     "instalación; 64 argumentos incorrectos."},
 };
 
 // RunCli; with `describe`, the parser is given to it instead of the arguments.

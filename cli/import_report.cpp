@@ -64,4 +64,78 @@ void PrintImportReport(const jet::ImportReport& r, std::ostream& out) {
         << " (arriba, con el motivo).\n";
 }
 
+namespace {
+
+const char* OutcomeKey(jet::FileOutcome outcome) {
+  switch (outcome) {
+    case jet::FileOutcome::kConverted: return "converted";
+    case jet::FileOutcome::kLeftAlone: return "leftAlone";
+    case jet::FileOutcome::kFailed: return "failed";
+  }
+  return "";
+}
+
+}  // namespace
+
+nlohmann::ordered_json InstallationImportJson(const jet::InstallationImport& run) {
+  nlohmann::ordered_json doc;
+  doc["version"] = 1;
+  doc["stamp"] = run.stamp;
+  doc["complete"] = run.Complete();
+  doc["converted"] = run.Count(jet::FileOutcome::kConverted);
+  doc["leftAlone"] = run.Count(jet::FileOutcome::kLeftAlone);
+  doc["failed"] = run.Count(jet::FileOutcome::kFailed);
+  auto files = nlohmann::ordered_json::array();
+  for (const auto& f : run.files) {
+    nlohmann::ordered_json file;
+    file["path"] = f.path;
+    file["role"] = f.role;
+    file["outcome"] = OutcomeKey(f.outcome);
+    if (f.outcome == jet::FileOutcome::kConverted) {
+      file["original"] = f.original;
+      file["import"] = ImportReportJson(f.report);
+    } else {
+      file["reason"] = f.why;
+    }
+    if (f.outcome == jet::FileOutcome::kFailed) file["error"] = f.error;
+    files.push_back(std::move(file));
+  }
+  doc["files"] = files;
+  return doc;
+}
+
+void PrintInstallationImport(const jet::InstallationImport& run, std::ostream& out) {
+  for (const auto& f : run.files) {
+    switch (f.outcome) {
+      case jet::FileOutcome::kConverted:
+        out << "convertida  '" << f.path << "' (" << f.role << ", " << f.report.format << "): "
+            << f.report.tables.size() << (f.report.tables.size() == 1 ? " tabla" : " tablas")
+            << "; el original está en '" << f.original << "'\n";
+        for (const auto& i : f.report.left_out)
+          out << "    no llegó: " << i.kind << " " << i.name << ": " << i.reason << "\n";
+        break;
+      case jet::FileOutcome::kLeftAlone:
+        out << "sin tocar   '" << f.path << "' (" << f.role << "): " << f.why << "\n";
+        break;
+      case jet::FileOutcome::kFailed:
+        out << "falló       '" << f.path << "' (" << f.role << "): error " << f.error << ": " << f.why
+            << "; sigue en su sitio, sin cambios\n";
+        break;
+    }
+  }
+  const int converted = run.Count(jet::FileOutcome::kConverted);
+  const int failed = run.Count(jet::FileOutcome::kFailed);
+  out << "Convertidas " << converted << ", sin tocar " << run.Count(jet::FileOutcome::kLeftAlone)
+      << ", fallidas " << failed << ".\n";
+  if (converted == 0 && failed == 0)
+    out << "Ninguna base es Jet: no había nada que convertir.\n";
+  else if (run.Complete())
+    out << "Todas las bases Jet se convirtieron y todo llegó; los originales están en "
+        << jet::kOriginalsFolder << "/" << run.stamp << "/, junto a cada una.\n";
+  else
+    out << "Importación incompleta: "
+        << (failed ? "alguna base Jet no se pudo convertir" : "algo no llegó")
+        << " (arriba, con el motivo).\n";
+}
+
 }  // namespace brenquil

@@ -20,6 +20,7 @@
 
 #include "engine/error.h"
 #include "gui/confirm_run_dialog.h"
+#include "gui/jet_import_button.h"
 #include "gui/reflow_row.h"
 #include "gui/results_panel.h"
 #include "gui/sample_panel.h"
@@ -107,6 +108,9 @@ ActualizWindow::ActualizWindow(Actualiz& state, QWidget* parent)
   top->setSpacing(4);
   selection_ = new SelectionPanel(state_, gate_, make_button, report, content);
   top->addWidget(selection_, 9);
+  selection_->AddTool(new JetImportButton(
+      state_, [this](const Error& error) { ShowError(error); },
+      [this](const QString& line) { status_->SetSummary(line); }, selection_));
   top->addWidget(new SamplePanel(state_, make_button, content), 4);
   rows->addLayout(top, 5);
 

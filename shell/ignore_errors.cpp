@@ -3,12 +3,16 @@
 #include "engine/dbengine.h"
 #include "engine/error.h"
 #include "shell/actualiz.h"
+#include "shell/jet_advice.h"
 
 namespace brenquil {
 
 void JournalError(Actualiz& window, const std::string& operation, const Error& error) {
+  // A Jet file is named as one, with the way to convert it.
+  const Error shown = ExplainJetFile(error, {window.Text3.Text(), window.Text4.Text()},
+                                     window.Installation().Home(), window.Dir1.Path());
   window.Journal.Add(JournalEntry{operation, window.Text3.Text(), window.Text4.Text(),
-                                  error.Number(), error.Text()});
+                                  shown.Number(), shown.Text()});
 }
 
 bool IgnoreErrors::operator()(const std::function<void()>& statement) {

@@ -44,6 +44,7 @@ constexpr Named kSteps[] = {
     {"Dir1_Change", "Carpeta de datos"},
     {"Drive1_Change", "Unidad"},
     {"Form_Activate", "Arranque"},
+    {"ImportJet", "Importar bases Jet"},
     {"Data1", "Catálogo de consultas"},
     {"Data5", "Catálogo de consultas"},
     {"DBGrid1", "Ejemplo Neptuno"},

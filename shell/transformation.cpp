@@ -15,6 +15,7 @@
 #include "shell/actualiz.h"
 #include "shell/backups.h"
 #include "shell/ignore_errors.h"
+#include "shell/jet_advice.h"
 #include "shell/paths.h"
 #include "shell/run_lock.h"
 #include "tables/trigger_copy.h"
@@ -67,8 +68,10 @@ bool ListTablesOrSkip(Actualiz& window) {
     window.Command6_Click();
     return true;
   } catch (const Error& error) {
+    const Error shown = ExplainJetFile(error, {window.Text3.Text(), window.Text4.Text()},
+                                       window.Installation().Home(), window.Dir1.Path());
     JournalError(window, "Command6_Click",
-                 Error(error.Number(), error.Text() + "; no se hacen los demás pasos de esta base."));
+                 Error(shown.Number(), shown.Text() + "; no se hacen los demás pasos de esta base."));
     return false;
   }
 }
@@ -406,7 +409,8 @@ void CopyNewDatabases(Actualiz& window, IgnoreErrors& ignore) {
       else
         CopyDatabase(from, to, kReadOnly);
       window.Report.NewDatabase(to);
-    } catch (const Error& error) {
+    } catch (const Error& raw) {
+      const Error error = ExplainJetFile(raw, {from}, window.Installation().Home(), folder);
       window.Journal.Add(JournalEntry{kCopyOperation, from, to, error.Number(), error.Text()});
       continue;
     }
