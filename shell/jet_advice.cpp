@@ -44,7 +44,7 @@ Error ExplainJetFile(const Error& error, const std::vector<std::string>& paths,
                "'" + *jet + "' es una base de datos Jet (Access), que el motor no abre: conviértala con "
                "el botón «" + kImportJetButton + "» o con brenquil-cli import --home " +
                    ShellQuoted(home) + " --data " + ShellQuoted(data) +
-                   " (cada original se guarda intacto en jet-originales/).");
+                   " (cada original se guarda intacto en jet-originales/)");
 }
 
 }  // namespace brenquil
