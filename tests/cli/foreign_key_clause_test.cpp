@@ -14,6 +14,7 @@
 
 #include "cli/cli.h"
 #include "engine/relation.h"
+#include "tests/support/report_json.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -25,19 +26,12 @@ using test::RawExec;
 using test::RawQuery;
 using test::ReadBytes;
 using test::TempDir;
+using test::WithoutStatus;
 using Rows = std::vector<std::vector<std::string>>;
 
 // A declaration as the sqlite3 shell's .schema shows it, without what does
 // not change its meaning: blanks, the quotes around names, the letter case
 // outside string literals.
-// A plan's entry for a database and the run's say the same but for the
-// words of their status.
-Json WithoutStatus(Json entry) {
-  entry.erase("status");
-  entry.erase("outcome");
-  return entry;
-}
-
 std::string Normalised(const std::string& sql) {
   std::string out;
   for (size_t i = 0; i < sql.size(); ++i) {

@@ -12,6 +12,7 @@
 
 #include "cli/cli.h"
 #include "engine/dbengine.h"
+#include "tests/support/report_json.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -24,15 +25,8 @@ using test::RawExec;
 using test::RawQuery;
 using test::ReadBytes;
 using test::TempDir;
+using test::WithoutStatus;
 using Rows = std::vector<std::vector<std::string>>;
-
-// A plan's entry for a database and the run's say the same but for the
-// words of their status.
-Json WithoutStatus(Json entry) {
-  entry.erase("status");
-  entry.erase("outcome");
-  return entry;
-}
 
 class TriggerReport : public ::testing::Test {
  protected:
