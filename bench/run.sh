@@ -164,7 +164,7 @@ installation() {
   [ -n "$key" ] || { echo "run.sh: empty installation name" >&2; exit 2; }
   dir=$cache/$key
   if ((regen)) || [ ! -f "$dir/.complete" ]; then
-    rm -rf "$dir" "$dir.tmp"
+    rm -rf "$dir" "$dir.tmp" "$dir.floor.sql"
     mkdir -p "$cache"
     echo "generating $key ..." >&2
     "$gen" "$dir.tmp" "$@" >&2
@@ -172,6 +172,18 @@ installation() {
     mv "$dir.tmp" "$dir"
   fi
   echo "$dir"
+}
+
+# statements DIR: the file of the floor's statements for the cached
+# installation DIR (floor --all --emit, untimed), worked out once beside it.
+statements() {
+  local file=$1.floor.sql
+  if [ ! -f "$file" ] || [ "$1/.complete" -nt "$file" ]; then
+    "$floor" --home "$1/home" --data "$1/datos" --all --emit "$file.tmp" >"$file.txt" 2>&1 ||
+      { cat "$file.txt" >&2; exit 1; }
+    mv "$file.tmp" "$file"
+  fi
+  echo "$file"
 }
 
 fresh_copy() {

@@ -5,8 +5,15 @@
 // prints the seconds it took. The window mode can keep the window open after
 // the run, for a screenshot.
 //
+// The window mode also prints the longest time the window went without
+// serving its events during the run ("pausa más larga"): a timer asks every
+// 50 ms, and the widest interval between its ticks, from the press to the
+// first tick and from the last tick to the run's end included, is how long an
+// operator would see the window frozen.
+//
 //   brenquil-bench-window --mode window|cli --home DIR --data DIR
 //                         [--size WxH] [--hold SECONDS]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -29,6 +36,38 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
+class Heartbeat {
+ public:
+  Heartbeat() {
+    timer_.setInterval(50);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Beat(); });
+  }
+  void Start() {
+    last_ = Clock::now();
+    timer_.start();
+  }
+  void Stop() {
+    timer_.stop();
+    Beat();
+    --ticks_;  // the end of the run is not a tick
+  }
+  double LongestMs() const { return longest_ * 1000; }
+  long Ticks() const { return ticks_; }
+
+ private:
+  void Beat() {
+    const auto now = Clock::now();
+    longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+    last_ = now;
+    ++ticks_;
+  }
+
+  QTimer timer_;
+  Clock::time_point last_;
+  double longest_ = 0;
+  long ticks_ = 0;
+};
+
 int RunWindow(const std::string& home, const std::string& data, const std::string& size,
               double hold) {
   brenquil::gui::DesktopOptions options;
@@ -45,10 +84,14 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
   QApplication::processEvents();
   auto* run = desktop.Main().findChild<QPushButton*>(QStringLiteral("Command13"));
   if (!run) return 2;
+  Heartbeat heartbeat;
+  heartbeat.Start();
   run->click();
+  heartbeat.Stop();
   QApplication::processEvents();
   std::printf("ventana: %.3f s, %zu errores\n", Seconds(start),
               desktop.State().Journal.Entries().size());
+  std::printf("pausa más larga: %.0f ms, %ld latidos de 50 ms\n", heartbeat.LongestMs(), heartbeat.Ticks());
   std::fflush(stdout);
   if (hold > 0) {
     QTimer::singleShot(static_cast<int>(hold * 1000), [] { QCoreApplication::quit(); });
