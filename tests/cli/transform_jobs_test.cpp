@@ -71,17 +71,17 @@ void MakeInstallation(const std::string& home, const std::string& data, int pair
   DBEngine::Instance().CloseIdle();
 }
 
-struct Run {
+struct RunResult {
   int code = -1;
   std::string out, err;
 };
 
-Run Transform(const std::string& home, const std::string& data, std::vector<std::string> extra) {
+RunResult Transform(const std::string& home, const std::string& data, std::vector<std::string> extra) {
   DBEngine::Instance().CloseIdle();
   std::vector<std::string> args = {"transform", "--home", home, "--data", data};
   args.insert(args.end(), extra.begin(), extra.end());
   std::ostringstream out, err;
-  Run run;
+  RunResult run;
   run.code = RunCli(args, out, err);
   DBEngine::Instance().CloseIdle();
   run.out = out.str();
@@ -123,8 +123,8 @@ class TransformJobs : public ::testing::Test {
 };
 
 TEST_F(TransformJobs, TwoWorkersGiveTheRunOfOneProcess) {
-  Run serial = Transform(one_ / "home", one_ / "datos", {"--jobs", "1", "--json", "-"});
-  Run shared = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--json", "-"});
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--jobs", "1", "--json", "-"});
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--json", "-"});
   ASSERT_EQ(serial.code, kExitJournal) << serial.err;
   EXPECT_EQ(shared.code, serial.code) << shared.err;
   // The report, journal included, names the same things in the same order.
@@ -145,8 +145,8 @@ TEST_F(TransformJobs, TwoWorkersGiveTheRunOfOneProcess) {
 
 TEST_F(TransformJobs, APlanWithWorkersChangesNothingAndSaysWhatOneProcessSays) {
   const auto before = FolderContents(two_.Path());
-  Run serial = Transform(one_ / "home", one_ / "datos", {"--plan", "--jobs", "1", "--json", "-"});
-  Run shared = Transform(two_ / "home", two_ / "datos", {"--plan", "--jobs", "2", "--json", "-"});
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--plan", "--jobs", "1", "--json", "-"});
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--plan", "--jobs", "2", "--json", "-"});
   EXPECT_EQ(shared.code, serial.code) << shared.err;
   EXPECT_EQ(Json::parse(Replaced(serial.out, one_.Path(), "@")), Json::parse(Replaced(shared.out, two_.Path(), "@")));
   auto after = FolderContents(two_.Path());
@@ -165,10 +165,10 @@ TEST_F(TransformJobs, AWorkerKilledMidwayLeavesEveryFileValidAndItsDatabaseNamed
     const std::string script = dir / "trabajador.sh";
     test::WriteBytes(script, std::string("#!/bin/sh\nexec 3<&0\n\"") + BRENQUIL_CLI_PROGRAM +
                                  "\" \"$@\" <&3 &\npid=$!\nsleep " + delay +
-                                 "\nkill -KILL $pid 2>/dev/null\nwait $pid\n");
+                                 "\nkill -KILL $pid 2>/dev/null\nwait $pid 2>/dev/null\n");
     fs::permissions(script, fs::perms::owner_all);
     SetWorkerProgram(script);
-    Run run = Transform(dir / "home", dir / "datos", {"--jobs", "2", "--json", "-"});
+    RunResult run = Transform(dir / "home", dir / "datos", {"--jobs", "2", "--json", "-"});
     SetWorkerProgram(BRENQUIL_CLI_PROGRAM);
     ASSERT_EQ(run.code, kExitJournal) << run.err;
     Json report = Json::parse(run.out);
@@ -179,7 +179,7 @@ TEST_F(TransformJobs, AWorkerKilledMidwayLeavesEveryFileValidAndItsDatabaseNamed
     for (int n = 1; n <= kPairs; ++n) {
       char name[32];
       std::snprintf(name, sizeof name, "base%02d.mdb", n);
-      const std::string path = dir / "datos" / name;
+      const std::string path = dir / ("datos/" + std::string(name));
       ASSERT_EQ(RawQuery(path, "PRAGMA integrity_check")[0][0], "ok") << name;
       const bool has_new_table = !RawQuery(path, "SELECT 1 FROM sqlite_master WHERE name = 'linea'").empty();
       const bool left = journaled[name].find("el proceso de trabajo terminó") != std::string::npos ||
@@ -193,7 +193,7 @@ TEST_F(TransformJobs, AWorkerKilledMidwayLeavesEveryFileValidAndItsDatabaseNamed
       }
     }
     // A run of one process afterwards finishes the work on valid files.
-    Run again = Transform(dir / "home", dir / "datos", {"--jobs", "1", "--quiet"});
+    RunResult again = Transform(dir / "home", dir / "datos", {"--jobs", "1", "--quiet"});
     EXPECT_EQ(again.code, kExitJournal) << again.err;
     for (const auto& [name, rows] : Contents(dir / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
   }
