@@ -3,8 +3,15 @@
 // same journal in the same order, the same files; a plan changes nothing; a
 // worker killed midway leaves every file valid and its database is named.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -16,6 +23,8 @@
 #include "engine/dbengine.h"
 #include "shell/run_lock.h"
 #include "tests/support/test_support.h"
+
+extern "C" char** environ;
 
 namespace brenquil {
 namespace {
@@ -199,6 +208,58 @@ TEST_F(TransformJobs, AWorkerKilledMidwayLeavesEveryFileValidAndItsDatabaseNamed
   }
   // At least the shortest delay kills a worker in its first database.
   EXPECT_GT(killed_midway, 0);
+}
+
+// SIGINT to the parent (the program run by the operator, a process of its
+// own here) while its workers run: the databases in the workers' hands are
+// finished, the rest are named as not reached, after them in the list, and
+// every file stays valid.
+TEST_F(TransformJobs, AStopWaitsForTheDatabasesInHandAndNamesTheRestInOrder) {
+  const std::string report = two_ / "informe.json";
+  std::vector<std::string> list;  // the data folder's databases, in the list's order
+  for (const auto& entry : fs::directory_iterator(two_ / "datos"))
+    if (entry.path().extension() == ".mdb") list.push_back(entry.path().filename().string());
+  std::sort(list.begin(), list.end());
+  std::vector<std::string> args = {BRENQUIL_CLI_PROGRAM, "transform", "--home", two_ / "home", "--data",
+                                   two_ / "datos", "--jobs", "2", "--quiet", "--json", report};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  const int code = WEXITSTATUS(status);
+  // Either the stop came in time, or the run had ended with its journal.
+  ASSERT_TRUE(code == kExitInterrupted || code == kExitJournal) << code;
+  Json r = Json::parse(ReadBytes(report));
+  // A signal that comes after the last database still exits 130, with
+  // nothing left unreached.
+  if (r["stopped"].get<bool>()) {
+    EXPECT_EQ(code, kExitInterrupted);
+  }
+  if (code == kExitJournal) {
+    EXPECT_FALSE(r["stopped"].get<bool>());
+  }
+  // Handed out in the list's order: what was not reached is the list's
+  // tail, untouched; everything before it was transformed.
+  std::vector<std::string> not_reached;  // the old databases; not the model it would copy
+  for (const auto& path : r["notReached"]) {
+    const std::string name = fs::path(path.get<std::string>()).filename().string();
+    if (std::find(list.begin(), list.end(), name) != list.end()) not_reached.push_back(name);
+  }
+  ASSERT_LE(not_reached.size(), list.size());
+  EXPECT_EQ(not_reached, std::vector<std::string>(list.end() - not_reached.size(), list.end())) << r.dump(1);
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i] == "suelta.mdb") continue;
+    const bool has_new_table =
+        !RawQuery(two_ / ("datos/" + list[i]), "SELECT 1 FROM sqlite_master WHERE name = 'linea'").empty();
+    EXPECT_EQ(has_new_table, i < list.size() - not_reached.size()) << list[i] << "\n" << r.dump(1);
+  }
+  for (const auto& [name, rows] : Contents(two_ / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
 }
 
 TEST(TransformJobsOptions, TheHelpTellsJobsAndANonPositiveCountIsAUsageError) {
