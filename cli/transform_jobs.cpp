@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -36,6 +37,8 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 constexpr const char* kOperation = "Command13_Click";
+// The entries a worker holds at once: the one in its hands and the next.
+constexpr size_t kAhead = 2;
 
 std::string& Program() {
   static std::string program;
@@ -174,7 +177,10 @@ struct Worker {
   int to = -1;    // its standard input
   int from = -1;  // its standard output
   std::string pending;  // what it wrote after its last full line
-  int entry = -1;       // the entry in its hands
+  // The entries handed to it and not yet answered, in order: the one it
+  // works on, and the next, already waiting in its input, so that it never
+  // waits for the parent between two databases.
+  std::deque<int> entries;
   bool alive() const { return from >= 0; }
 };
 
@@ -218,16 +224,18 @@ class SharedRun {
     while (frontier_ < olds) {
       if (!stopping && window_.StopRequested()) stopping = true;
       for (auto& worker : workers_) {
-        if (!worker.alive() || worker.entry >= 0 || worker.to < 0) continue;
-        if (stopping || next_ >= olds) {
-          CloseFd(worker.to);
-          continue;
+        while (worker.alive() && worker.to >= 0 && worker.entries.size() < kAhead) {
+          if (stopping || next_ >= olds) {
+            CloseFd(worker.to);
+            break;
+          }
+          worker.entries.push_back(next_);
+          WriteAll(worker.to, std::to_string(next_) + "\t" + window_.List6.List(next_) + "\n");
+          ++next_;
         }
-        worker.entry = next_++;
-        WriteAll(worker.to, std::to_string(worker.entry) + "\t" + window_.List6.List(worker.entry) + "\n");
       }
       const bool in_hand = std::any_of(workers_.begin(), workers_.end(),
-                                       [](const Worker& w) { return w.alive() && w.entry >= 0; });
+                                       [](const Worker& w) { return w.alive() && !w.entries.empty(); });
       if (stopping && !in_hand) break;
       if (!stopping && next_ < olds && !in_hand &&
           std::none_of(workers_.begin(), workers_.end(), [](const Worker& w) { return w.alive() && w.to >= 0; })) {
@@ -351,9 +359,9 @@ class SharedRun {
     if (line.is_discarded() || !line.is_object()) return;
     if (line.contains("entry")) {
       const int entry = line["entry"].get<int>();
-      if (entry >= 0 && entry < olds && entry == worker.entry) {
+      if (entry >= 0 && entry < olds && !worker.entries.empty() && entry == worker.entries.front()) {
         results_[entry] = std::move(line);
-        worker.entry = -1;
+        worker.entries.pop_front();
       }
     } else if (line.contains("end")) {
       tails_.push_back(std::move(line));
@@ -368,11 +376,10 @@ class SharedRun {
     CloseFd(worker.to);
     int status = 0;
     if (worker.pid > 0 && ::waitpid(worker.pid, &status, 0) == worker.pid) worker.pid = -1;
-    if (worker.entry < 0) return;
     std::string how = WIFSIGNALED(status) ? "por la señal " + std::to_string(WTERMSIG(status))
                                           : "con el código " + std::to_string(WEXITSTATUS(status));
-    NotRun(worker.entry, "el proceso de trabajo terminó " + how + " antes de acabarla");
-    worker.entry = -1;
+    for (int entry : worker.entries) NotRun(entry, "el proceso de trabajo terminó " + how + " antes de acabarla");
+    worker.entries.clear();
   }
 
   void NotRun(int entry, const std::string& why) {

@@ -1,7 +1,8 @@
 // brenquil-cli transform --jobs: several pairs at once, in worker processes.
 // The parent (the command the operator ran) holds the run lock, lists the
-// data folder and hands its entries out one at a time, in the list's order,
-// to up to N workers: brenquil-cli itself, started again with the same
+// data folder and hands its entries out in the list's order, two at a time
+// (the one a worker works on and the next, so that it never waits between
+// two databases), to up to N workers: brenquil-cli itself, started again with the same
 // installation, data folder and options and the environment variable below.
 // Each worker works in its own copies of the catalogues (they are the steps'
 // working lists, emptied and filled for every pair), runs the pairs of each
