@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -415,17 +416,25 @@ class SharedRun {
       // then, for a pair, its model and the two files.
       window_.Bar1.SetValue(static_cast<float>(frontier_));
       const std::string name = window_.List6.List(frontier_ - 1);
-      const auto& models = window_.List7.Items();
-      if (std::find(models.begin(), models.end(), name) == models.end()) continue;
+      if (!Paired(name)) continue;
       window_.Label4.SetCaption(name);
       window_.Text3.SetText(window_.Installation().ModelPath(name));
       window_.Text4.SetText(Paths::Join(window_.Dir1.Path(), name));
     }
   }
 
+  // True when a model of List7 has that name (a set made once: the list
+  // may hold tens of thousands).
+  bool Paired(const std::string& name) {
+    if (models_.empty())
+      for (const auto& model : window_.List7.Items()) models_.insert(model);
+    return models_.count(name) != 0;
+  }
+
   Actualiz& window_;
   RunBackups& backups_;
   const int jobs_;
+  std::unordered_set<std::string> models_;
   const WorkerOptions& options_;
   TemporaryFolder temp_;
   std::string backup_folder_;
