@@ -6,12 +6,18 @@
 // the views: DROP VIEW for an old view the model lacks or declares otherwise,
 // CREATE VIEW for a model view the old database lacks as declared) and applies
 // them in one transaction per database. Nothing of the engine is used.
+//
+// The floor that knows its statements in advance is two runs: --emit FILE
+// works them out and writes them, changing nothing (untimed), and --apply FILE
+// on a fresh copy of the same installation only opens each old database, runs
+// its statements in one transaction and commits (timed).
 #include <sqlite3.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -181,11 +187,21 @@ struct Counts {
   double read_s = 0, tables_s = 0, indexes_s = 0, views_s = 0, commit_s = 0;
 };
 
+// The statements of one old database, or a model to copy into the data
+// folder, as --emit writes them and --apply reads them back.
+struct Block {
+  std::string database;  // a file name in the data folder (or in modelos/ to copy)
+  bool copy = false;
+  std::vector<std::string> statements;
+};
+
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 class Pair {
  public:
-  Pair(sqlite3* old, bool dry_run, Counts& counts) : old_(old), dry_run_(dry_run), counts_(counts) {}
+  // With `emitted` set, the statements are kept there instead of run.
+  Pair(sqlite3* old, bool dry_run, Counts& counts, std::vector<std::string>* emitted = nullptr)
+      : old_(old), dry_run_(dry_run), counts_(counts), emitted_(emitted) {}
 
   // The tables the old database lacks (names compared in upper case), then the
   // fields its tables lack (names compared exactly). Returns the old schema as
@@ -264,6 +280,7 @@ class Pair {
   }
 
   bool Run(const std::string& sql) {
+    if (emitted_) emitted_->push_back(sql);
     if (dry_run_) return true;
     char* message = nullptr;
     if (sqlite3_exec(old_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
@@ -276,6 +293,7 @@ class Pair {
   sqlite3* old_;
   bool dry_run_;
   Counts& counts_;
+  std::vector<std::string>* emitted_;
 };
 
 SqliteHandle Open(const std::string& path, bool write) {
@@ -294,9 +312,13 @@ void Exec(sqlite3* db, const char* sql) {
 struct Options {
   std::string home, data;
   bool tables = true, indexes = false, views = false, dry_run = false;
+  std::string emit, apply;  // --emit FILE (implies dry_run), --apply FILE
 };
 
-void Transform(const std::string& model_path, const std::string& old_path, const Options& o, Counts& n) {
+// Works out (and, unless dry_run, runs) one old database's statements; with
+// `emitted` set they are kept there too.
+void Transform(const std::string& model_path, const std::string& old_path, const Options& o, Counts& n,
+               std::vector<std::string>* emitted = nullptr) {
   auto start = Clock::now();
   Views model_views, old_views;
   Schema model = ReadSchema(Open(model_path, false).get(), model_views);
@@ -304,7 +326,7 @@ void Transform(const std::string& model_path, const std::string& old_path, const
   if (!o.dry_run) Exec(old.get(), "BEGIN IMMEDIATE");
   Schema before = ReadSchema(old.get(), old_views);
   n.read_s += Since(start);
-  Pair pair(old.get(), o.dry_run, n);
+  Pair pair(old.get(), o.dry_run, n, emitted);
   if (o.views) {
     start = Clock::now();
     pair.DropViews(model_views, old_views);
@@ -346,28 +368,154 @@ std::vector<std::string> DatabaseNames(const std::string& folder) {
   return names;
 }
 
+// ---- the statements file of --emit and --apply
+//
+//   -- database: Base 001.mdb
+//   DROP VIEW "Consulta 02";
+//   CREATE TABLE "Tabla 02" (...);
+//   -- copy: Nueva 001.mdb
+//
+// A statement may span lines (a view's text as its model declares it), so a
+// line that looks like a heading starts a block only where the statements
+// before it are complete.
+
+constexpr const char* kDatabaseHeading = "-- database: ";
+constexpr const char* kCopyHeading = "-- copy: ";
+
+void WriteBlocks(const std::string& path, const std::vector<Block>& blocks) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "-- brenquil-bench-floor: the statements that bring each old database to its model, one transaction a "
+         "database\n";
+  for (const auto& block : blocks) {
+    out << (block.copy ? kCopyHeading : kDatabaseHeading) << block.database << "\n";
+    for (const auto& sql : block.statements) out << sql << ";\n";
+  }
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+std::vector<Block> ReadBlocks(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::vector<Block> blocks;
+  std::string line, pending;  // the lines of a statement not yet complete
+  while (std::getline(in, line)) {
+    const bool heading = StartsWith(line, kDatabaseHeading) || StartsWith(line, kCopyHeading);
+    if (heading && pending.empty()) {
+      const bool copy = StartsWith(line, kCopyHeading);
+      blocks.push_back({line.substr(std::string(copy ? kCopyHeading : kDatabaseHeading).size()), copy, {}});
+      continue;
+    }
+    if (pending.empty() && (line.empty() || StartsWith(line, "--"))) continue;
+    if (blocks.empty() || blocks.back().copy) throw std::runtime_error(path + ": a statement outside a database");
+    pending += pending.empty() ? line : "\n" + line;
+    if (sqlite3_complete(pending.c_str())) {
+      pending.pop_back();  // its semicolon
+      blocks.back().statements.push_back(std::move(pending));
+      pending.clear();
+    }
+  }
+  if (!pending.empty()) throw std::runtime_error(path + ": the last statement is not complete");
+  return blocks;
+}
+
+// What a statement is, for the summary: its first words.
+void Tally(const std::string& sql, Counts& n) {
+  const std::string head = Upper(sql.substr(0, 20));
+  if (StartsWith(head, "CREATE TABLE"))
+    ++n.tables;
+  else if (StartsWith(head, "ALTER TABLE"))
+    ++n.fields;
+  else if (StartsWith(head, "DROP INDEX"))
+    ++n.dropped;
+  else if (StartsWith(head, "CREATE INDEX") || StartsWith(head, "CREATE UNIQUE INDEX"))
+    ++n.created;
+  else if (StartsWith(head, "DROP VIEW"))
+    ++n.views_dropped;
+  else if (StartsWith(head, "CREATE VIEW"))
+    ++n.views_created;
+}
+
+// The floor that knows its statements: each old database opened, its
+// statements run in one transaction, committed; the models to copy copied.
+// Statements are read before the first database is opened.
+void Apply(const Options& o, Counts& n) {
+  const auto blocks = ReadBlocks(o.apply);
+  const fs::path models = fs::path(o.home) / "modelos";
+  for (const auto& block : blocks) {
+    if (block.copy) {
+      fs::copy_file(models / block.database, fs::path(o.data) / block.database);
+      ++n.copies;
+      continue;
+    }
+    auto start = Clock::now();
+    SqliteHandle old = Open((fs::path(o.data) / block.database).string(), true);
+    Exec(old.get(), "BEGIN IMMEDIATE");
+    n.read_s += Since(start);
+    start = Clock::now();
+    bool ok = true;
+    for (const auto& sql : block.statements) {
+      char* message = nullptr;
+      if (sqlite3_exec(old.get(), sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) {
+        Tally(sql, n);
+        continue;
+      }
+      std::cerr << "brenquil-bench-floor: " << block.database << ": " << sql << ": " << (message ? message : "?")
+                << "\n";
+      sqlite3_free(message);
+      ++n.failed;
+      ok = false;
+      break;
+    }
+    n.tables_s += Since(start);
+    start = Clock::now();
+    Exec(old.get(), ok ? "COMMIT" : "ROLLBACK");
+    old.reset();
+    n.commit_s += Since(start);
+    ++n.databases;
+  }
+}
+
+void Summary(const char* what, const Counts& n) {
+  std::cout << what << ": " << n.databases << " databases, " << n.tables << " tables created, " << n.fields
+            << " fields added, " << n.dropped << " indexes dropped, " << n.created << " indexes created, "
+            << n.views_dropped << " views dropped, " << n.views_created << " views created, " << n.copies
+            << " databases copied, " << n.failed << " failed\n";
+}
+
 int Main(const Options& o) {
   const auto start = Clock::now();
+  Counts n;
+  if (!o.apply.empty()) {
+    Apply(o, n);
+    Summary("floor", n);
+    std::cout << "seconds: total " << Since(start) << ", opening " << n.read_s << ", statements " << n.tables_s
+              << ", commits " << n.commit_s << "\n";
+    return n.failed ? 1 : 0;
+  }
   const fs::path models = fs::path(o.home) / "modelos";
   const auto old_names = DatabaseNames(o.data);
-  Counts n;
+  std::vector<Block> blocks;
   for (const auto& name : old_names) {
     const fs::path model = models / name;
     if (!fs::exists(model)) continue;
-    Transform(model.string(), (fs::path(o.data) / name).string(), o, n);
+    Block block{name, false, {}};
+    Transform(model.string(), (fs::path(o.data) / name).string(), o, n,
+              o.emit.empty() ? nullptr : &block.statements);
+    if (!block.statements.empty()) blocks.push_back(std::move(block));
   }
   if (o.tables) {
     for (const auto& name : DatabaseNames(models.string())) {
       if (std::binary_search(old_names.begin(), old_names.end(), name)) continue;
       if (!o.dry_run) fs::copy_file(models / name, fs::path(o.data) / name);
+      blocks.push_back({name, true, {}});
       ++n.copies;
     }
   }
-  std::cout << (o.dry_run ? "statements needed" : "floor") << ": " << n.databases << " databases, "
-            << n.tables << " tables created, " << n.fields << " fields added, " << n.dropped
-            << " indexes dropped, " << n.created << " indexes created, " << n.views_dropped << " views dropped, "
-            << n.views_created << " views created, " << n.copies << " databases copied, " << n.failed
-            << " failed\n";
+  if (!o.emit.empty()) WriteBlocks(o.emit, blocks);
+  Summary(o.dry_run ? "statements needed" : "floor", n);
   std::cout << "seconds: total " << Since(start) << ", reading " << n.read_s << ", tables and fields "
             << n.tables_s << ", indexes " << n.indexes_s << ", views " << n.views_s << ", commits "
             << n.commit_s << "\n";
@@ -387,8 +535,18 @@ int main(int argc, char** argv) {
   app.add_flag("--all", all, "the whole transformation: views that differ dropped, tables and fields, indexes, "
                "the model's views created")
       ->excludes(idx);
-  app.add_flag("--dry-run", o.dry_run, "count the statements needed, change nothing");
+  auto* dry = app.add_flag("--dry-run", o.dry_run, "count the statements needed, change nothing");
+  auto* emit = app.add_option("--emit", o.emit,
+                              "write the statements needed to FILE, one block a database, changing nothing")
+                   ->excludes(dry);
+  app.add_option("--apply", o.apply,
+                 "run the statements of FILE (written by --emit on a copy of the same installation), one "
+                 "transaction a database, reading no schema")
+      ->excludes(dry)
+      ->excludes(emit)
+      ->excludes(idx);
   CLI11_PARSE(app, argc, argv);
+  if (!o.emit.empty()) o.dry_run = true;
   o.tables = !indexes_only;
   o.indexes = indexes_only || all;
   o.views = all;

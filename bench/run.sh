@@ -5,6 +5,9 @@
 # generated installation and a goal; the runs alternate (floor, brenquil,
 # floor, brenquil, ...; each transforming run on a fresh copy) --repeat times,
 # and every figure printed is the median of those runs, with its min and max.
+# The floor of a transforming workload knows its statements in advance: floor
+# --all --emit writes them once from the cached installation (untimed), and
+# the timed floor --apply only runs them, one transaction a database.
 # One line per ratio:  ratio NAME  min X  median Y  max Z  (goal <= G)  MET|NOT MET
 # The raw times go to WORK/logs/STAMP/times.tsv (logs/latest: the newest run),
 # one line a run.
@@ -24,13 +27,16 @@
 #
 # Workloads (generator options; goal):
 #   defaults     100 pairs x 30 tables x 12 fields, 1000 rows (3 tables of 10000)
-#                transform/floor --all <= 1.2
+#                transform/floor <= 1.0 (every transforming workload also shows
+#                transform/floor --all, the floor that reads every schema)
 #   small30      30 pairs x 20 tables x 10 fields x 300 rows, 3 views
-#                transform/floor --all <= 1.2
-#   tables10     10 pairs x 10 tables x 12 fields; transform/floor --all <= 1.5
-#   fields10     10 pairs x 30 tables x 10 fields; transform/floor --all <= 1.5
+#                transform/floor <= 1.2
+#   tables10     10 pairs x 10 tables x 12 fields; transform/floor <= 1.5
+#   fields10     10 pairs x 30 tables x 10 fields; transform/floor <= 1.5
 #   bigrows      3 pairs x 10 tables, 2 tables of 300000 rows each: the peak
-#                memory against the rows (transform/floor shown, no goal)
+#                memory against the rows, and transform/floor <= 1.0
+#   jobs         the small30 installation: transform --jobs 2 / --jobs 1 <= 0.6,
+#                skipped while transform --help lists no --jobs
 #   uptodate10   10 pairs x 10 tables x 12 fields x 200 rows, 3 views, already
 #                transformed (untimed): transform/reading every schema once
 #                (floor --all --dry-run) <= 2, and so the plan (transform
@@ -39,11 +45,20 @@
 #   uptodate500  the same at 500 tables
 #   window       the small30 installation: "Transformar" in the window
 #                (offscreen) / the same run on the command line <= 1.3, both
-#                timed inside one process each
-# Over every workload: peak memory (RSS) of brenquil-cli <= 64 MiB; with two or
-# more uptodate workloads, the up-to-date ms per table of each against the next
-# smaller one <= 1.2 (it must not grow with the number of tables; 1.2 leaves
-# room for the noise of a shared machine).
+#                timed inside one process each; the window's longest pause in
+#                serving its events shown
+#   pairs10k     100 and 10000 small pairs (5 tables x 6 fields x 20 rows):
+#                the cost of a pair at 10000 / at 100 <= 1.2, and the peak
+#                memory at 10000 (some 3 GB on disk: the installation, cached,
+#                and its copy while a run lasts)
+#   window10k    "Transformar" in the window on the 10000 pairs of pairs10k:
+#                its time, peak memory and longest pause in serving its events
+#                (no goal)
+# --workload all runs every one of them, pairs10k and window10k too, which take
+# the longest. Over every workload: peak memory (RSS) of brenquil-cli
+# <= 64 MiB; with two or more uptodate workloads, the up-to-date ms per table
+# of each against the next smaller one <= 1.2 (it must not grow with the number
+# of tables; 1.2 leaves room for the noise of a shared machine).
 #
 #   --repeat N   alternations per workload (default 3)
 #   --quick      the same workloads at a few pairs and tables, to check the
@@ -51,7 +66,8 @@
 #   --keep       leave each workload's last copies in WORK/NAME/ (for a profile)
 #   --jobs N     build jobs (default: the smaller of 2 and the cores)
 #
-# Goals of the one-installation mode: transform/floor at most 2, peak memory
+# Goals of the one-installation mode: transform/floor --all at most 2 (the
+# floor that knows its statements shown beside), peak memory
 # under 64 MiB, and a second run that rebuilds no index and costs about what
 # reading the schema costs; a plan that changes no file, costs no more than the
 # run and lists what it does, and on an up-to-date installation costs at most
@@ -164,7 +180,7 @@ installation() {
   [ -n "$key" ] || { echo "run.sh: empty installation name" >&2; exit 2; }
   dir=$cache/$key
   if ((regen)) || [ ! -f "$dir/.complete" ]; then
-    rm -rf "$dir" "$dir.tmp"
+    rm -rf "$dir" "$dir.tmp" "$dir.floor.sql"
     mkdir -p "$cache"
     echo "generating $key ..." >&2
     "$gen" "$dir.tmp" "$@" >&2
@@ -172,6 +188,18 @@ installation() {
     mv "$dir.tmp" "$dir"
   fi
   echo "$dir"
+}
+
+# statements DIR: the file of the floor's statements for the cached
+# installation DIR (floor --all --emit, untimed), worked out once beside it.
+statements() {
+  local file=$1.floor.sql
+  if [ ! -f "$file" ] || [ "$1/.complete" -nt "$file" ]; then
+    "$floor" --home "$1/home" --data "$1/datos" --all --emit "$file.tmp" >"$file.txt" 2>&1 ||
+      { cat "$file.txt" >&2; exit 1; }
+    mv "$file.tmp" "$file"
+  fi
+  echo "$file"
 }
 
 fresh_copy() {
@@ -255,6 +283,10 @@ fresh_copy "$base" "$work/floor"
 sync
 
 timed floor "$logs/floor.txt" "$floor" --home "$work/floor/home" --data "$work/floor/datos" --all
+fresh_copy "$base" "$work/floor-known"
+sync
+timed known "$logs/floor-known.txt" "$floor" --home "$work/floor-known/home" --data "$work/floor-known/datos" \
+  --apply "$(statements "$base")"
 # The plan first, on the very files the run then transforms: it must leave
 # every file of the copy (models and catalogues included) as it was.
 (cd "$work/brenquil" && find . -type f ! -name .brenquil-transformando -print0 | sort -z | xargs -0 md5sum) \
@@ -293,6 +325,8 @@ echo "brenquil transform                $elapsed_first s   peak $((rss_first / 1
 echo "  changes: $f_tables tables, $f_fields fields, $f_dropped indexes deleted, $f_created created; journal $f_errors"
 echo "  left to do afterwards (floor dry run): $left_after_first"
 echo "ratio transform/floor             $(calc "$elapsed_first / $elapsed_floor")   (goal <= 2)"
+echo "floor knowing its statements      $elapsed_known s   (floor --apply; exit $rc_known)"
+echo "ratio transform/that floor        $(calc "$elapsed_first / $elapsed_known")"
 echo
 echo "second run, up to date:"
 echo "floor (reading only)              $elapsed_floor2 s"

@@ -8,9 +8,16 @@
 // left open) or "detenida" (a run stopped with "Detener" once the first
 // database is in hand); --screenshot saves the whole screen as a PNG then.
 //
+// The window mode also prints the longest time the window went without
+// serving its events during the run ("pausa más larga"): a timer asks every
+// 50 ms, and the widest interval between its ticks, from the press to the
+// first tick and from the last tick to the run's end included, is how long an
+// operator would see the window frozen.
+//
 //   brenquil-bench-window --mode window|cli --home DIR --data DIR
 //                         [--size WxH] [--hold SECONDS]
 //                         [--scene NAME] [--screenshot FILE.png]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -53,6 +60,38 @@ void Settle() {
   }
 }
 
+class Heartbeat {
+ public:
+  Heartbeat() {
+    timer_.setInterval(50);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Beat(); });
+  }
+  void Start() {
+    last_ = Clock::now();
+    timer_.start();
+  }
+  void Stop() {
+    timer_.stop();
+    Beat();
+    --ticks_;  // the end of the run is not a tick
+  }
+  double LongestMs() const { return longest_ * 1000; }
+  long Ticks() const { return ticks_; }
+
+ private:
+  void Beat() {
+    const auto now = Clock::now();
+    longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+    last_ = now;
+    ++ticks_;
+  }
+
+  QTimer timer_;
+  Clock::time_point last_;
+  double longest_ = 0;
+  long ticks_ = 0;
+};
+
 int RunWindow(const std::string& home, const std::string& data, const std::string& size,
               double hold, const std::string& scene, const std::string& screenshot) {
   brenquil::gui::DesktopOptions options;
@@ -69,6 +108,8 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
   QApplication::processEvents();
   auto& window = desktop.Main();
   bool saved = true;
+  Heartbeat heartbeat;
+  heartbeat.Start();
   if (scene == "plan") {
     window.PressPreview();
   } else if (scene == "confirmacion") {
@@ -100,9 +141,11 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
     }
     window.PressButton(13);
   }
+  heartbeat.Stop();
   QApplication::processEvents();
   std::printf("ventana: %.3f s, %zu errores\n", Seconds(start),
               desktop.State().Journal.Entries().size());
+  std::printf("pausa más larga: %.0f ms, %ld latidos de 50 ms\n", heartbeat.LongestMs(), heartbeat.Ticks());
   std::fflush(stdout);
   if (!screenshot.empty() && scene != "confirmacion") {
     Settle();

@@ -10,29 +10,44 @@ linear_goal=1.2
 # ---- the workloads: kind, goal and generator options
 declare -A wl_kind wl_goal wl_args
 define() { wl_kind[$1]=$2; wl_goal[$1]=$3; wl_args[$1]=$4; }
-known=(defaults small30 tables10 fields10 bigrows uptodate10 uptodate100 uptodate500 window)
+known=(defaults small30 tables10 fields10 bigrows jobs uptodate10 uptodate100 uptodate500 window pairs10k window10k)
+# The small pairs of pairs10k and window10k (without --pairs), and the two
+# numbers of pairs compared.
+small_pair="--tables 5 --fields 6 --rows 20 --big-tables 0 --new-tables 1 --new-fields 2 --views 1"
 if ((quick)); then
   # The same shapes, small enough to check the harness in seconds.
-  define defaults transform 1.2 "--pairs 3 --tables 6 --rows 100 --big-tables 1 --big-rows 1000"
+  define defaults transform 1.0 "--pairs 3 --tables 6 --rows 100 --big-tables 1 --big-rows 1000"
   define small30 transform 1.2 "--pairs 3 --tables 5 --fields 10 --rows 300 --big-tables 0 --views 3"
   define tables10 transform 1.5 "--pairs 2 --tables 10 --rows 100 --big-tables 1 --big-rows 1000"
   define fields10 transform 1.5 "--pairs 2 --tables 6 --fields 10 --rows 100 --big-tables 1 --big-rows 1000"
-  define bigrows transform - "--pairs 2 --tables 4 --rows 100 --big-tables 1 --big-rows 20000"
+  define bigrows transform 1.0 "--pairs 2 --tables 4 --rows 100 --big-tables 1 --big-rows 20000"
   define uptodate10 uptodate 2 "--pairs 2 --tables 10 --new-tables 0 --rows 50 --big-tables 0 --views 3"
   define uptodate100 uptodate 2 "--pairs 2 --tables 20 --new-tables 0 --rows 50 --big-tables 0 --views 3"
   define uptodate500 uptodate 2 "--pairs 2 --tables 40 --new-tables 0 --rows 50 --big-tables 0 --views 3"
+  pair_counts=(10 200)
 else
-  define defaults transform 1.2 ""
+  # The large workloads, defaults and bigrows, at most the floor; the small
+  # files of small30 at most 1.2 times it; tables10 and fields10 keep the 1.5
+  # of the shapes they check.
+  define defaults transform 1.0 ""
   define small30 transform 1.2 "--pairs 30 --tables 20 --fields 10 --rows 300 --big-tables 0 --views 3"
   define tables10 transform 1.5 "--pairs 10 --tables 10"
   define fields10 transform 1.5 "--pairs 10 --fields 10"
   # Memory against rows: two tables of 300 000 rows in each old database.
-  define bigrows transform - "--pairs 3 --tables 10 --big-tables 2 --big-rows 300000"
+  define bigrows transform 1.0 "--pairs 3 --tables 10 --big-tables 2 --big-rows 300000"
   define uptodate10 uptodate 2 "--pairs 10 --tables 10 --new-tables 0 --rows 200 --big-tables 0 --views 3"
   define uptodate100 uptodate 2 "--pairs 10 --tables 100 --new-tables 0 --rows 200 --big-tables 0 --views 3"
   define uptodate500 uptodate 2 "--pairs 10 --tables 500 --new-tables 0 --rows 200 --big-tables 0 --views 3"
+  pair_counts=(100 10000)
 fi
 define window window 1.3 "${wl_args[small30]}"
+# --jobs 2 against --jobs 1 on the small30 installation.
+define jobs jobs 0.6 "${wl_args[small30]}"
+# The cost per pair at the larger number of pairs against the smaller.
+define pairs10k pairs 1.2 "$small_pair"
+# The window on the larger installation of pairs10k: how long it goes without
+# serving its events (no goal yet).
+define window10k window_pairs - "$small_pair"
 
 selected=()
 for w in "${workloads[@]}"; do
@@ -158,12 +173,13 @@ memory_line() {
   verdict "$1" MiB "$mib_goal" "$max" "$min" "$median" "$max"
 }
 
-# times_line LABEL KEY: the seconds of one role, min/median/max.
+# times_line LABEL KEY [UNIT]: the seconds (or UNIT) of one role,
+# min/median/max.
 times_line() {
   local min median max
   # shellcheck disable=SC2086
   read -r min median max <<<"$(stats %.4f ${seconds_of[$2]})"
-  printf '  %-36s min %8s  median %8s  max %8s s\n' "$1" "$min" "$median" "$max"
+  printf '  %-36s min %8s  median %8s  max %8s %s\n' "$1" "$min" "$median" "$max" "${3:-s}"
 }
 
 median_of() {
@@ -173,33 +189,143 @@ median_of() {
 
 # ---- the three kinds of workload
 
-# A transformation against the floor, each on a fresh copy of the installation.
+# A transformation against the floor that knows its statements (floor --apply
+# of the statements floor --all --emit wrote, untimed, from the cached
+# installation), and against the floor that also reads every schema to work
+# them out (floor --all); each run on a fresh copy of the installation.
 run_transform() {
-  local name=$1 base dir=$work/$1 r args q
+  local name=$1 base dir=$work/$1 r args q sql
   read -ra args <<<"${wl_args[$name]}"
   base=$(installation "$(cache_key "${args[@]}")" "${args[@]}")
+  sql=$(statements "$base")
   for ((r = 1; r <= repeat; ++r)); do
     fresh_copy "$base" "$dir/floor"
     sync
     measure "$name" "$r" floor "$logs/$name-floor-$r.txt" \
-      "$floor" --home "$dir/floor/home" --data "$dir/floor/datos" --all
+      "$floor" --home "$dir/floor/home" --data "$dir/floor/datos" --apply "$sql"
     fresh_copy "$base" "$dir/brenquil"
     sync
     measure "$name" "$r" brenquil "$logs/$name-brenquil-$r.txt" \
       "$cli" transform --home "$dir/brenquil/home" --data "$dir/brenquil/datos" --json "$logs/$name-brenquil-$r.json"
+    fresh_copy "$base" "$dir/reading"
+    sync
+    measure "$name" "$r" reading "$logs/$name-reading-$r.txt" \
+      "$floor" --home "$dir/reading/home" --data "$dir/reading/datos" --all
+    rm -rf "$dir/reading"
   done
   local t f d c e vd vc
   read -r t f d c e vd vc <<<"$(changes "$logs/$name-brenquil-$repeat.json")"
-  times_line "floor --all" "$name:floor"
+  times_line "floor knowing its statements" "$name:floor"
   times_line "brenquil-cli transform" "$name:brenquil"
+  times_line "floor reading the schemas (--all)" "$name:reading"
   echo "  floor did:    $(sed -n 1p "$logs/$name-floor-$repeat.txt")"
   echo "  brenquil did: $t tables, $f fields, $d indexes deleted, $c created, $vd views deleted, $vc created;" \
     "journal $e"
   echo "  left to do after brenquil (floor dry run): $(remaining "$dir/brenquil")"
+  echo "  left to do after the floor (floor dry run): $(remaining "$dir/floor")"
   echo "    (tables fields idx-dropped idx-created views-dropped views-created copied failed; all 0 when done)"
   mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:floor]}")
   ratio_line "$name transform/floor" "${wl_goal[$name]}" "${q[@]}"
+  mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:reading]}")
+  ratio_line "$name transform/reading floor" - "${q[@]}"
   memory_line "$name brenquil-cli peak RSS" "$name:brenquil"
+  ((keep)) || rm -rf "$dir"
+}
+
+# same_report JSON-A JSON-B DIR-A DIR-B: yes when the two reports are the same
+# but for the installation folder they name.
+same_report() {
+  python3 - "$@" <<'EOF'
+import json, sys
+a, b = (json.dumps(json.load(open(f)), ensure_ascii=False) for f in sys.argv[1:3])
+print("yes" if a.replace(sys.argv[3], "@") == b.replace(sys.argv[4], "@") else "no")
+EOF
+}
+
+# skipped NAME WHY: a goal that could not be measured, in the summary too.
+skipped() {
+  local line
+  line=$(printf '%-7s %-34s skipped: %s' ratio "$1" "$2")
+  echo "$line"
+  summary+=("$line")
+}
+
+# --jobs 2 against --jobs 1, each on a fresh copy; skipped while brenquil-cli
+# transform does not take --jobs.
+run_jobs() {
+  local name=$1 base dir=$work/$1 r args q j help
+  help=$("$cli" transform --help 2>&1 || true)
+  if [[ $help != *--jobs* ]]; then
+    skipped "$name jobs 2/jobs 1" "brenquil-cli transform does not take --jobs yet (its --help has no --jobs)"
+    return
+  fi
+  read -ra args <<<"${wl_args[$name]}"
+  base=$(installation "$(cache_key "${args[@]}")" "${args[@]}")
+  for ((r = 1; r <= repeat; ++r)); do
+    for j in 1 2; do
+      fresh_copy "$base" "$dir/jobs$j"
+      sync
+      measure "$name" "$r" "jobs$j" "$logs/$name-jobs$j-$r.txt" \
+        "$cli" transform --jobs "$j" --home "$dir/jobs$j/home" --data "$dir/jobs$j/datos" \
+        --json "$logs/$name-jobs$j-$r.json"
+    done
+  done
+  times_line "brenquil-cli transform --jobs 1" "$name:jobs1"
+  times_line "brenquil-cli transform --jobs 2" "$name:jobs2"
+  echo "  left to do after --jobs 1: $(remaining "$dir/jobs1")after --jobs 2: $(remaining "$dir/jobs2")"
+  echo "  the same report (changes, journal, order) with --jobs 1 and 2:" \
+    "$(same_report "$logs/$name-jobs1-$repeat.json" "$logs/$name-jobs2-$repeat.json" "$dir/jobs1" "$dir/jobs2")"
+  mapfile -t q < <(quotients "${seconds_of[$name:jobs2]}" "${seconds_of[$name:jobs1]}")
+  ratio_line "$name jobs 2/jobs 1" "${wl_goal[$name]}" "${q[@]}"
+  memory_line "$name --jobs 2 peak RSS" "$name:jobs2"
+  ((keep)) || rm -rf "$dir"
+}
+
+# pair_installation COUNT ARGS...: the cached installation of COUNT pairs.
+pair_installation() {
+  local count=$1 args
+  shift
+  args=(--pairs "$count" "$@")
+  installation "$(cache_key "${args[@]}")" "${args[@]}"
+}
+
+# per_pair KEY PAIRS: the seconds of each run of KEY over PAIRS.
+per_pair() {
+  local s
+  for s in ${seconds_of[$1]}; do awk -v s="$s" -v n="$2" 'BEGIN { printf "%.9f ", s / n }'; done
+}
+
+# The same small pairs at two numbers of pairs (pair_counts): the cost of a
+# pair at the larger against the smaller, run by run, and the peak memory.
+run_pairs() {
+  local name=$1 dir=$work/$1 r args q n small=${pair_counts[0]} large=${pair_counts[1]}
+  read -ra args <<<"${wl_args[$name]}"
+  local -A base
+  for n in "${pair_counts[@]}"; do base[$n]=$(pair_installation "$n" "${args[@]}"); done
+  for ((r = 1; r <= repeat; ++r)); do
+    for n in "${pair_counts[@]}"; do
+      fresh_copy "${base[$n]}" "$dir/pairs$n"
+      sync
+      measure "$name" "$r" "pairs$n" "$logs/$name-pairs$n-$r.txt" \
+        "$cli" transform --home "$dir/pairs$n/home" --data "$dir/pairs$n/datos" --json "$logs/$name-pairs$n-$r.json"
+    done
+  done
+  times_line "brenquil-cli transform, $small pairs" "$name:pairs$small"
+  times_line "brenquil-cli transform, $large pairs" "$name:pairs$large"
+  echo "  on disk: $(du -sh "${base[$large]}" | cut -f1) the installation of $large pairs, as much again" \
+    "for its copy while it runs; $(du -sh "${base[$small]}" | cut -f1) for $small"
+  echo "  ms per pair (medians): $(awk -v s="$(median_of "$name:pairs$small")" -v n="$small" \
+    'BEGIN { printf "%.2f", s * 1000 / n }') at $small, $(awk -v s="$(median_of "$name:pairs$large")" \
+    -v n="$large" 'BEGIN { printf "%.2f", s * 1000 / n }') at $large"
+  local t f d c e vd vc
+  read -r t f d c e vd vc <<<"$(changes "$logs/$name-pairs$large-$repeat.json")"
+  echo "  brenquil did at $large: $t tables, $f fields, $d indexes deleted, $c created, $vd views deleted," \
+    "$vc created; journal $e"
+  echo "  left to do after brenquil (floor dry run): $(remaining "$dir/pairs$small")at $small;" \
+    "$(remaining "$dir/pairs$large")at $large"
+  mapfile -t q < <(quotients "$(per_pair "$name:pairs$large" "$large")" "$(per_pair "$name:pairs$small" "$small")")
+  ratio_line "$name per pair $large/$small" "${wl_goal[$name]}" "${q[@]}"
+  memory_line "$name peak RSS at $large pairs" "$name:pairs$large"
   ((keep)) || rm -rf "$dir"
 }
 
@@ -271,11 +397,13 @@ run_window() {
       "$bench_window" --mode window --home "$dir/window/home" --data "$dir/window/datos"
     s=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/$name-window-$r.txt")
     keep_figure "$name" "$r" window "${s:-nan}" "$m_rss" "$m_rc"
+    keep_pause "$name" "$r" "$logs/$name-window-$r.txt"
   done
   times_line "command line (in process)" "$name:cli"
   times_line "window, offscreen (in process)" "$name:window"
   times_line "command line (whole process)" "$name:cli-process"
   times_line "window (whole process)" "$name:window-process"
+  times_line "window: longest pause in its events" "$name:window-pause-ms" ms
   echo "  last runs: $(grep -m1 '^línea de órdenes:' "$logs/$name-cli-$repeat.txt");" \
     "$(grep -m1 '^ventana:' "$logs/$name-window-$repeat.txt")"
   mapfile -t q < <(quotients "${seconds_of[$name:window]}" "${seconds_of[$name:cli]}")
@@ -283,9 +411,46 @@ run_window() {
   ((keep)) || rm -rf "$dir"
 }
 
+# keep_pause WORKLOAD RUN LOG: the window's longest pause in serving its events
+# during the run, as brenquil-bench-window printed it ("pausa más larga").
+keep_pause() {
+  local ms
+  ms=$(sed -n 's/^pausa más larga: \([0-9.]*\) ms.*/\1/p' "$3")
+  keep_figure "$1" "$2" window-pause-ms "${ms:-nan}" "$m_rss" "$m_rc"
+}
+
+# "Transformar" in the window on the larger installation of the pairs
+# workload: its time, its peak memory and the longest pause in serving its
+# events (no goal yet).
+run_window_pairs() {
+  local name=$1 dir=$work/$1 r args large=${pair_counts[1]} base s bench_window=$gui_build/bench/brenquil-bench-window
+  read -ra args <<<"${wl_args[$name]}"
+  base=$(pair_installation "$large" "${args[@]}")
+  for ((r = 1; r <= repeat; ++r)); do
+    fresh_copy "$base" "$dir/window"
+    sync
+    QT_QPA_PLATFORM=offscreen measure "$name" "$r" window-process "$logs/$name-window-$r.txt" \
+      "$bench_window" --mode window --home "$dir/window/home" --data "$dir/window/datos"
+    s=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/$name-window-$r.txt")
+    keep_figure "$name" "$r" window "${s:-nan}" "$m_rss" "$m_rc"
+    keep_pause "$name" "$r" "$logs/$name-window-$r.txt"
+  done
+  times_line "window, $large pairs (in process)" "$name:window"
+  times_line "window: longest pause in its events" "$name:window-pause-ms" ms
+  echo "  ms per pair (median): $(awk -v s="$(median_of "$name:window")" -v n="$large" \
+    'BEGIN { printf "%.2f", s * 1000 / n }')"
+  echo "  left to do after the window (floor dry run): $(remaining "$dir/window")"
+  local min median max
+  # shellcheck disable=SC2046,SC2086
+  read -r min median max <<<"$(stats %.1f $(for k in ${rss_of[$name:window]}; do
+    awk -v k="$k" 'BEGIN { print k / 1024 }'; done))"
+  printf '  %-36s min %8s  median %8s  max %8s MiB (no goal)\n' "window peak RSS" "$min" "$median" "$max"
+  ((keep)) || rm -rf "$dir"
+}
+
 # ---- run them
 for w in "${selected[@]}"; do
-  if [ "${wl_kind[$w]}" = window ]; then
+  if [[ ${wl_kind[$w]} == window* ]]; then
     echo "building the window (Release) in $gui_build ..." >&2
     build_tree "$gui_build" ON brenquil-bench-window
     break

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "cli/import_report.h"
@@ -19,6 +21,7 @@
 #include "cli/schema_dump.h"
 #include "cli/spanish_parser.h"
 #include "cli/stop_signals.h"
+#include "cli/transform_jobs.h"
 #include "cli/transform_report.h"
 #include "engine/dbengine.h"
 #include "engine/error.h"
@@ -44,6 +47,12 @@ struct UsageProblem : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// One worker per processor.
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
+}
+
 // What the subcommands' options fill; each reads the members it declared.
 struct Options {
   std::string home;  // empty: the program's folder
@@ -56,6 +65,7 @@ struct Options {
   std::string backup;  // transform --backup
   bool system = false;
   bool quiet = false;
+  int jobs = DefaultJobs();  // transform --jobs
 };
 
 struct Io {
@@ -166,6 +176,12 @@ void TransformOptions(CLI::App& app, Options& o) {
                  "base de la carpeta de datos. No va con --plan")
       ->type_name("CARPETA");
   app.add_flag("-q,--quiet", o.quiet, "no muestra el avance ni el informe: solo los errores");
+  app.add_option("-j,--jobs", o.jobs,
+                 "transforma hasta N bases a la vez, cada una en un proceso propio (por omisión, "
+                 "una por procesador); el diario, el informe y el avance siguen el orden de la "
+                 "lista, como con --jobs 1, que las hace una tras otra en este proceso")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
 }
 
 // The catalogues that `home` lacks, by file name.
@@ -181,14 +197,15 @@ std::vector<std::string> MissingCatalogues(const std::string& home) {
 // Start-up as the desktop window does it: Inicial's activation, which shows
 // (activates) the main window. A failure here ends the subcommand. A plan
 // changes no file: start-up then resets no attribute.
-std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& o) {
+std::optional<Error> StartUp(Actualiz& window, Inicial& inicial, const Options& o, bool worker) {
   try {
     // The window would fall back to the root for a default folder that is
     // not there; transforming another folder than the one asked for is
     // never wanted, so the command line stops and says how to name one.
     Paths::CheckedDataFolder(o.data);
     if (!o.backup.empty()) RunBackups(o.backup).Prepare();
-    inicial.ResetsAttributes = !o.plan;
+    // A worker's parent has reset them already.
+    inicial.ResetsAttributes = !o.plan && !worker;
     inicial.ShowMain = [&window] { window.Form_Activate(); };
     inicial.Form_Activate();
     if (auto problem = window.TakeDataFolderProblem()) throw *problem;
@@ -210,14 +227,42 @@ int TransformExitCode(const Actualiz& window, int signal) {
   return kExitOk;
 }
 
+// A worker of a shared run (see transform_jobs.h): its parent holds the run
+// lock, prints and stops; it runs the entries it is handed, in its own copies
+// of the catalogues, and answers on its standard output.
+int TransformWorker(const Options& o, const std::string& home, const std::string& catalogues, Io& io) {
+  // A Ctrl+C reaches the whole process group: the parent decides, and each
+  // worker finishes the database in its hands.
+  ::signal(SIGINT, SIG_IGN);
+  ::signal(SIGTERM, SIG_IGN);
+  Paths paths(home);
+  paths.UseCatalogueFolder(catalogues);
+  Actualiz window{paths, o.data};
+  Inicial inicial(window);
+  if (auto failure = StartUp(window, inicial, o, true)) {
+    ReportError(io, *failure);
+    return kExitFailure;
+  }
+  BecomeWorker(window);
+  window.BackupFolder = o.backup;
+  if (o.plan)
+    window.Preview();
+  else
+    window.Press(13);
+  FinishWorker(window);
+  return kExitOk;
+}
+
 int TransformCommand(const Options& o, Io& io) {
   // A plan changes nothing, so it has nothing to back up.
   if (o.plan && !o.backup.empty())
     throw UsageProblem("--plan no cambia nada y no hace copias de seguridad: quite --backup o --plan");
   const std::string home = HomeOf(o.home);
+  const char* worker_catalogues = std::getenv(kWorkerVariable);
+  if (worker_catalogues) return TransformWorker(o, home, worker_catalogues, io);
   Actualiz window{Paths(home), o.data};
   Inicial inicial(window);
-  if (auto failure = StartUp(window, inicial, o)) {
+  if (auto failure = StartUp(window, inicial, o, false)) {
     ReportError(io, *failure);
     auto missing = MissingCatalogues(home);
     if (!missing.empty()) {
@@ -231,6 +276,8 @@ int TransformCommand(const Options& o, Io& io) {
     }
     return kExitFailure;
   }
+  if (o.jobs > 1 && !WorkerProgram().empty())
+    ShareRun(window, o.jobs, WorkerOptions{home, window.Dir1.Path(), o.plan, o.backup});
   std::optional<Error> failure;
   const bool json_out = o.json_file == "-";
   int signal = 0;

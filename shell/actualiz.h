@@ -17,6 +17,7 @@
 #include "shell/error_journal.h"
 #include "shell/paths.h"
 #include "shell/run_report.h"
+#include "shell/run_sharing.h"
 
 namespace brenquil {
 
@@ -110,6 +111,9 @@ class Actualiz {
   // database just before "Transformar" first changes it (see RunBackups);
   // empty, none.
   std::string BackupFolder;
+  // How "Transformar" shares its old databases among processes; by default
+  // it runs them all itself.
+  RunSharing Sharing;
   // Shows a message with an OK button and a title; set by the front end.
   std::function<void(const std::string& text, const std::string& title)> MsgBox;
   // Ends the program ("Salir"); set by the front end.

@@ -1,6 +1,7 @@
 #include "shell/backups.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -63,6 +64,11 @@ std::string RunBackups::Copy(const std::string& database) {
     throw;
   }
   return to;
+}
+
+void RunBackups::RemoveRunFolderIfEmpty() {
+  // rmdir removes only an empty folder: one holding a copy stays.
+  if (!run_folder_.empty() && ::rmdir(run_folder_.c_str()) == 0) run_folder_.clear();
 }
 
 }  // namespace brenquil

@@ -34,6 +34,13 @@ class RunBackups {
   // errors; on failure no copy is left.
   std::string Copy(const std::string& database);
 
+  // A run shared among processes takes its copies into one folder: the
+  // parent makes it (MakeRunFolder) and each worker is given it
+  // (UseRunFolder). A folder left empty is removed by RemoveRunFolderIfEmpty.
+  std::string MakeRunFolder() { return RunFolder(); }
+  void UseRunFolder(std::string folder) { run_folder_ = std::move(folder); }
+  void RemoveRunFolderIfEmpty();
+
  private:
   std::string RunFolder();
 

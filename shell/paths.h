@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brenquil {
@@ -18,9 +19,14 @@ class Paths {
   std::string ModelsFolder() const;                 // home/modelos
   std::string ModelPath(const std::string& name) const;
   std::string CatalogPath(const std::string& file) const;  // home/indices.mdb ...
-  std::string IndexCatalog() const { return CatalogPath("indices.mdb"); }
-  std::string RelationCatalog() const { return CatalogPath("relacion.mdb"); }
-  std::string QueryCatalog() const { return CatalogPath("consulta.mdb"); }
+  // The three catalogues the steps work in; in the home folder unless a run
+  // gave this process copies of its own elsewhere (UseCatalogueFolder).
+  std::string IndexCatalog() const { return WorkingCatalog("indices.mdb"); }
+  std::string RelationCatalog() const { return WorkingCatalog("relacion.mdb"); }
+  std::string QueryCatalog() const { return WorkingCatalog("consulta.mdb"); }
+  // A worker of a run shared among processes works in its own copies of
+  // the catalogues, in `folder`, so no two processes fill one catalogue.
+  void UseCatalogueFolder(std::string folder) { catalogue_folder_ = std::move(folder); }
   std::string SampleDatabase() const { return CatalogPath("Neptuno.mdb"); }
   // Where "Copia de seguridad" proposes to keep the copies: home/copias.
   std::string BackupsFolder() const { return Join(home_, "copias"); }
@@ -40,7 +46,12 @@ class Paths {
   static std::string Join(const std::string& folder, const std::string& name);
 
  private:
+  std::string WorkingCatalog(const std::string& file) const {
+    return catalogue_folder_.empty() ? CatalogPath(file) : Join(catalogue_folder_, file);
+  }
+
   std::string home_;
+  std::string catalogue_folder_;
 };
 
 // Names in `folder` matching "*.mdb" (the extension in any letter case),

@@ -304,13 +304,43 @@ std::vector<std::string> NextPairedOlds(Actualiz& window) {
 // observer of a control may change it) never ends the run early. An entry that
 // can no longer be selected is passed over rather than run with the selection
 // another entry left.
+void TransformEntry(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups, int i,
+                    const std::vector<std::string>& next_paired) {
+  ignore([&] { window.Bar1.SetValue(i + 1); });
+  ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
+  ignore([&] { window.Frame13.Refresh(); });
+  if (!ignore([&] { window.List6.SetListIndex(i); })) return;
+  if (static_cast<size_t>(i) < next_paired.size()) CheckNextAhead(window, window.List6.Text(), next_paired[i]);
+  // Every model is compared, so a model listed twice pairs twice.
+  int models = window.List7.ListCount();
+  bool paired = false;
+  for (int j = 0; j < models; ++j) {
+    if (!ignore([&] { window.List7.SetListIndex(j); })) continue;
+    if (window.List7.Text() == window.List6.Text()) {
+      paired = true;
+      ignore([&] { TransformPair(window, backups); });
+      JournalFailedCommits(window);
+    }
+  }
+  // A database without a model is left as it is; the report says so.
+  if (!paired) window.Report.Skipped(Paths::Join(window.Dir1.Path(), window.List6.Text()));
+}
+
 void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups) {
+  if (window.Sharing.run_olds) {
+    window.Sharing.run_olds(window, backups);
+    return;
+  }
   int olds = window.List6.ListCount();
   if (olds == 0) return;
   ignore([&] { window.Bar1.SetValue(0); });
   ignore([&] { window.Bar1.SetMax(static_cast<float>(olds)); });
-  const std::vector<std::string> next_paired = NextPairedOlds(window);
+  // A worker does not know which entry it is handed next: it checks no file
+  // ahead, which could be another worker's.
+  const RunSharing& sharing = window.Sharing;
+  const std::vector<std::string> next_paired = sharing.takes ? std::vector<std::string>{} : NextPairedOlds(window);
   for (int i = 0; i < olds; ++i) {
+    if (sharing.takes && !sharing.takes(i)) continue;
     // A stop is honoured between databases: the one before is committed
     // (or rolled back) whole, and the rest are named, untouched.
     if (window.StopRequested()) {
@@ -319,24 +349,8 @@ void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& b
         window.Report.NotReached(Paths::Join(window.Dir1.Path(), window.List6.List(rest)));
       return;
     }
-    ignore([&] { window.Bar1.SetValue(i + 1); });
-    ignore([&] { window.Label4.SetCaption(window.List7.Text()); });
-    ignore([&] { window.Frame13.Refresh(); });
-    if (!ignore([&] { window.List6.SetListIndex(i); })) continue;
-    if (static_cast<size_t>(i) < next_paired.size()) CheckNextAhead(window, window.List6.Text(), next_paired[i]);
-    // Every model is compared, so a model listed twice pairs twice.
-    int models = window.List7.ListCount();
-    bool paired = false;
-    for (int j = 0; j < models; ++j) {
-      if (!ignore([&] { window.List7.SetListIndex(j); })) continue;
-      if (window.List7.Text() == window.List6.Text()) {
-        paired = true;
-        ignore([&] { TransformPair(window, backups); });
-        JournalFailedCommits(window);
-      }
-    }
-    // A database without a model is left as it is; the report says so.
-    if (!paired) window.Report.Skipped(Paths::Join(window.Dir1.Path(), window.List6.Text()));
+    TransformEntry(window, ignore, backups, i, next_paired);
+    if (sharing.done) sharing.done(i);
   }
 }
 
@@ -434,15 +448,21 @@ void Transform(Actualiz& window) {
   // A second run on the same installation is refused before it touches
   // anything; the one under way goes on. A plan takes the installation too,
   // without making the lock's file.
-  RunLock lock(window.Installation().Home(), window.Planning());
+  // A worker of a shared run runs under its parent's lock.
+  std::optional<RunLock> lock;
+  if (!window.Sharing.worker) lock.emplace(window.Installation().Home(), window.Planning());
   // A plan changes nothing, so it needs no way back.
   RunBackups backups(window.Planning() ? "" : window.BackupFolder);
   if (backups.Wanted()) backups.Prepare();
+  if (backups.Wanted() && window.Sharing.worker && !window.Sharing.backup_run_folder.empty())
+    backups.UseRunFolder(window.Sharing.backup_run_folder);
   Hourglass hourglass(window);
   // Every failure below is journaled by the step that meets it or here, and
   // the run always goes on to its closing status.
   IgnoreErrors ignore(window, kOperation);
   TransformOldDatabases(window, ignore, backups);
+  // The parent of a shared run lists and copies the new databases.
+  if (window.Sharing.worker) return;
   if (!window.Report.Stopped())
     ignore([&] { window.Label4.SetCaption("Añadiendo bases de datos nuevas"); });
   RunStep(window, "Command15_Click", [&] { window.Command15_Click(); });

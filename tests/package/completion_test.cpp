@@ -88,7 +88,7 @@ TEST_F(CompletionTest, OffersFoldersOrFilesWhereAnArgumentNamesOne) {
       {{"brenquil-cli", "setup", "datos", ""}, {"--help", "--home", "-h"}},
       {{"brenquil-cli", "transform", "--data", "datos", "--pl"}, {"--plan"}},
       {{"brenquil-cli", "transform", "--home", "datos", "-"},
-       {"--backup", "--data", "--help", "--home", "--json", "--plan", "--quiet", "-h", "-q"}},
+       {"--backup", "--data", "--help", "--home", "--jobs", "--json", "--plan", "--quiet", "-h", "-j", "-q"}},
   };
   for (const auto& c : cases) {
     std::string shown;

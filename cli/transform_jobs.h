@@ -1,0 +1,56 @@
+// brenquil-cli transform --jobs: several pairs at once, in worker processes.
+// The parent (the command the operator ran) holds the run lock, lists the
+// data folder and hands its entries out in the list's order, two at a time
+// (the one a worker works on and the next, so that it never waits between
+// two databases), to up to N workers: brenquil-cli itself, started again with the same
+// installation, data folder and options and the environment variable below.
+// Each worker works in its own copies of the catalogues (they are the steps'
+// working lists, emptied and filled for every pair), runs the pairs of each
+// entry it is handed and writes, as one JSON line on its standard output,
+// what that entry put in the journal and the report. The parent adds them in
+// the list's order, so the journal, the report and the progress read as a
+// run of one process; it then lists and copies the new databases itself. A
+// worker that ends before it finishes its entry (killed, say) leaves that
+// database as it was (its transaction is rolled back when the file is next
+// opened): the parent opens and checks it, journals it, and hands the rest
+// to the other workers or a new one.
+#pragma once
+
+#include <string>
+
+namespace brenquil {
+
+class Actualiz;
+
+// The environment variable that makes `transform` a worker; its value is the
+// folder holding the worker's copies of the catalogues.
+inline constexpr const char* kWorkerVariable = "BRENQUIL_TRANSFORM_WORKER";
+// The folder of the run's backups, made by the parent, given to workers.
+inline constexpr const char* kWorkerBackupsVariable = "BRENQUIL_TRANSFORM_BACKUPS";
+
+// The program started as a worker: brenquil-cli's own executable, which its
+// main() sets. Unset (RunCli inside another program), --jobs runs every pair
+// in this process, one after the other.
+void SetWorkerProgram(std::string path);
+const std::string& WorkerProgram();
+
+// What a worker is started with besides the handed entries.
+struct WorkerOptions {
+  std::string home;
+  std::string data;
+  bool plan = false;
+  std::string backup;
+};
+
+// Parent: the next "Transformar" of `window` runs its old databases in up to
+// `jobs` workers.
+void ShareRun(Actualiz& window, int jobs, WorkerOptions options);
+
+// Worker: the next "Transformar" of `window` runs only the entries handed on
+// the standard input ("INDEX\tNAME" lines) and writes each one's results on
+// the standard output. FinishWorker writes the last line: what the run
+// journaled after its last entry.
+void BecomeWorker(Actualiz& window);
+void FinishWorker(Actualiz& window);
+
+}  // namespace brenquil

@@ -1,0 +1,274 @@
+// transform --jobs: the pairs shared among worker processes (brenquil-cli
+// itself, started again) give the run of one process: the same report, the
+// same journal in the same order, the same files; a plan changes nothing; a
+// worker killed midway leaves every file valid and its database is named.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/transform_jobs.h"
+#include "engine/dbengine.h"
+#include "shell/run_lock.h"
+#include "tests/support/test_support.h"
+
+extern "C" char** environ;
+
+namespace brenquil {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using Rows = std::vector<std::vector<std::string>>;
+using test::FolderContents;
+using test::RawExec;
+using test::RawQuery;
+using test::ReadBytes;
+using test::TempDir;
+
+// The model: a table and fields the old databases lack, a unique index, a
+// relation, a view.
+constexpr const char* kModel =
+    "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT, alta TEXT);"
+    "CREATE UNIQUE INDEX codigo_idx ON cliente (codigo);"
+    "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER REFERENCES cliente (id), importe REAL);"
+    "CREATE TABLE linea (id INTEGER PRIMARY KEY, pedido INTEGER, cantidad INTEGER);"
+    "CREATE INDEX linea_pedido ON linea (pedido);"
+    "CREATE VIEW grandes AS SELECT * FROM pedido WHERE importe > 100;";
+
+std::string OldDatabase(int n, bool repeated_codes) {
+  std::string sql =
+      "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT);"
+      "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER, importe REAL);";
+  for (int row = 1; row <= 40; ++row) {
+    const std::string code = repeated_codes && row % 7 == 0 ? "'X'" : "'C" + std::to_string(row) + "'";
+    sql += "INSERT INTO cliente VALUES (" + std::to_string(row) + ", 'nombre " + std::to_string(n) + "', " +
+           code + ");";
+    sql += "INSERT INTO pedido VALUES (" + std::to_string(row) + ", " + std::to_string(row) + ", " +
+           std::to_string(row * 10 + n) + ");";
+  }
+  return sql;
+}
+
+// An installation of `pairs` pairs, two of them (the second and the last)
+// with rows the model's unique index refuses, an old database without a
+// model and a model without an old database.
+void MakeInstallation(const std::string& home, const std::string& data, int pairs) {
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"setup", home}, out, err), kExitOk) << err.str();
+  fs::create_directories(data);
+  for (int n = 1; n <= pairs; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "base%02d.mdb", n);
+    RawExec(home + "/modelos/" + name, kModel);
+    RawExec(data + "/" + name, OldDatabase(n, n == 2 || n == pairs));
+  }
+  RawExec(data + "/suelta.mdb", "CREATE TABLE s (a INTEGER); INSERT INTO s VALUES (1);");
+  RawExec(home + "/modelos/nueva.mdb", "CREATE TABLE t (a INTEGER);");
+  DBEngine::Instance().CloseIdle();
+}
+
+struct RunResult {
+  int code = -1;
+  std::string out, err;
+};
+
+RunResult Transform(const std::string& home, const std::string& data, std::vector<std::string> extra) {
+  DBEngine::Instance().CloseIdle();
+  std::vector<std::string> args = {"transform", "--home", home, "--data", data};
+  args.insert(args.end(), extra.begin(), extra.end());
+  std::ostringstream out, err;
+  RunResult run;
+  run.code = RunCli(args, out, err);
+  DBEngine::Instance().CloseIdle();
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  return text;
+}
+
+// Every object and row of every database of the folder, and its integrity.
+std::map<std::string, Rows> Contents(const std::string& data) {
+  std::map<std::string, Rows> contents;
+  for (const auto& entry : fs::directory_iterator(data)) {
+    const std::string path = entry.path().string();
+    if (entry.path().extension() != ".mdb") continue;
+    Rows rows = RawQuery(path, "PRAGMA integrity_check");
+    for (auto& row : RawQuery(path, "SELECT type, name, sql FROM sqlite_master ORDER BY rowid")) rows.push_back(row);
+    for (const auto& table : RawQuery(path, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"))
+      for (auto& row : RawQuery(path, "SELECT * FROM \"" + table[0] + "\" ORDER BY rowid")) rows.push_back(row);
+    contents[entry.path().filename().string()] = rows;
+  }
+  return contents;
+}
+
+class TransformJobs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetWorkerProgram(BRENQUIL_CLI_PROGRAM);
+    MakeInstallation(one_ / "home", one_ / "datos", kPairs);
+    MakeInstallation(two_ / "home", two_ / "datos", kPairs);
+  }
+  void TearDown() override { SetWorkerProgram(""); }
+
+  static constexpr int kPairs = 7;
+  TempDir one_, two_;
+};
+
+TEST_F(TransformJobs, TwoWorkersGiveTheRunOfOneProcess) {
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--jobs", "1", "--json", "-"});
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--json", "-"});
+  ASSERT_EQ(serial.code, kExitJournal) << serial.err;
+  EXPECT_EQ(shared.code, serial.code) << shared.err;
+  // The report, journal included, names the same things in the same order.
+  Json a = Json::parse(Replaced(serial.out, one_.Path(), "@"));
+  Json b = Json::parse(Replaced(shared.out, two_.Path(), "@"));
+  EXPECT_EQ(a, b) << a.dump(1) << "\n" << b.dump(1);
+  ASSERT_EQ(a["errors"].size(), 2u) << a.dump(1);
+  EXPECT_NE(a["errors"][0].dump().find("base02.mdb"), std::string::npos) << a.dump(1);
+  EXPECT_NE(a["errors"][1].dump().find("base07.mdb"), std::string::npos) << a.dump(1);
+  // The journal and the progress as printed.
+  EXPECT_EQ(Replaced(serial.err, one_.Path(), "@"), Replaced(shared.err, two_.Path(), "@"));
+  // Every file the same: objects, rows, and an intact file.
+  auto files = Contents(one_ / "datos");
+  EXPECT_EQ(files.size(), kPairs + 2u);  // the pairs, the one without a model, the copied model
+  EXPECT_EQ(files, Contents(two_ / "datos"));
+  for (const auto& [name, rows] : files) EXPECT_EQ(rows[0][0], "ok") << name;
+}
+
+TEST_F(TransformJobs, APlanWithWorkersChangesNothingAndSaysWhatOneProcessSays) {
+  const auto before = FolderContents(two_.Path());
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--plan", "--jobs", "1", "--json", "-"});
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--plan", "--jobs", "2", "--json", "-"});
+  EXPECT_EQ(shared.code, serial.code) << shared.err;
+  EXPECT_EQ(Json::parse(Replaced(serial.out, one_.Path(), "@")), Json::parse(Replaced(shared.out, two_.Path(), "@")));
+  auto after = FolderContents(two_.Path());
+  after.erase(fs::relative(RunLock::LockFile(two_ / "home"), two_.Path()).string());
+  EXPECT_TRUE(after == before) << "a plan with workers changed a file";
+}
+
+// The worker started is a script that starts the real program and kills it
+// after `delay` seconds, wherever it is: in the middle of a database, between
+// two, or waiting for the next.
+TEST_F(TransformJobs, AWorkerKilledMidwayLeavesEveryFileValidAndItsDatabaseNamed) {
+  int killed_midway = 0;
+  for (const char* delay : {"0.05", "0.3", "0.6", "1.0"}) {
+    TempDir dir;
+    MakeInstallation(dir / "home", dir / "datos", kPairs);
+    const std::string script = dir / "trabajador.sh";
+    test::WriteBytes(script, std::string("#!/bin/sh\nexec 3<&0\n\"") + BRENQUIL_CLI_PROGRAM +
+                                 "\" \"$@\" <&3 &\npid=$!\nsleep " + delay +
+                                 "\nkill -KILL $pid 2>/dev/null\nwait $pid 2>/dev/null\n");
+    fs::permissions(script, fs::perms::owner_all);
+    SetWorkerProgram(script);
+    RunResult run = Transform(dir / "home", dir / "datos", {"--jobs", "2", "--json", "-"});
+    SetWorkerProgram(BRENQUIL_CLI_PROGRAM);
+    ASSERT_EQ(run.code, kExitJournal) << run.err;
+    Json report = Json::parse(run.out);
+    // Each pair was transformed whole, or journaled as left by its worker
+    // and as it was: never half done.
+    std::map<std::string, std::string> journaled;
+    for (const auto& e : report["errors"]) journaled[fs::path(e["old"].get<std::string>()).filename().string()] += e["text"].get<std::string>();
+    for (int n = 1; n <= kPairs; ++n) {
+      char name[32];
+      std::snprintf(name, sizeof name, "base%02d.mdb", n);
+      const std::string path = dir / ("datos/" + std::string(name));
+      ASSERT_EQ(RawQuery(path, "PRAGMA integrity_check")[0][0], "ok") << name;
+      const bool has_new_table = !RawQuery(path, "SELECT 1 FROM sqlite_master WHERE name = 'linea'").empty();
+      const bool left = journaled[name].find("el proceso de trabajo terminó") != std::string::npos ||
+                        journaled[name].find("los procesos de trabajo terminaron") != std::string::npos;
+      if (left) {
+        ++killed_midway;
+        EXPECT_FALSE(has_new_table) << name << " half done: " << journaled[name];
+        EXPECT_NE(journaled[name].find("queda como estaba"), std::string::npos) << journaled[name];
+      } else {
+        EXPECT_TRUE(has_new_table) << name << " neither transformed nor journaled\n" << report.dump(1);
+      }
+    }
+    // A run of one process afterwards finishes the work on valid files.
+    RunResult again = Transform(dir / "home", dir / "datos", {"--jobs", "1", "--quiet"});
+    EXPECT_EQ(again.code, kExitJournal) << again.err;
+    for (const auto& [name, rows] : Contents(dir / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
+  }
+  // At least the shortest delay kills a worker in its first database.
+  EXPECT_GT(killed_midway, 0);
+}
+
+// SIGINT to the parent (the program run by the operator, a process of its
+// own here) while its workers run: the databases in the workers' hands are
+// finished, the rest are named as not reached, after them in the list, and
+// every file stays valid.
+TEST_F(TransformJobs, AStopWaitsForTheDatabasesInHandAndNamesTheRestInOrder) {
+  const std::string report = two_ / "informe.json";
+  std::vector<std::string> list;  // the data folder's databases, in the list's order
+  for (const auto& entry : fs::directory_iterator(two_ / "datos"))
+    if (entry.path().extension() == ".mdb") list.push_back(entry.path().filename().string());
+  std::sort(list.begin(), list.end());
+  std::vector<std::string> args = {BRENQUIL_CLI_PROGRAM, "transform", "--home", two_ / "home", "--data",
+                                   two_ / "datos", "--jobs", "2", "--quiet", "--json", report};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  const int code = WEXITSTATUS(status);
+  // Either the stop came in time, or the run had ended with its journal.
+  ASSERT_TRUE(code == kExitInterrupted || code == kExitJournal) << code;
+  Json r = Json::parse(ReadBytes(report));
+  // A signal that comes after the last database still exits 130, with
+  // nothing left unreached.
+  if (r["stopped"].get<bool>()) {
+    EXPECT_EQ(code, kExitInterrupted);
+  }
+  if (code == kExitJournal) {
+    EXPECT_FALSE(r["stopped"].get<bool>());
+  }
+  // Handed out in the list's order: what was not reached is the list's
+  // tail, untouched; everything before it was transformed.
+  std::vector<std::string> not_reached;  // the old databases; not the model it would copy
+  for (const auto& path : r["notReached"]) {
+    const std::string name = fs::path(path.get<std::string>()).filename().string();
+    if (std::find(list.begin(), list.end(), name) != list.end()) not_reached.push_back(name);
+  }
+  ASSERT_LE(not_reached.size(), list.size());
+  EXPECT_EQ(not_reached, std::vector<std::string>(list.end() - not_reached.size(), list.end())) << r.dump(1);
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i] == "suelta.mdb") continue;
+    const bool has_new_table =
+        !RawQuery(two_ / ("datos/" + list[i]), "SELECT 1 FROM sqlite_master WHERE name = 'linea'").empty();
+    EXPECT_EQ(has_new_table, i < list.size() - not_reached.size()) << list[i] << "\n" << r.dump(1);
+  }
+  for (const auto& [name, rows] : Contents(two_ / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
+}
+
+TEST(TransformJobsOptions, TheHelpTellsJobsAndANonPositiveCountIsAUsageError) {
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli({"transform", "--help"}, out, err), kExitOk);
+  EXPECT_NE(out.str().find("--jobs"), std::string::npos) << out.str();
+  std::ostringstream out2, err2;
+  EXPECT_EQ(RunCli({"transform", "--jobs", "0"}, out2, err2), kExitUsage) << err2.str();
+}
+
+}  // namespace
+}  // namespace brenquil
