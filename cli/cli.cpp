@@ -304,12 +304,12 @@ int TransformCommand(const Options& o, Io& io) {
   }
   PrintJournal(window, io.err);
   if (json_out)
-    io.out << JsonText(TransformReportJson(window));
+    WriteTransformReportJson(window, io.out);
   else if (!o.quiet)
     PrintTransformReport(window, io.out);
   if (!o.json_file.empty() && !json_out) {
     std::ofstream file(o.json_file, std::ios::binary | std::ios::trunc);
-    file << JsonText(TransformReportJson(window));
+    WriteTransformReportJson(window, file);
     file.close();
     if (!file)
       throw MakeError(err::kFileAccess, "no se pudo escribir el informe '" + o.json_file + "'.");

@@ -96,13 +96,64 @@ std::string ReplaceInvalidUtf8(const std::string& text, size_t& replaced) {
   return out;
 }
 
+namespace {
+
+std::string ChangedWarning(size_t changed) {
+  return std::to_string(changed) + (changed == 1 ? " texto no era" : " textos no eran") +
+         " UTF-8 válido: cada byte no válido se sustituyó por U+FFFD";
+}
+
+}  // namespace
+
 std::string JsonText(nlohmann::ordered_json document) {
   size_t changed = Clean(document);
-  if (changed && document.is_object())
-    document["warnings"].push_back(std::to_string(changed) +
-                                   (changed == 1 ? " texto no era" : " textos no eran") +
-                                   " UTF-8 válido: cada byte no válido se sustituyó por U+FFFD");
+  if (changed && document.is_object()) document["warnings"].push_back(ChangedWarning(changed));
   return document.dump(2) + "\n";
+}
+
+JsonObjectWriter::JsonObjectWriter(std::ostream& out) : out_(out) { out_ << "{"; }
+
+void JsonObjectWriter::Key(const std::string& key) {
+  out_ << (first_member_ ? "\n  " : ",\n  ");
+  first_member_ = false;
+  Value(key, 1);
+  out_ << ": ";
+}
+
+void JsonObjectWriter::Value(nlohmann::ordered_json value, int depth) {
+  changed_ += Clean(value);
+  // dump(2) indents as though the value stood at the top: each line after
+  // the first moves in by the depth it stands at.
+  const std::string text = value.dump(2);
+  const std::string indent(static_cast<size_t>(2 * depth), ' ');
+  for (char c : text) {
+    out_ << c;
+    if (c == '\n') out_ << indent;
+  }
+}
+
+void JsonObjectWriter::Member(const std::string& key, nlohmann::ordered_json value) {
+  Key(key);
+  Value(std::move(value), 1);
+}
+
+void JsonObjectWriter::BeginArray(const std::string& key) {
+  Key(key);
+  out_ << "[";
+  first_item_ = true;
+}
+
+void JsonObjectWriter::Item(nlohmann::ordered_json value) {
+  out_ << (first_item_ ? "\n    " : ",\n    ");
+  first_item_ = false;
+  Value(std::move(value), 2);
+}
+
+void JsonObjectWriter::EndArray() { out_ << (first_item_ ? "]" : "\n  ]"); }
+
+void JsonObjectWriter::Finish() {
+  if (changed_) Member("warnings", nlohmann::ordered_json::array({ChangedWarning(changed_)}));
+  out_ << (first_member_ ? "}\n" : "\n}\n");
 }
 
 }  // namespace brenquil

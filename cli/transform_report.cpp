@@ -1,8 +1,12 @@
 #include "cli/transform_report.h"
 
 #include <algorithm>
+#include <sstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include "cli/json_text.h"
 
 #include "engine/error.h"
 #include "shell/actualiz.h"
@@ -42,22 +46,34 @@ Json Counts(const DatabaseChanges& c, int errors) {
               {"errors", errors}};
 }
 
-Json DatabaseJson(const Actualiz& window, const DatabaseResult& r) {
+// Each database's changes and journal entries, found once for the whole
+// report: looking them up anew for every database would take time that grows
+// with the square of the databases.
+struct ReportIndex {
+  explicit ReportIndex(const Actualiz& window) {
+    // A database listed twice is reported with its last entry.
+    for (const auto& c : window.Report.Databases()) changes[c.old] = &c;
+    for (const auto& e : window.Journal.Entries()) entries[e.old].push_back(&e);
+  }
+  std::unordered_map<std::string, const DatabaseChanges*> changes;
+  std::unordered_map<std::string, std::vector<const JournalEntry*>> entries;
+};
+
+Json DatabaseJson(const Actualiz& window, const ReportIndex& index, const DatabaseResult& r) {
   const bool plan = window.Report.Plan();
   DatabaseChanges none;
-  const DatabaseChanges* found = nullptr;
-  for (const auto& c : window.Report.Databases())
-    if (c.old == r.path) found = &c;
-  const DatabaseChanges& c = found ? *found : none;
+  const auto found = index.changes.find(r.path);
+  const DatabaseChanges& c = found != index.changes.end() ? *found->second : none;
   std::string model = c.model;
-  if (!found && r.outcome == Outcome::kCopied) model = window.Installation().ModelPath(FileNameOf(r.path));
+  if (found == index.changes.end() && r.outcome == Outcome::kCopied)
+    model = window.Installation().ModelPath(FileNameOf(r.path));
   Json fields = Json::array();
   for (const auto& [table, names] : c.fields_added) fields.push_back({{"table", table}, {"fields", names}});
   Json errors = Json::array();
-  for (const auto& e : window.Journal.Entries())
-    if (e.old == r.path)
+  if (const auto mine = index.entries.find(r.path); mine != index.entries.end())
+    for (const JournalEntry* e : mine->second)
       errors.push_back(
-          {{"step", StepName(e.operation)}, {"operation", e.operation}, {"number", e.number}, {"text", e.text}});
+          {{"step", StepName(e->operation)}, {"operation", e->operation}, {"number", e->number}, {"text", e->text}});
   return Json{{"old", r.path},
               {"model", model},
               {"status", StatusWord(r.outcome, plan)},
@@ -84,28 +100,37 @@ Json DatabaseJson(const Actualiz& window, const DatabaseResult& r) {
 
 }  // namespace
 
-Json TransformReportJson(const Actualiz& window) {
+void WriteTransformReportJson(const Actualiz& window, std::ostream& out) {
   const auto results = Results(window.Report, window.Journal);
-  Json databases = Json::array();
-  for (const auto& r : results) databases.push_back(DatabaseJson(window, r));
-  Json journal = Json::array();
+  const ReportIndex index(window);
+  JsonObjectWriter json(out);
+  json.Member("version", 2);
+  json.Member("status", window.Label4.Caption());
+  json.Member("plan", window.Report.Plan());
+  json.Member("stopped", window.Report.Stopped());
+  json.Member("summary", SummaryLine(results, window.Journal.Entries().size(), window.Report.Plan()));
+  json.BeginArray("databases");
+  for (const auto& r : results) json.Item(DatabaseJson(window, index, r));
+  json.EndArray();
+  json.Member("skipped", window.Report.SkippedDatabases());
+  json.Member("newDatabases", window.Report.NewDatabases());
+  json.Member("notReached", window.Report.NotReachedDatabases());
+  json.BeginArray("errors");
   for (const auto& e : window.Journal.Entries())
-    journal.push_back({{"step", StepName(e.operation)},
-                       {"operation", e.operation},
-                       {"model", e.model},
-                       {"old", e.old},
-                       {"number", e.number},
-                       {"text", e.text}});
-  return Json{{"version", 2},
-              {"status", window.Label4.Caption()},
-              {"plan", window.Report.Plan()},
-              {"stopped", window.Report.Stopped()},
-              {"summary", SummaryLine(results, window.Journal.Entries().size(), window.Report.Plan())},
-              {"databases", std::move(databases)},
-              {"skipped", window.Report.SkippedDatabases()},
-              {"newDatabases", window.Report.NewDatabases()},
-              {"notReached", window.Report.NotReachedDatabases()},
-              {"errors", std::move(journal)}};
+    json.Item({{"step", StepName(e.operation)},
+               {"operation", e.operation},
+               {"model", e.model},
+               {"old", e.old},
+               {"number", e.number},
+               {"text", e.text}});
+  json.EndArray();
+  json.Finish();
+}
+
+Json TransformReportJson(const Actualiz& window) {
+  std::ostringstream text;
+  WriteTransformReportJson(window, text);
+  return Json::parse(text.str());
 }
 
 void PrintTransformReport(const Actualiz& window, std::ostream& out) {

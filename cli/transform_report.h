@@ -34,6 +34,10 @@ class Actualiz;
 // names a step as the window does, "operation" is the developer's name of
 // the window operation. After a plan ("plan": true) the same shape says what
 // a run would do, and its errors what a run would be refused.
+// Written as it is made, one database at a time (see JsonObjectWriter): the
+// text JsonText would give of the whole document, warnings included.
+void WriteTransformReportJson(const Actualiz& window, std::ostream& out);
+// The same document, read back from that text.
 nlohmann::ordered_json TransformReportJson(const Actualiz& window);
 
 // Per database everything the run did to it (see DatabaseDetails), then the

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "cli/json_text.h"
 #include "cli/transform_report.h"
 #include "engine/dbengine.h"
 #include "shell/actualiz.h"
@@ -246,5 +247,38 @@ TEST(CliJson, NamesThatAreNotUtf8AreReplacedAndTheReportSaysSo) {
   ASSERT_TRUE(report.contains("warnings")) << run.out;
 }
 
+
+// The report is written as it is made, a member and an item at a time: the
+// text must be the one the whole document gives, byte for byte, empty and
+// nested values and replaced texts included.
+TEST(CliJson, WrittenPieceByPieceItIsTheWholeDocumentsText) {
+  const std::string bad = "Clientes\xff";
+  Json items = Json::array();
+  items.push_back(Json{{"old", "a.mdb"}, {"tables", Json::array({"x", bad})}, {"empty", Json::object()}});
+  items.push_back(Json{{"old", "b.mdb"}, {"counts", {{"tables", 2}, {"fields", 0}}}, {"list", Json::array()}});
+  for (const bool with_bad_text : {false, true}) {
+    for (const size_t count : {size_t{0}, size_t{1}, size_t{2}}) {
+      Json whole = Json{{"version", 2}, {"status", with_bad_text ? bad : "Proceso Terminado"}};
+      std::ostringstream pieces;
+      JsonObjectWriter writer(pieces);
+      writer.Member("version", 2);
+      writer.Member("status", whole["status"]);
+      whole["databases"] = Json::array();
+      writer.BeginArray("databases");
+      for (size_t i = 0; i < count; ++i) {
+        whole["databases"].push_back(items[i]);
+        writer.Item(items[i]);
+      }
+      writer.EndArray();
+      whole["skipped"] = Json::array({"c.mdb"});
+      writer.Member("skipped", whole["skipped"]);
+      writer.Finish();
+      EXPECT_EQ(pieces.str(), JsonText(whole)) << count << " items";
+    }
+  }
+  std::ostringstream empty;
+  JsonObjectWriter(empty).Finish();
+  EXPECT_EQ(empty.str(), JsonText(Json::object()));
+}
 }  // namespace
 }  // namespace brenquil
