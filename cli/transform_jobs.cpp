@@ -393,7 +393,11 @@ class SharedRun {
       db->CheckIntact();
       db->Close();
       DBEngine::Instance().CloseIdle();
-      state = "; el archivo queda como estaba antes de ella";
+      // The worker may have committed the database and ended before it said
+      // so: the parent knows only that the file is whole, with all of the
+      // pair's changes (one transaction) or none.
+      state = "; el archivo está íntegro, con todos los cambios de esta base o con ninguno: "
+              "vuelva a transformar para dejarla al día";
     } catch (const Error& error) {
       state = "; al abrirla de nuevo: " + error.Text();
     }
