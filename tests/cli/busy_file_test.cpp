@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "tests/support/cli_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -23,19 +24,8 @@ using test::RawQuery;
 using test::TempDir;
 using Rows = std::vector<std::vector<std::string>>;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-  bool Says(const std::string& text) const {
-    return out.find(text) != std::string::npos || err.find(text) != std::string::npos;
-  }
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 // In use (3045), or a change refused as locked (3218).
 bool SaysBusy(const CliRun& run) { return run.Says("error 3045") || run.Says("error 3218"); }

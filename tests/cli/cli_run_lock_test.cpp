@@ -10,6 +10,7 @@
 #include "engine/error.h"
 #include "shell/demo.h"
 #include "shell/run_lock.h"
+#include "tests/support/cli_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -17,16 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 std::map<std::string, std::string> Snapshot(const std::string& dir) {
   std::map<std::string, std::string> files;

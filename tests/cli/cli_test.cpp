@@ -14,6 +14,7 @@
 #include "shell/actualiz.h"
 #include "shell/demo.h"
 #include "shell/installation.h"
+#include "tests/support/cli_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -27,17 +28,8 @@ using test::ReadBytes;
 using test::TempDir;
 using Json = nlohmann::ordered_json;
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -19,6 +19,7 @@
 #include "shell/demo.h"
 #include "shell/paths.h"
 #include "shell/run_lock.h"
+#include "tests/support/cli_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -30,17 +31,8 @@ using test::ReadBytes;
 using test::TempDir;
 using Json = nlohmann::ordered_json;
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

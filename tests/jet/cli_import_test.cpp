@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "tests/jet/jet_files.h"
+#include "tests/support/cli_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -16,17 +17,8 @@ namespace {
 using test::JetFile;
 using test::TempDir;
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 TEST(CliImport, ExitCodeSaysWhetherEverythingArrived) {
   SKIP_WITHOUT_JET_FILES();

@@ -19,6 +19,7 @@
 #include "shell/paths.h"
 #include "shell/run_lock.h"
 #include "tests/jet/jet_files.h"
+#include "tests/support/cli_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -29,17 +30,8 @@ using test::JetFile;
 using test::ReadBytes;
 using test::TempDir;
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 // The names directly in `folder`, hidden ones included.
 std::set<std::string> Entries(const std::string& folder) {

@@ -28,6 +28,13 @@ struct CliRun {
   std::string Both() const { return out + err; }
 };
 
+// brenquil-cli with `args`, run in this process.
+inline CliRun Cli(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = RunCli(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
 class CliRunFixture : public ::testing::Test {
  protected:
   void SetUp() override {
