@@ -15,6 +15,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,36 @@ TEST_F(TransformJobs, APlanWithWorkersChangesNothingAndSaysWhatOneProcessSays) {
   auto after = FolderContents(two_.Path());
   after.erase(fs::relative(RunLock::LockFile(two_ / "home"), two_.Path()).string());
   EXPECT_TRUE(after == before) << "a plan with workers changed a file";
+}
+
+// With workers the backups are what one process makes: a copy of each
+// database the run changes, in one dated folder, and a second run, which
+// changes nothing, leaves no folder behind.
+TEST_F(TransformJobs, WorkersBackUpOnlyTheDatabasesTheRunChanges) {
+  const std::string backups = two_ / "copias";
+  RunResult run = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--backup", backups, "--json", "-"});
+  ASSERT_EQ(run.code, kExitJournal) << run.err;
+  Json report = Json::parse(run.out);
+  std::set<std::string> changed, copied;
+  for (const auto& database : report["databases"])
+    if (database["status"] == "updated") {
+      changed.insert(fs::path(database["old"].get<std::string>()).filename().string());
+      EXPECT_FALSE(database["backup"].get<std::string>().empty()) << database.dump(1);
+    }
+  ASSERT_FALSE(changed.empty()) << run.out;
+  std::vector<fs::path> folders;
+  for (const auto& entry : fs::directory_iterator(backups)) folders.push_back(entry.path());
+  ASSERT_EQ(folders.size(), 1u);
+  for (const auto& entry : fs::directory_iterator(folders[0])) copied.insert(entry.path().filename().string());
+  EXPECT_EQ(copied, changed);
+  for (const auto& name : copied)
+    EXPECT_EQ(RawQuery((folders[0] / name).string(), "PRAGMA integrity_check")[0][0], "ok") << name;
+
+  RunResult again = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--backup", backups});
+  EXPECT_EQ(again.code, kExitJournal) << again.err;
+  size_t after = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(backups)) ++after;
+  EXPECT_EQ(after, 1u) << "a run that changed nothing left a backup folder";
 }
 
 // The worker started is a script that starts the real program and kills it:
