@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QTableWidget>
+
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -49,6 +52,37 @@ class DesktopTest : public ::testing::Test {
   TempDir home_;
   TempDir data_;
   std::unique_ptr<gui::Desktop> desktop_;
+};
+
+// The folder "viejas" as a run meets it: models Clientes.mdb (one table more
+// than its old namesake), Roto.mdb (its old namesake is damaged) and
+// Nuevo.mdb (no old namesake: copied); PEDIDOS.MDB has no model.
+class ViejasTest : public DesktopTest {
+ protected:
+  ViejasTest() {
+    Paths paths(home_.Path());
+    RawExec(paths.ModelPath("Clientes.mdb"), "CREATE TABLE Facturas (Numero INTEGER, Importe REAL)");
+    DBEngine::Instance().CreateDatabase(paths.ModelPath("Roto.mdb"))->Close();
+    DBEngine::Instance().CreateDatabase(paths.ModelPath("Nuevo.mdb"))->Close();
+    WriteBytes(Viejas() + "/Roto.mdb", std::string(4096, 'x'));
+  }
+
+  std::string Viejas() const { return data_.Path() + "/viejas"; }
+
+  // Starts the program and points the folder list at "viejas".
+  void StartOnViejas() {
+    Start();
+    State().Dir1.SetPath(Viejas());
+  }
+
+  // The results table as file name -> outcome.
+  std::map<std::string, std::string> Results() {
+    std::map<std::string, std::string> rows;
+    auto* table = Child<QTableWidget>(Main(), "Resultados");
+    for (int r = 0; table && r < table->rowCount(); ++r)
+      rows[table->item(r, 0)->text().toStdString()] = table->item(r, 1)->text().toStdString();
+    return rows;
+  }
 };
 
 }  // namespace brenquil::test

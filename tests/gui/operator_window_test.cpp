@@ -25,33 +25,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Models Clientes.mdb (one table more than its old namesake), Roto.mdb (its
-// old namesake is damaged), Otro.mdb (one table more) and Nuevo.mdb (no old
-// namesake: copied); all in the folder "viejas".
-class OperatorWindow : public DesktopTest {
+// The folder "viejas" (see ViejasTest) with Otro.mdb too: one table more in
+// its model.
+class OperatorWindow : public ViejasTest {
  protected:
   OperatorWindow() {
     Paths paths(home_.Path());
-    RawExec(paths.ModelPath("Clientes.mdb"), "CREATE TABLE Facturas (Numero INTEGER, Importe REAL)");
     RawExec(paths.ModelPath("Otro.mdb"), "CREATE TABLE Lineas (Numero INTEGER)");
     RawExec(Viejas() + "/Otro.mdb", "CREATE TABLE Vieja (a INTEGER)");
-    DBEngine::Instance().CreateDatabase(paths.ModelPath("Roto.mdb"))->Close();
-    DBEngine::Instance().CreateDatabase(paths.ModelPath("Nuevo.mdb"))->Close();
-    WriteBytes(Viejas() + "/Roto.mdb", std::string(4096, 'x'));
   }
 
-  std::string Viejas() const { return data_.Path() + "/viejas"; }
-  void StartOnViejas() {
-    Start();
-    State().Dir1.SetPath(Viejas());
-  }
-  std::map<std::string, std::string> Results() {
-    std::map<std::string, std::string> rows;
-    auto* table = Child<QTableWidget>(Main(), "Resultados");
-    for (int r = 0; table && r < table->rowCount(); ++r)
-      rows[table->item(r, 0)->text().toStdString()] = table->item(r, 1)->text().toStdString();
-    return rows;
-  }
   int RowOf(QTableWidget* table, const QString& name) {
     for (int r = 0; r < table->rowCount(); ++r)
       if (table->item(r, 0)->text() == name) return r;

@@ -25,37 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Models Clientes.mdb (one table more than its old namesake), Roto.mdb (its
-// old namesake is damaged) and Nuevo.mdb (no old namesake: copied); in the
-// folder "viejas" PEDIDOS.MDB has no model.
-class RunFeedbackTest : public DesktopTest {
+class RunFeedbackTest : public ViejasTest {
  protected:
-  RunFeedbackTest() {
-    Paths paths(home_.Path());
-    RawExec(paths.ModelPath("Clientes.mdb"), "CREATE TABLE Facturas (Numero INTEGER, Importe REAL)");
-    DBEngine::Instance().CreateDatabase(paths.ModelPath("Roto.mdb"))->Close();
-    DBEngine::Instance().CreateDatabase(paths.ModelPath("Nuevo.mdb"))->Close();
-    WriteBytes(Viejas() + "/Roto.mdb", std::string(4096, 'x'));
-  }
-
-  std::string Viejas() const { return data_.Path() + "/viejas"; }
-
-  // Starts the program and points the folder list at "viejas".
-  void StartOnViejas() {
-    Start();
-    State().Dir1.SetPath(Viejas());
-  }
-
-  // The results table as file name -> outcome.
-  std::map<std::string, std::string> Results() {
-    std::map<std::string, std::string> rows;
-    auto* table = Child<QTableWidget>(Main(), "Resultados");
-    if (!table) return rows;
-    for (int r = 0; r < table->rowCount(); ++r)
-      rows[table->item(r, 0)->text().toStdString()] = table->item(r, 1)->text().toStdString();
-    return rows;
-  }
-
   size_t JournalOn(const std::string& name) {
     size_t n = 0;
     for (const auto& e : State().Journal.Entries())
