@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "engine/dbengine.h"
@@ -20,6 +21,29 @@ using test::RawExec;
 using test::RawQuery;
 using test::TempDir;
 using Rows = std::vector<std::vector<std::string>>;
+
+// Runs `change` in a child process, killed with SIGKILL after `delay_ms`
+// (left to end when negative), and returns its wait status: exit 0 when the
+// change ended, 3 when it threw.
+int ChangeInChild(int delay_ms, const std::function<void()>& change) {
+  pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    try {
+      change();
+    } catch (...) {
+      _exit(3);
+    }
+    _exit(0);
+  }
+  if (delay_ms >= 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    kill(child, SIGKILL);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return status;
+}
 
 TEST(InterruptedChanges, ARebuildKilledAtAnyMomentLeavesTheFileWholeBeforeOrAfter) {
   TempDir dir;
@@ -40,23 +64,11 @@ TEST(InterruptedChanges, ARebuildKilledAtAnyMomentLeavesTheFileWholeBeforeOrAfte
   for (int delay_ms : {1, 3, 8, 15, 30, 60, 120, 400, -1}) {
     const std::string path = dir / ("vieja" + std::to_string(delay_ms) + ".mdb");
     test::WriteBytes(path, bytes);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      try {
-        DBEngine::Instance().OpenDatabase(path)->TableDefs()["t"]->Indexes().Delete("PrimaryKey");
-        DBEngine::Instance().CloseIdle();
-      } catch (...) {
-        _exit(3);
-      }
-      _exit(0);
-    }
-    if (delay_ms >= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-      kill(child, SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = ChangeInChild(delay_ms, [&] {
+      DBEngine::Instance().OpenDatabase(path)->TableDefs()["t"]->Indexes().Delete("PrimaryKey");
+      DBEngine::Instance().CloseIdle();
+    });
+    ASSERT_NE(status, -1);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) ++finished;
     if (delay_ms < 0) {
       ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the rebuild left alone did not end";
@@ -110,25 +122,13 @@ TEST(InterruptedChanges, RelationsBroughtToTheirClausesByAKilledProcessAreEachWh
   for (int delay_ms : {3, 40, 120, 250, -1}) {
     const std::string path = dir / ("vieja" + std::to_string(delay_ms) + ".mdb");
     test::WriteBytes(path, bytes);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      try {
-        auto db = DBEngine::Instance().OpenDatabase(path);
-        for (int i = 0; i < kRelations; ++i) db->CompleteRelation("R" + std::to_string(i));
-        db.reset();
-        DBEngine::Instance().CloseIdle();
-      } catch (...) {
-        _exit(3);
-      }
-      _exit(0);
-    }
-    if (delay_ms >= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-      kill(child, SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = ChangeInChild(delay_ms, [&] {
+      auto db = DBEngine::Instance().OpenDatabase(path);
+      for (int i = 0; i < kRelations; ++i) db->CompleteRelation("R" + std::to_string(i));
+      db.reset();
+      DBEngine::Instance().CloseIdle();
+    });
+    ASSERT_NE(status, -1);
     ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "the change failed at " << delay_ms << " ms";
     EXPECT_EQ(RawQuery(path, "PRAGMA integrity_check"), (Rows{{"ok"}})) << delay_ms << " ms";
     EXPECT_EQ(RawQuery(path, all_rows), rows) << delay_ms << " ms";
