@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/utf8.h"
+
 namespace brenquil::jet {
 
 class TextDecoder {
@@ -53,8 +55,5 @@ class TextDecoder {
   std::string carry_;
   std::size_t replaced_ = 0;
 };
-
-// `code_point` appended to `out` as UTF-8.
-void AppendUtf8(std::uint32_t code_point, std::string& out);
 
 }  // namespace brenquil::jet

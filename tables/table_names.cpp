@@ -1,8 +1,9 @@
 #include "tables/table_names.h"
 
 #include <cctype>
-
 #include <cstdint>
+
+#include "engine/utf8.h"
 
 namespace brenquil {
 
@@ -63,24 +64,6 @@ size_t Decode(std::string_view s, size_t pos, char32_t& out) {
   return length;
 }
 
-void Encode(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 bool IsSystemObject(std::string_view name) { return name.substr(0, 4) == "MSys"; }
@@ -100,7 +83,7 @@ std::string UpperCase(std::string_view text) {
     if (upper == c)
       out.append(text.substr(pos, length));
     else
-      Encode(upper, out);
+      AppendUtf8(upper, out);
     pos += length;
   }
   return out;
@@ -127,7 +110,7 @@ class UpperBytes {
           for (size_t i = 0; i < length; ++i) buffer_[buffered_++] = text_[pos_ + i];
         } else {
           std::string encoded;
-          Encode(upper, encoded);
+          AppendUtf8(upper, encoded);
           for (char e : encoded) buffer_[buffered_++] = e;
         }
         pos_ += length;
