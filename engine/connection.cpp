@@ -26,7 +26,9 @@ const IndexInfo* TableInfo::FindIndex(std::string_view name) const {
 // ---------------------------------------------------------------- Connection
 
 Connection::Connection(sqlite3* db, std::string path, bool read_only)
-    : db_(db), path_(std::move(path)), read_only_(read_only) {}
+    : db_(db), path_(std::move(path)), read_only_(read_only) {
+  sqlite3_set_authorizer(db_, &Connection::Authorize, this);
+}
 
 Connection::~Connection() {
   try {
@@ -111,6 +113,7 @@ void Connection::Unlease() {
 void Connection::FinishBatch() {
   EndRead();
   held_ = false;
+  undone_ = false;
   if (!batch_open_) return;
   batch_open_ = false;
   if (batch_is_plan_) {
@@ -119,6 +122,11 @@ void Connection::FinishBatch() {
     return;
   }
   if (sqlite3_get_autocommit(db_)) return;
+  try {
+    ReadBackDeclarations();
+  } catch (const Error&) {
+    return;  // rolled back, and handed on as a failed commit
+  }
   // A batch that wrote back exactly what it removed (a catalogue listed again
   // from files that did not change) has nothing to commit: rolled back, the
   // file keeps every byte it had and no commit waits for the disk.
@@ -232,10 +240,34 @@ Error Connection::Fail(int rc, const std::string& context) const {
 }
 
 void Connection::Exec(const std::string& sql) {
-  char* message = nullptr;
-  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
-  sqlite3_free(message);
-  if (rc != SQLITE_OK) throw Fail(rc, "");
+  if (staged_.empty()) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK) throw Fail(rc, "");
+    return;
+  }
+  // Statement by statement, each prepared through Prepare.
+  const char* rest = sql.c_str();
+  while (*rest) {
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    int rc = Prepare(rest, -1, &st, &tail);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(st);
+      throw Fail(rc, "");
+    }
+    rest = tail ? tail : "";
+    if (!st) continue;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      Error error = Fail(sqlite3_errcode(db_), "");
+      sqlite3_finalize(st);
+      throw error;
+    }
+    sqlite3_finalize(st);
+  }
 }
 
 std::uint64_t Connection::Stamp() {
@@ -304,6 +336,7 @@ void Connection::TouchedTable(const std::string& table) {
 }
 
 void Connection::AfterRollback() {
+  ForgetRolledBackDeclarations();
   // What the rollback took back may include the engine's own tables, made by
   // the change that failed: they are looked for again.
   system_tables_ = false;
@@ -354,6 +387,9 @@ void Connection::PrepareWrite() {
     throw MakeError(err::kLocked, "'" + path_ + "' lo ha tenido bloqueado otro proceso durante esta "
                                   "operación y no se modifica; vuelva a intentarlo cuando lo suelte");
   CheckIntact();
+  if (undone_)
+    throw MakeError(err::kInvalidOperation, "los cambios de esta operación en '" + path_ +
+                                                "' se han deshecho y no se hace ninguno más");
   // A change ends the step's read transaction: the batch's own transaction
   // (or the change's) takes its place.
   EndRead();
@@ -406,7 +442,7 @@ void Connection::PrepareWrite() {
   }
 }
 
-void Connection::Atomically(const std::function<void()>& change, const std::string& only_table) {
+void Connection::Atomically(const std::function<void()>& change, const std::string& only_table, bool keep_pending) {
   // A change that stays inside one table forgets only what was read of it.
   auto done = [&] {
     if (only_table.empty()) {
@@ -416,6 +452,7 @@ void Connection::Atomically(const std::function<void()>& change, const std::stri
     }
   };
   PrepareWrite();
+  if (!keep_pending) ReadBackDeclarations();
   if (!sqlite3_get_autocommit(db_)) {
     Exec("SAVEPOINT brenquil_change");
     try {

@@ -20,6 +20,8 @@
 //                       model declares them
 //   fields_together.cpp    several new fields of a table added in one edit of
 //                       its declaration
+//   declarations_read_back.cpp   declarations edited inside a batch that
+//                       SQLite reads back once, when something needs them
 //   row_lookup.cpp      the rows of a table holding one text in a field,
 //                       from one pass over the table
 //   same_content.cpp    whether a batch left its file as it found it, so
@@ -80,6 +82,10 @@ class Connection {
   // HeldByAnotherProcess).
   Error Fail(int rc, const std::string& context) const;
   void Exec(const std::string& sql);
+  // sqlite3_prepare_v2 on the handle, after SQLite has read back every
+  // declaration the statement needs (see ReadBackDeclarations): every
+  // statement of the connection is prepared here. Returns SQLite's code.
+  int Prepare(const char* sql, int bytes, sqlite3_stmt** statement, const char** tail);
 
   // Changes whenever the stored object model may have changed, through this
   // connection or another process. Inside a batch, while the file is held,
@@ -138,7 +144,10 @@ class Connection {
 
   // Runs `change` in one transaction (nested calls join the outer one in a
   // savepoint). `only_table` names the one table a change touches, when it is so.
-  void Atomically(const std::function<void()>& change, const std::string& only_table = {});
+  // Declarations still to be read back are read back first, unless
+  // `keep_pending` (the change that edits one more of them).
+  void Atomically(const std::function<void()>& change, const std::string& only_table = {},
+                  bool keep_pending = false);
   // Error 3027 when the file is read-only.
   void CheckWritable() const;
   // Error 3049 when SQLite's integrity check finds the file damaged. Checked once
@@ -183,6 +192,25 @@ class Connection {
   int Leases() const { return leases_; }
   // Closing will not write into the file (it may no longer be ours).
   void Abandon();
+
+  // declarations_read_back.cpp. Inside a batch's transaction a table's
+  // declaration edited in place (its new fields, see AddFieldsTogether) is
+  // only stored: SQLite reads the whole schema again when the schema version
+  // moves, and doing that once for all the tables a step edits instead of
+  // once per table is most of what such a step costs. Until then SQLite
+  // still knows the table by its old declaration, so a statement that would
+  // read or change a pending table, or the schema, or ask a pragma about a
+  // table other than the one LoadTable reads, reads the declarations back
+  // first (an authorizer sees what each statement names; see Prepare), as do
+  // every other change, Table() of a pending table and the batch's end.
+  // Reading back moves the schema version on once, makes SQLite read the
+  // schema and checks that each table reads as its old columns followed by
+  // the new ones. If one does not, every change of the batch to the file is
+  // rolled back, the failure is handed to DBEngine::TakeCommitFailures like
+  // a failed commit, the rest of the batch's changes to the file are refused,
+  // and the Error is thrown.
+  void ReadBackDeclarations();
+  bool PendingDeclaration(std::string_view table) const;
 
   // Creates the engine's MSys tables that are missing.
   void EnsureSystemTables();
@@ -293,6 +321,25 @@ class Connection {
   // The field's DAO properties in MSysFields.
   void RecordField(const std::string& table, const Field& field);
   void RecordDeclaredField(const std::string& table, const Field& field, bool number_rows, bool refuses_empty);
+  // The same, with the column's declared type and whether it is the rowid
+  // (`declared`, `rowid_alias`) given rather than read from SQLite.
+  void RecordDeclaredFieldAs(const std::string& table, const Field& field, const std::string& declared,
+                             bool rowid_alias, bool number_rows, bool refuses_empty);
+  // table_rebuild.cpp: `edited` stored as the text of `table` in
+  // sqlite_master, with nothing else done; Error when there is no such table.
+  void StoreDeclarationText(const std::string& table, const std::string& edited);
+  // declarations_read_back.cpp: `edited`, made by SQLite from the text of
+  // `table` whose columns were `old_columns`, stored as its declaration, to
+  // be read back later with `added` (the new columns' names) after them.
+  void StageDeclaration(const std::string& table, const std::string& edited, std::vector<std::string> old_columns,
+                        std::vector<std::string> added);
+  // Error when `table` does not read as `old_columns` followed by `added`.
+  void CheckReadAsMeant(const std::string& table, const std::vector<std::string>& old_columns,
+                        const std::vector<std::string>& added);
+  // After a rollback: forgets the staged declarations it took back.
+  void ForgetRolledBackDeclarations();
+  static int Authorize(void* self, int action, const char* first, const char* second, const char* database,
+                       const char* inner);
   void RestoreJournalMode();
   // A plan's transaction: the pager keeps every changed page in memory (no
   // spill into the file) and a file in rollback-journal mode keeps its journal
@@ -345,6 +392,39 @@ class Connection {
   std::uint64_t statements_stamp_ = 0;  // the local_changes_ they were prepared under
   struct RowLookup;
   std::shared_ptr<RowLookup> row_lookup_;
+  // declarations_read_back.cpp
+  struct StagedDeclaration {
+    std::string table;
+    std::string text;
+    std::vector<std::string> old_columns;
+    std::vector<std::string> added;
+  };
+  std::vector<StagedDeclaration> staged_;
+  bool reading_back_ = false;
+  bool needs_read_back_ = false;  // set by Authorize while a statement is prepared
+  bool undone_ = false;           // a read-back failed: the batch's changes to the file were rolled back
+  // The table whose pragma functions (pragma_table_xinfo(?), ...) the
+  // statements prepared now ask about; empty: any table.
+  std::string pragma_subject_;
+  long schema_format_ = 0;  // the file header's schema format, once known to be 3 or more
+
+ public:
+  // While it lives, pragma functions of the statements prepared on
+  // `connection` ask about `table` only.
+  class PragmaSubject {
+   public:
+    PragmaSubject(Connection& connection, std::string table)
+        : connection_(connection), before_(std::move(connection.pragma_subject_)) {
+      connection_.pragma_subject_ = std::move(table);
+    }
+    ~PragmaSubject() { connection_.pragma_subject_ = std::move(before_); }
+    PragmaSubject(const PragmaSubject&) = delete;
+    PragmaSubject& operator=(const PragmaSubject&) = delete;
+
+   private:
+    Connection& connection_;
+    std::string before_;
+  };
 };
 
 }  // namespace brenquil::detail

@@ -48,6 +48,7 @@ void Connection::RecordDeclaredField(const std::string& table, const Field& fiel
   std::string declared;
   bool rowid_alias = false;
   {
+    PragmaSubject subject(*this, table);
     Statement st(*this, "SELECT type, pk FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE");
     st.Bind(1, table).Bind(2, field.Name());
     if (st.Step()) {
@@ -55,6 +56,11 @@ void Connection::RecordDeclaredField(const std::string& table, const Field& fiel
       rowid_alias = st.Int(1) == 1 && Upper(declared) == "INTEGER";
     }
   }
+  RecordDeclaredFieldAs(table, field, declared, rowid_alias, number_rows, refuses_empty);
+}
+
+void Connection::RecordDeclaredFieldAs(const std::string& table, const Field& field, const std::string& declared,
+                                       bool rowid_alias, bool number_rows, bool refuses_empty) {
   auto [type, size] = InferType(declared);
   bool counter = (field.Attributes() & dbAutoIncrField) != 0;
   if (type != field.Type() || size != field.Size() || refuses_empty || (counter && !rowid_alias)) {

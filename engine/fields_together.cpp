@@ -1,7 +1,8 @@
 // Several new fields of one table added in one change. ALTER TABLE ADD COLUMN
 // makes SQLite parse the whole schema of the file again, once per column; here
 // the table's declaration is edited once for all of them, the way ADD COLUMN
-// edits it, so the schema is parsed again once per table.
+// edits it, so the schema is parsed again once per table, or inside a batch
+// once for every table edited so (see declarations_read_back.cpp).
 //
 // The result must be what ADD COLUMN, column after column, would have left:
 // - the edited text is SQLite's own: the same ADD COLUMNs run on a copy of the
@@ -19,6 +20,7 @@
 // columns followed by the new ones.
 #include <cctype>
 #include <fstream>
+#include <memory>
 
 #include "engine/connection.h"
 #include "engine/field.h"
@@ -28,7 +30,9 @@ namespace brenquil::detail {
 
 namespace {
 
-// An open scratch database, closed when it goes.
+// A scratch database in memory, one per thread, kept open between uses:
+// opening one costs more than the work done in it. It holds one table at a
+// time, dropped when the use ends.
 class Scratch {
  public:
   Scratch() {
@@ -44,21 +48,56 @@ class Scratch {
   bool Run(const std::string& sql) {
     return db_ && sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   }
-  // The stored declaration of the one table there is.
-  std::string Declaration() {
-    sqlite3_stmt* st = nullptr;
+  // The stored declaration of `table`.
+  std::string Declaration(const std::string& table) {
     std::string out;
-    if (sqlite3_prepare_v2(db_, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
-                           -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
-      out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-    sqlite3_finalize(st);
+    Each("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?", table,
+         [&](sqlite3_stmt* st) { out = Text(st, 0); });
     return out;
+  }
+  // The names and declared types of the columns of `table`, in order.
+  std::vector<std::pair<std::string, std::string>> Columns(const std::string& table) {
+    std::vector<std::pair<std::string, std::string>> out;
+    Each("SELECT name, type FROM pragma_table_xinfo(?) ORDER BY cid", table,
+         [&](sqlite3_stmt* st) { out.emplace_back(Text(st, 0), Text(st, 1)); });
+    return out;
+  }
+  // Empty again: every table dropped. False when that fails.
+  bool Empty() {
+    std::vector<std::string> tables;
+    Each("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'", {},
+         [&](sqlite3_stmt* st) { tables.push_back(Text(st, 0)); });
+    for (const auto& table : tables)
+      if (!Run("DROP TABLE " + QuoteId(table))) return false;
+    return true;
   }
 
  private:
+  static std::string Text(sqlite3_stmt* st, int column) {
+    const unsigned char* value = sqlite3_column_text(st, column);
+    return value ? std::string(reinterpret_cast<const char*>(value)) : std::string();
+  }
+  template <class Row>
+  void Each(const char* sql, const std::string& parameter, Row row) {
+    sqlite3_stmt* st = nullptr;
+    if (db_ && sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK) {
+      if (sqlite3_bind_parameter_count(st) > 0)
+        sqlite3_bind_text(st, 1, parameter.c_str(), static_cast<int>(parameter.size()), SQLITE_TRANSIENT);
+      while (sqlite3_step(st) == SQLITE_ROW) row(st);
+    }
+    sqlite3_finalize(st);
+  }
+
   sqlite3* db_ = nullptr;
 };
+
+// This thread's scratch database, empty; nullptr when none can be had.
+Scratch* EmptyScratch() {
+  thread_local std::unique_ptr<Scratch> scratch;
+  if (scratch && !scratch->Empty()) scratch.reset();
+  if (!scratch) scratch = std::make_unique<Scratch>();
+  return scratch->Run("SELECT 1") ? scratch.get() : nullptr;
+}
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -162,34 +201,20 @@ size_t Connection::AddFieldsTogether(const std::string& given, const std::vector
   }
   if (candidates.size() < 2) return 0;
 
-  auto columns = [&] {
-    std::vector<std::string> names;
+  std::vector<std::string> old_columns;
+  {
+    PragmaSubject subject(*this, table);
     Statement st(*this, "SELECT name FROM pragma_table_xinfo(?) ORDER BY cid");
     st.Bind(1, table);
-    while (st.Step()) names.push_back(st.Text(0).value_or(""));
-    return names;
-  };
-  const std::vector<std::string> old_columns = columns();
+    while (st.Step()) old_columns.push_back(st.Text(0).value_or(""));
+  }
   const std::string& old_text = info.declaration;
   auto parsed = ParseTableDeclaration(old_text);
   if (!parsed) return 0;
 
-  // SQLite's own text after each ADD COLUMN, made on a copy of the declaration.
-  std::vector<std::string> texts;
-  {
-    Scratch scratch;
-    if (!scratch.Run(old_text)) return 0;
-    for (const auto& c : candidates) {
-      if (!scratch.Run("ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + c.definition)) break;
-      texts.push_back(scratch.Declaration());
-      if (texts.back().empty()) {
-        texts.pop_back();
-        break;
-      }
-    }
-  }
-  size_t count = texts.size();
-
+  // On a table with rows only the leading fields ADD COLUMN takes without
+  // looking at the rows go together.
+  size_t count = candidates.size();
   bool has_rows = false;
   {
     Statement st(*this, "SELECT 1 FROM " + QuoteId(table) + " LIMIT 1");
@@ -208,31 +233,70 @@ size_t Connection::AddFieldsTogether(const std::string& given, const std::vector
     while (taken < count && TakenWithoutTheRows(candidates[taken].definition)) ++taken;
     count = taken;
   }
-  if (count < 2 || SchemaFormat(path_) < 3) return 0;
+  if (count < 2) return 0;
+  // The format only ever goes up: once it is 3 the header need not be read again.
+  if (schema_format_ < 3) schema_format_ = SchemaFormat(path_);
+  if (schema_format_ < 3) return 0;
 
-  const std::string& edited = texts[count - 1];
+  // SQLite's own text after the ADD COLUMNs, made on a copy of the
+  // declaration, and the declared type of each new column there. They run
+  // together; when one is refused they run again one by one, and the fields
+  // before it still go together.
+  std::string edited;
+  std::vector<std::string> declared_types;
+  {
+    Scratch* scratch = EmptyScratch();
+    if (!scratch || !scratch->Run(old_text)) return 0;
+    auto add = [&](size_t i) { return "ALTER TABLE " + QuoteId(table) + " ADD COLUMN " + candidates[i].definition + ";"; };
+    std::string all;
+    for (size_t i = 0; i < count; ++i) all += add(i);
+    if (!scratch->Run(all)) {
+      if (!scratch->Empty() || !scratch->Run(old_text)) return 0;
+      size_t accepted = 0;
+      while (accepted < count && scratch->Run(add(accepted))) ++accepted;
+      count = accepted;
+      if (count < 2) return 0;
+    }
+    edited = scratch->Declaration(table);
+    // The copy must read as the old columns followed by the new ones.
+    std::vector<std::pair<std::string, std::string>> copied = scratch->Columns(table);
+    if (edited.empty() || copied.size() != old_columns.size() + count) return 0;
+    for (size_t i = 0; i < copied.size(); ++i) {
+      if (i < old_columns.size() ? copied[i].first != old_columns[i]
+                                 : !IEquals(copied[i].first, candidates[i - old_columns.size()].field->Name()))
+        return 0;
+      if (i >= old_columns.size()) declared_types.push_back(copied[i].second);
+    }
+  }
+
+  std::vector<std::string> added;
+  for (size_t i = 0; i < count; ++i) added.push_back(candidates[i].field->Name());
+  auto record = [&] {
+    for (size_t i = 0; i < count; ++i) {
+      const Candidate& c = candidates[i];
+      if (c.declared) {
+        // The declared type as the copy read it: SQLite still reads the
+        // table by its old declaration while the new one waits to be read
+        // back. A counter never comes here, so no column is the rowid.
+        RecordDeclaredFieldAs(table, *c.field, declared_types[i], false, false, Contains(c.definition, "MSysZLS_"));
+      } else {
+        RecordField(table, *c.field);
+      }
+    }
+  };
   try {
     Atomically([&] {
       EnsureSystemTables();
-      StoreDeclarationInPlace(table, edited);
-      // The table must read as its old columns followed by the new ones, in
-      // order.
-      std::vector<std::string> now = columns();
-      bool as_meant = now.size() == old_columns.size() + count;
-      for (size_t i = 0; as_meant && i < now.size(); ++i)
-        as_meant = i < old_columns.size() ? now[i] == old_columns[i]
-                                          : IEquals(now[i], candidates[i - old_columns.size()].field->Name());
-      if (!as_meant)
-        throw MakeError(err::kInvalidOperation, "los campos nuevos de la tabla '" + table + "' no se leen como se escribieron");
-      for (size_t i = 0; i < count; ++i) {
-        const Candidate& c = candidates[i];
-        if (c.declared) {
-          RecordDeclaredField(table, *c.field, false, Contains(c.definition, "MSysZLS_"));
-        } else {
-          RecordField(table, *c.field);
-        }
+      record();
+      // Inside a batch's transaction the edit is read back with the other
+      // tables' (see ReadBackDeclarations); alone it is read back at once.
+      if (batch_open_) {
+        StageDeclaration(table, edited, old_columns, added);
+      } else {
+        StoreDeclarationInPlace(table, edited);
+        CheckReadAsMeant(table, old_columns, added);
       }
-    }, table);
+    }, table, true);
   } catch (const Error&) {
     // Nothing was stored; one by one, each field meets its own error.
     return 0;

@@ -573,7 +573,7 @@ void Connection::CreateQuery(QueryDef& query) {
   if (!OnlyBlanksLeft(sql)) {
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
+    int rc = Prepare(sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
     bool read_only = stmt && sqlite3_stmt_readonly(stmt);
     sqlite3_finalize(stmt);
     if (rc != SQLITE_OK)

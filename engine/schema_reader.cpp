@@ -185,6 +185,7 @@ std::shared_ptr<const TableInfo> Connection::Table(std::string_view name) {
   if (!stored)
     throw MakeError(err::kObjectNotFound, "la tabla '" + std::string(name) + "' en '" + path_ + "'");
   std::string key = Upper(*stored);
+  if (!staged_.empty() && PendingDeclaration(*stored)) ReadBackDeclarations();
   auto it = tables_.find(key);
   if (it == tables_.end()) it = tables_.emplace(key, std::make_shared<const TableInfo>(LoadTable(*stored))).first;
   return it->second;
@@ -321,6 +322,7 @@ void Connection::RefreshRows(const std::string& table) {
 }
 
 TableInfo Connection::LoadTable(const std::string& name) {
+  PragmaSubject subject(*this, name);
   TableInfo info;
   info.name = name;
   RefreshRows(name);

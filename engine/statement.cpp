@@ -11,8 +11,7 @@ Statement::Statement(Connection& connection, const std::string& sql)
     : connection_(connection), sql_(sql) {
   stmt_ = connection.TakeStatement(sql_);
   if (stmt_) return;
-  int rc = sqlite3_prepare_v2(connection.Handle(), sql.c_str(), static_cast<int>(sql.size()),
-                              &stmt_, nullptr);
+  int rc = connection.Prepare(sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(stmt_);
     stmt_ = nullptr;

@@ -117,21 +117,25 @@ struct WritableSchema {
 }  // namespace
 
 long long Connection::OrphanRows(const std::string& table) {
+  // It names no column: the authorizer would not see which table it asks about.
+  ReadBackDeclarations();
   Statement check(*this, "SELECT count(*) FROM pragma_foreign_key_check(?)");
   check.Bind(1, table);
   return check.Step() ? check.Int(0) : 0;
 }
 
+void Connection::StoreDeclarationText(const std::string& table, const std::string& edited) {
+  WritableSchema writable(*this);
+  Statement st(*this, "UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?");
+  st.Bind(1, edited).Bind(2, table).Step();
+  if (sqlite3_changes(db_) != 1)
+    throw MakeError(err::kInvalidOperation, "la declaración de la tabla '" + table + "' no se encuentra en '" + path_ + "'");
+}
+
 void Connection::StoreDeclarationInPlace(const std::string& table, const std::string& edited) {
   const long long version = std::max<long long>(SchemaVersion(), 0);
-  {
-    WritableSchema writable(*this);
-    Statement st(*this, "UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?");
-    st.Bind(1, edited).Bind(2, table).Step();
-    if (sqlite3_changes(db_) != 1)
-      throw MakeError(err::kInvalidOperation, "la declaración de la tabla '" + table + "' no se encuentra en '" + path_ + "'");
-    Exec("PRAGMA schema_version = " + std::to_string(version + 1));
-  }
+  StoreDeclarationText(table, edited);
+  Exec("PRAGMA schema_version = " + std::to_string(version + 1));
   // The schema is read again now: a text it does not take undoes the change.
   Exec("SELECT count(*) FROM sqlite_master");
 }
@@ -144,7 +148,7 @@ void Connection::ChangeDeclaration(const std::string& table, const std::string& 
   {
     std::string probe = WithName(edited, *parsed, QuoteId(UniqueSqlName(table + "_prueba")));
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, probe.c_str(), -1, &stmt, nullptr);
+    int rc = Prepare(probe.c_str(), -1, &stmt, nullptr);
     sqlite3_finalize(stmt);
     if (rc != SQLITE_OK) throw Fail(rc, "la declaración cambiada de la tabla '" + table + "'");
   }

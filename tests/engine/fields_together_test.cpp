@@ -1,7 +1,9 @@
 // New fields added to a table in one change must leave what SQLite's own
 // ALTER TABLE ADD COLUMN, run column after column on a copy of the same file,
-// leaves: the same declaration text, the same rows, a sound file. What ADD
-// COLUMN would decide by looking at the rows is left to it, one field at a time.
+// leaves: the same declaration text, the same rows, a sound file, whether the
+// change stands alone or is one of a batch's (where SQLite reads the new
+// declaration back later). What ADD COLUMN would decide by looking at the rows
+// is left to it, one field at a time.
 #include <gtest/gtest.h>
 
 #include "engine/dbengine.h"
@@ -41,46 +43,55 @@ std::string Sql(const std::string& path, const std::string& table) {
 
 TEST_P(FieldsTogether, LeaveWhatAddColumnLeavesOneByOne) {
   const Case& c = GetParam();
-  std::string engine_file = dir_ / "vieja.mdb", sqlite_file = dir_ / "copia.mdb";
-  RawExec(engine_file, c.setup);
-  WriteBytes(sqlite_file, ReadBytes(engine_file));
-  for (const auto& definition : c.definitions)
-    RawExec(sqlite_file, "ALTER TABLE " + c.table + " ADD COLUMN " + definition);
+  const std::string pristine_file = dir_ / "original.mdb";
+  RawExec(pristine_file, c.setup);
+  const std::string pristine = ReadBytes(pristine_file);
 
-  {
-    auto db = DBEngine::Instance().OpenDatabase(engine_file);
-    auto table = db->TableDefs()[c.table];
-    std::vector<std::shared_ptr<Field>> fields;
-    for (const auto& definition : c.definitions) {
-      auto field = table->CreateField(detail::Unquote(detail::NextTokenAt(definition)), dbLong);
-      field->SetDefinition(definition);
-      fields.push_back(field);
+  for (bool in_batch : {false, true}) {
+    const std::string engine_file = dir_ / (in_batch ? "en_lote.mdb" : "vieja.mdb");
+    const std::string sqlite_file = dir_ / (in_batch ? "copia_lote.mdb" : "copia.mdb");
+    const std::string what = std::string(c.what) + (in_batch ? ", in a batch" : ", alone");
+    WriteBytes(engine_file, pristine);
+    WriteBytes(sqlite_file, pristine);
+    for (const auto& definition : c.definitions)
+      RawExec(sqlite_file, "ALTER TABLE " + c.table + " ADD COLUMN " + definition);
+    if (in_batch) DBEngine::Instance().BeginBatch();
+    {
+      auto db = DBEngine::Instance().OpenDatabase(engine_file);
+      auto table = db->TableDefs()[c.table];
+      std::vector<std::shared_ptr<Field>> fields;
+      for (const auto& definition : c.definitions) {
+        auto field = table->CreateField(detail::Unquote(detail::NextTokenAt(definition)), dbLong);
+        field->SetDefinition(definition);
+        fields.push_back(field);
+      }
+      size_t together = table->Fields().AppendTogether(fields);
+      EXPECT_EQ(together, c.together) << what;
+      for (size_t i = 0; i < together; ++i) EXPECT_TRUE(fields[i]->Stored()) << what;
+      for (size_t i = together; i < fields.size(); ++i) table->Fields().Append(fields[i]);
+      for (const auto& field : fields) EXPECT_TRUE(table->Fields().Find(field->Name())) << what;
     }
-    size_t together = table->Fields().AppendTogether(fields);
-    EXPECT_EQ(together, c.together) << c.what;
-    for (size_t i = 0; i < together; ++i) EXPECT_TRUE(fields[i]->Stored()) << c.what;
-    for (size_t i = together; i < fields.size(); ++i) table->Fields().Append(fields[i]);
-    for (const auto& field : fields) EXPECT_TRUE(table->Fields().Find(field->Name())) << c.what;
+    if (in_batch) DBEngine::Instance().EndBatch();
+    DBEngine::Instance().CloseIdle();
+
+    EXPECT_EQ(Sql(engine_file, c.table), Sql(sqlite_file, c.table)) << what;
+    std::string rows = "SELECT * FROM " + c.table + " ORDER BY 1";
+    EXPECT_EQ(RawQuery(engine_file, rows), RawQuery(sqlite_file, rows)) << what;
+    std::string types = "SELECT " + std::string("typeof(") +
+                        detail::Unquote(detail::NextTokenAt(c.definitions.back())) + ") FROM " + c.table + " ORDER BY 1";
+    EXPECT_EQ(RawQuery(engine_file, types), RawQuery(sqlite_file, types)) << what;
+    EXPECT_EQ(RawQuery(engine_file, "PRAGMA integrity_check"), (Rows{{"ok"}})) << what;
+    // A writer that names no new column gets what the declaration says.
+    auto through_sql = [&](const std::string& path) {
+      try {
+        RawExec(path, "INSERT INTO " + c.table + " DEFAULT VALUES");
+        return RawQuery(path, rows);
+      } catch (const std::runtime_error& e) {
+        return Rows{{e.what()}};
+      }
+    };
+    EXPECT_EQ(through_sql(engine_file), through_sql(sqlite_file)) << what;
   }
-  DBEngine::Instance().CloseIdle();
-
-  EXPECT_EQ(Sql(engine_file, c.table), Sql(sqlite_file, c.table)) << c.what;
-  std::string rows = "SELECT * FROM " + c.table + " ORDER BY 1";
-  EXPECT_EQ(RawQuery(engine_file, rows), RawQuery(sqlite_file, rows)) << c.what;
-  std::string types = "SELECT " + std::string("typeof(") + detail::Unquote(detail::NextTokenAt(c.definitions.back())) +
-                      ") FROM " + c.table + " ORDER BY 1";
-  EXPECT_EQ(RawQuery(engine_file, types), RawQuery(sqlite_file, types)) << c.what;
-  EXPECT_EQ(RawQuery(engine_file, "PRAGMA integrity_check"), (Rows{{"ok"}})) << c.what;
-  // A writer that names no new column gets what the declaration says.
-  auto through_sql = [&](const std::string& path) {
-    try {
-      RawExec(path, "INSERT INTO " + c.table + " DEFAULT VALUES");
-      return RawQuery(path, rows);
-    } catch (const std::runtime_error& e) {
-      return Rows{{e.what()}};
-    }
-  };
-  EXPECT_EQ(through_sql(engine_file), through_sql(sqlite_file)) << c.what;
 }
 
 const std::string kRows =

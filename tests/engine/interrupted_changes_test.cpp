@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/dbengine.h"
+#include "engine/field.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil {
@@ -143,6 +144,65 @@ TEST(InterruptedChanges, RelationsBroughtToTheirClausesByAKilledProcessAreEachWh
   }
   EXPECT_GT(finished, 0);
   EXPECT_LT(finished, 5) << "no process was killed halfway";
+}
+
+// New fields added together to many tables in one batch, whose declarations
+// SQLite reads back once, by a process killed at any moment: the file holds
+// every table's new fields or none, all its rows, and reads soundly.
+TEST(InterruptedChanges, FieldsAddedTogetherInABatchByAKilledProcessAreInEveryTableOrInNone) {
+  TempDir dir;
+  const std::string pristine = dir / "original.mdb";
+  constexpr int kTables = 150;
+  std::string sql = "PRAGMA synchronous = OFF; BEGIN;";
+  std::string all_rows;
+  for (int i = 0; i < kTables; ++i) {
+    const std::string t = "t" + std::to_string(i);
+    sql += "CREATE TABLE " + t + " (id INTEGER PRIMARY KEY, n TEXT); CREATE INDEX " + t + "n ON " + t + " (n);"
+           "INSERT INTO " + t + " (n) VALUES ('a'), ('b'), (NULL);";
+    all_rows += (i ? " UNION ALL " : "") + std::string("SELECT '") + t + "', id, n FROM " + t;
+  }
+  RawExec(pristine, sql + "COMMIT;");
+  all_rows += " ORDER BY 1, 2";
+  const Rows rows = RawQuery(pristine, all_rows);
+  const std::string columns =
+      "SELECT count(*) FROM sqlite_master m, pragma_table_xinfo(m.name) c WHERE m.type = 'table' AND m.name LIKE 't%'"
+      " GROUP BY m.name";
+  const std::string bytes = test::ReadBytes(pristine);
+  int finished = 0;
+  for (int delay_ms : {5, 30, 80, 160, 300, -1}) {
+    const std::string path = dir / ("vieja" + std::to_string(delay_ms) + ".mdb");
+    test::WriteBytes(path, bytes);
+    const int status = ChangeInChild(delay_ms, [&] {
+      auto& engine = DBEngine::Instance();
+      engine.BeginBatch();
+      auto db = engine.OpenDatabase(path);
+      for (int i = 0; i < kTables; ++i) {
+        auto table = db->TableDefs()["t" + std::to_string(i)];
+        std::vector<std::shared_ptr<Field>> fields = {table->CreateField("x", dbLong), table->CreateField("y", dbText, 20)};
+        fields[0]->SetDefinition("x INTEGER DEFAULT 7");
+        fields[1]->SetDefinition("y VARCHAR(20)");
+        if (table->Fields().AppendTogether(fields) != 2) throw std::runtime_error("not together");
+      }
+      db.reset();
+      engine.EndBatch();
+      engine.CloseIdle();
+    });
+    ASSERT_NE(status, -1);
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "the change failed at " << delay_ms << " ms";
+    EXPECT_EQ(RawQuery(path, "PRAGMA integrity_check"), (Rows{{"ok"}})) << delay_ms << " ms";
+    EXPECT_EQ(RawQuery(path, all_rows), rows) << delay_ms << " ms";
+    const Rows counts = RawQuery(path, columns);
+    ASSERT_EQ(counts.size(), static_cast<size_t>(kTables));
+    const std::string first = counts[0][0];
+    EXPECT_TRUE(first == "2" || first == "4") << first;
+    for (const auto& count : counts) EXPECT_EQ(count[0], first) << delay_ms << " ms: some tables only";
+    if (first == "4") {
+      ++finished;
+      EXPECT_EQ(RawQuery(path, "SELECT DISTINCT x FROM t" + std::to_string(kTables - 1)), (Rows{{"7"}}));
+    }
+  }
+  EXPECT_GT(finished, 0);
+  EXPECT_LT(finished, 6) << "no process was killed before the end";
 }
 
 TEST(InterruptedChanges, WalkingTheSchemaWhileAnotherProcessCommitsNeverCrashes) {
