@@ -263,6 +263,10 @@ class Connection {
     std::map<std::string, std::vector<std::pair<std::string, std::string>>, std::less<>> indexes;  // upper table -> name, sql
     std::map<std::string, std::vector<FieldMeta>, std::less<>> fields;  // upper table
     std::map<std::string, std::map<std::string, IndexName>, std::less<>> index_names;  // upper table -> sql name
+    // Upper table -> how its name is spelt in the rows of MSysFields and
+    // MSysIndexes: a table's rows are then read again through their keys,
+    // where a search in any letter case would read every row.
+    std::map<std::string, std::set<std::string>, std::less<>> spellings;
     bool system_tables = false;  // the engine's tables were there to read
   };
   const SchemaRows& Rows();

@@ -259,7 +259,10 @@ const Connection::SchemaRows& Connection::Rows() {
     std::string last_fields;
     std::vector<SchemaRows::FieldMeta>* fields = nullptr;
     while (st.Step()) {
-      if (!table_of(st, last_fields) || !fields) fields = &rows->fields[Upper(last_fields)];
+      if (!table_of(st, last_fields) || !fields) {
+        fields = &rows->fields[Upper(last_fields)];
+        rows->spellings[Upper(last_fields)].insert(last_fields);
+      }
       fields->push_back(SchemaRows::FieldMeta{st.Text(1).value_or(""), static_cast<int>(st.Int(2)),
                                               static_cast<long>(st.Int(3)), static_cast<long>(st.Int(4)),
                                               st.Int(5) != 0, st.Int(6) != 0});
@@ -268,7 +271,10 @@ const Connection::SchemaRows& Connection::Rows() {
     std::string last_indexes;
     std::map<std::string, SchemaRows::IndexName>* indexes = nullptr;
     while (names.Step()) {
-      if (!table_of(names, last_indexes) || !indexes) indexes = &rows->index_names[Upper(last_indexes)];
+      if (!table_of(names, last_indexes) || !indexes) {
+        indexes = &rows->index_names[Upper(last_indexes)];
+        rows->spellings[Upper(last_indexes)].insert(last_indexes);
+      }
       (*indexes)[names.Text(1).value_or("")] = SchemaRows::IndexName{names.Text(2).value_or(""), names.Int(3) != 0};
     }
   }
@@ -305,19 +311,25 @@ void Connection::RefreshRows(const std::string& table) {
     }
   }
   if (system_tables_) {
-    Statement st(*this,
-                 "SELECT FieldName, Type, Size, Attributes, AllowZeroLength, Required FROM MSysFields"
-                 " WHERE TableName = ? COLLATE NOCASE");
-    st.Bind(1, table);
-    while (st.Step())
-      rows.fields[upper].push_back(SchemaRows::FieldMeta{st.Text(0).value_or(""), static_cast<int>(st.Int(1)),
-                                                         static_cast<long>(st.Int(2)), static_cast<long>(st.Int(3)),
-                                                         st.Int(4) != 0, st.Int(5) != 0});
-    Statement names(*this, "SELECT SqlName, IndexName, IsPrimary FROM MSysIndexes WHERE TableName = ? COLLATE NOCASE");
-    names.Bind(1, table);
-    while (names.Step())
-      rows.index_names[upper][names.Text(0).value_or("")] =
-          SchemaRows::IndexName{names.Text(1).value_or(""), names.Int(2) != 0};
+    // The engine writes a table's rows under its stored name; rows under
+    // another spelling were there when everything was read.
+    std::set<std::string>& spellings = rows.spellings[upper];
+    spellings.insert(table);
+    for (const std::string& spelt : spellings) {
+      Statement st(*this,
+                   "SELECT FieldName, Type, Size, Attributes, AllowZeroLength, Required FROM MSysFields"
+                   " WHERE TableName = ?");
+      st.Bind(1, spelt);
+      while (st.Step())
+        rows.fields[upper].push_back(SchemaRows::FieldMeta{st.Text(0).value_or(""), static_cast<int>(st.Int(1)),
+                                                           static_cast<long>(st.Int(2)), static_cast<long>(st.Int(3)),
+                                                           st.Int(4) != 0, st.Int(5) != 0});
+      Statement names(*this, "SELECT SqlName, IndexName, IsPrimary FROM MSysIndexes WHERE TableName = ?");
+      names.Bind(1, spelt);
+      while (names.Step())
+        rows.index_names[upper][names.Text(0).value_or("")] =
+            SchemaRows::IndexName{names.Text(1).value_or(""), names.Int(2) != 0};
+    }
   }
 }
 
