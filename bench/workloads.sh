@@ -189,10 +189,12 @@ median_of() {
 
 # ---- the three kinds of workload
 
-# A transformation against the floor that knows its statements (floor --apply
-# of the statements floor --all --emit wrote, untimed, from the cached
-# installation), and against the floor that also reads every schema to work
-# them out (floor --all); each run on a fresh copy of the installation.
+# A transformation in one process (--jobs 1, as the floor is one process)
+# against the floor that knows its statements (floor --apply of the statements
+# floor --all --emit wrote, untimed, from the cached installation), and
+# against the floor that also reads every schema to work them out (floor
+# --all); then the same transformation on every core (the default --jobs),
+# shown without a goal. Each run on a fresh copy of the installation.
 run_transform() {
   local name=$1 base dir=$work/$1 r args q sql
   read -ra args <<<"${wl_args[$name]}"
@@ -206,7 +208,13 @@ run_transform() {
     fresh_copy "$base" "$dir/brenquil"
     sync
     measure "$name" "$r" brenquil "$logs/$name-brenquil-$r.txt" \
-      "$cli" transform --home "$dir/brenquil/home" --data "$dir/brenquil/datos" --json "$logs/$name-brenquil-$r.json"
+      "$cli" transform --jobs 1 --home "$dir/brenquil/home" --data "$dir/brenquil/datos" \
+      --json "$logs/$name-brenquil-$r.json"
+    fresh_copy "$base" "$dir/cores"
+    sync
+    measure "$name" "$r" cores "$logs/$name-cores-$r.txt" \
+      "$cli" transform --home "$dir/cores/home" --data "$dir/cores/datos" --json "$logs/$name-cores-$r.json"
+    rm -rf "$dir/cores"
     fresh_copy "$base" "$dir/reading"
     sync
     measure "$name" "$r" reading "$logs/$name-reading-$r.txt" \
@@ -216,7 +224,8 @@ run_transform() {
   local t f d c e vd vc
   read -r t f d c e vd vc <<<"$(changes "$logs/$name-brenquil-$repeat.json")"
   times_line "floor knowing its statements" "$name:floor"
-  times_line "brenquil-cli transform" "$name:brenquil"
+  times_line "brenquil-cli transform --jobs 1" "$name:brenquil"
+  times_line "brenquil-cli transform (every core)" "$name:cores"
   times_line "floor reading the schemas (--all)" "$name:reading"
   echo "  floor did:    $(sed -n 1p "$logs/$name-floor-$repeat.txt")"
   echo "  brenquil did: $t tables, $f fields, $d indexes deleted, $c created, $vd views deleted, $vc created;" \
@@ -226,6 +235,8 @@ run_transform() {
   echo "    (tables fields idx-dropped idx-created views-dropped views-created copied failed; all 0 when done)"
   mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:floor]}")
   ratio_line "$name transform/floor" "${wl_goal[$name]}" "${q[@]}"
+  mapfile -t q < <(quotients "${seconds_of[$name:cores]}" "${seconds_of[$name:floor]}")
+  ratio_line "$name every core/floor" - "${q[@]}"
   mapfile -t q < <(quotients "${seconds_of[$name:brenquil]}" "${seconds_of[$name:reading]}")
   ratio_line "$name transform/reading floor" - "${q[@]}"
   memory_line "$name brenquil-cli peak RSS" "$name:brenquil"
