@@ -96,6 +96,15 @@ class Connection {
   std::uint64_t Stamp();
   // Ends the read transaction Stamp opened, if one is open.
   void EndRead();
+  // DBEngine::NextStep: EndRead, unless the connection is read-only and
+  // keeps its read across steps (see Database::KeepReadAcrossSteps).
+  void EndStepRead() {
+    if (!keep_read_across_steps_) EndRead();
+  }
+  void KeepReadAcrossSteps(bool keep) {
+    keep_read_across_steps_ = keep && read_only_;
+    if (!keep_read_across_steps_) EndRead();
+  }
 
   // ---- Reading (cached until the stamp changes). Names are found without
   // regard to letter case; what is returned stays valid while it is held.
@@ -360,6 +369,7 @@ class Connection {
   std::int64_t data_version_ = -1;
   std::uint64_t checked_step_ = 0;  // DBEngine's step in which data_version_ was read
   bool read_open_ = false;          // Stamp's read transaction
+  bool keep_read_across_steps_ = false;
   bool names_loaded_ = false;
   std::shared_ptr<std::vector<std::string>> table_names_;
   std::map<std::string, std::string, std::less<>> stored_names_;  // upper-case name -> stored name

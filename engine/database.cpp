@@ -201,6 +201,7 @@ bool Database::Updatable() const { return !Connection()->ReadOnly(); }
 
 void Database::CheckIntact() { Connection()->CheckIntact(); }
 bool Database::FoundDamaged() { return Connection()->FoundDamaged(); }
+void Database::KeepReadAcrossSteps(bool keep) { Connection()->KeepReadAcrossSteps(keep); }
 void Database::CheckEngineTables() { Connection()->CheckEngineTables(); }
 std::vector<std::string> Database::UsersOf(const std::string& name) { return Connection()->UsersOf(name); }
 bool Database::HeldByAnotherProcess() { return Connection()->HeldByAnotherProcess(); }

@@ -43,6 +43,12 @@ class Database {
   // The check has run, at the first change at the latest, and found the file
   // damaged: every change since has been refused.
   bool FoundDamaged();
+  // During a batch every read of a step sees one state of the file, and the
+  // next step sees what other processes committed meanwhile. With `keep`,
+  // the reads of a file opened read-only see one state until `keep` is
+  // taken back or the file is released: a model read throughout one pair
+  // takes one shared lock instead of one per step.
+  void KeepReadAcrossSteps(bool keep);
   // Error 3219 when a table or view of the user holds the name of one of the
   // engine's own tables in other letters ("msysfields"): SQLite would take
   // it for the engine's, so every change to the file is refused and the

@@ -443,7 +443,7 @@ std::vector<std::pair<std::string, Error>> DBEngine::TakeCommitFailures() {
 void DBEngine::NextStep() {
   ++step_;
   // What other processes committed meanwhile shows to the next step.
-  for (auto& [key, e] : open_) e.connection->EndRead();
+  for (auto& [key, e] : open_) e.connection->EndStepRead();
 }
 
 void DBEngine::EndBatch() {

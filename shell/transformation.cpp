@@ -86,9 +86,19 @@ class KeepOpen {
   KeepOpen(const std::string& path, bool read_only) {
     try {
       database_ = DBEngine::Instance().OpenDatabase(path, read_only);
+      // The model is read in one state for the whole pair.
+      if (read_only) database_->KeepReadAcrossSteps(true);
     } catch (const Error&) {
     }
   }
+  ~KeepOpen() {
+    try {
+      if (database_ && database_->IsOpen()) database_->KeepReadAcrossSteps(false);
+    } catch (const Error&) {
+    }
+  }
+  KeepOpen(const KeepOpen&) = delete;
+  KeepOpen& operator=(const KeepOpen&) = delete;
   Database* operator->() const { return database_.get(); }
   Database& operator*() const { return *database_; }
   explicit operator bool() const { return database_ != nullptr; }
