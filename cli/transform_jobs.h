@@ -34,17 +34,18 @@ inline constexpr const char* kWorkerBackupsVariable = "BRENQUIL_TRANSFORM_BACKUP
 void SetWorkerProgram(std::string path);
 const std::string& WorkerProgram();
 
-// What a worker is started with besides the handed entries.
-struct WorkerOptions {
-  std::string home;
-  std::string data;
-  bool plan = false;
-  std::string backup;
-};
+// --jobs N: by default one worker per processor (at most 64); N from 1 to
+// kMaxJobs.
+int DefaultJobs();
+inline constexpr int kMaxJobs = 256;
 
-// Parent: the next "Transformar" of `window` runs its old databases in up to
-// `jobs` workers.
-void ShareRun(Actualiz& window, int jobs, WorkerOptions options);
+// Parent: each "Transformar" and "Previsualizar" of `window` from now on runs
+// its old databases in up to `jobs` workers. They are started with what the
+// run has when it starts: the installation, the data folder of Dir1, whether
+// it is a plan and the backup folder. While they work, the parent looks
+// for a stop (Actualiz::StopRequested) and refreshes Frame13 at least ten
+// times a second, so a window stays painted and takes "Detener".
+void ShareRun(Actualiz& window, int jobs);
 
 // Worker: the next "Transformar" of `window` runs only the entries handed on
 // the standard input ("INDEX\tNAME" lines) and writes each one's results on
