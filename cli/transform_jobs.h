@@ -1,4 +1,5 @@
-// brenquil-cli transform --jobs: several pairs at once, in worker processes.
+// brenquil-cli transform --jobs, and the window's --jobs: several pairs at
+// once, in worker processes.
 // The parent (the command the operator ran) holds the run lock, lists the
 // data folder and hands its entries out in the list's order, two at a time
 // (the one a worker works on and the next, so that it never waits between
@@ -28,8 +29,8 @@ inline constexpr const char* kWorkerVariable = "BRENQUIL_TRANSFORM_WORKER";
 // The folder of the run's backups, made by the parent, given to workers.
 inline constexpr const char* kWorkerBackupsVariable = "BRENQUIL_TRANSFORM_BACKUPS";
 
-// The program started as a worker: brenquil-cli's own executable, which its
-// main() sets. Unset (RunCli inside another program), --jobs runs every pair
+// The program started as a worker: the running program's own executable,
+// which brenquil-cli's main() and the window's set. Unset (RunCli inside another program), --jobs runs every pair
 // in this process, one after the other.
 void SetWorkerProgram(std::string path);
 const std::string& WorkerProgram();
