@@ -3,8 +3,10 @@
 // The parent (the command the operator ran) holds the run lock, lists the
 // data folder and hands its entries out in the list's order, two at a time
 // (the one a worker works on and the next, so that it never waits between
-// two databases), to up to N workers: brenquil-cli itself, started again with the same
-// installation, data folder and options and the environment variable below.
+// two databases), to up to N workers: the program itself (brenquil-cli, or
+// the window's brenquil, which runs as brenquil-cli when started as a
+// worker), started again with the same installation, data folder and options
+// and the environment variable below.
 // Each worker works in its own copies of the catalogues (they are the steps'
 // working lists, emptied and filled for every pair), runs the pairs of each
 // entry it is handed and writes, as one JSON line on its standard output,
