@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "cli/import_report.h"
@@ -46,12 +45,6 @@ namespace fs = std::filesystem;
 struct UsageProblem : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-// One worker per processor.
-int DefaultJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
-}
 
 // What the subcommands' options fill; each reads the members it declared.
 struct Options {
@@ -181,7 +174,7 @@ void TransformOptions(CLI::App& app, Options& o) {
                  "una por procesador); el diario, el informe y el avance siguen el orden de la "
                  "lista, como con --jobs 1, que las hace una tras otra en este proceso")
       ->type_name("N")
-      ->check(CLI::Range(1, 256));
+      ->check(CLI::Range(1, kMaxJobs));
 }
 
 // The catalogues that `home` lacks, by file name.
@@ -277,7 +270,7 @@ int TransformCommand(const Options& o, Io& io) {
     return kExitFailure;
   }
   if (o.jobs > 1 && !WorkerProgram().empty())
-    ShareRun(window, o.jobs, WorkerOptions{home, window.Dir1.Path(), o.plan, o.backup});
+    ShareRun(window, o.jobs);
   std::optional<Error> failure;
   const bool json_out = o.json_file == "-";
   int signal = 0;

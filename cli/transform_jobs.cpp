@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -40,6 +41,14 @@ using nlohmann::json;
 constexpr const char* kOperation = "Command13_Click";
 // The entries a worker holds at once: the one in its hands and the next.
 constexpr size_t kAhead = 2;
+
+// What a worker is started with besides the handed entries.
+struct WorkerOptions {
+  std::string home;
+  std::string data;
+  bool plan = false;
+  std::string backup;
+};
 
 std::string& Program() {
   static std::string program;
@@ -192,8 +201,14 @@ void CloseFd(int& fd) {
 
 class SharedRun {
  public:
-  SharedRun(Actualiz& window, RunBackups& backups, int jobs, const WorkerOptions& options)
-      : window_(window), backups_(backups), jobs_(jobs), options_(options) {}
+  // The workers run what this run is: a plan or not, on the data folder and
+  // with the backup folder it has now (a plan backs up nothing).
+  SharedRun(Actualiz& window, RunBackups& backups, int jobs)
+      : window_(window),
+        backups_(backups),
+        jobs_(jobs),
+        options_{window.Installation().Home(), window.Dir1.Path(), window.Planning(),
+                 window.Planning() ? std::string() : window.BackupFolder} {}
 
   void Run() {
     const int olds = window_.List6.ListCount();
@@ -223,6 +238,9 @@ class SharedRun {
   void Loop(int olds) {
     bool stopping = false;
     while (frontier_ < olds) {
+      // The front end repaints (at most as often as it wants) and takes a
+      // click on "Detener" while the workers work.
+      window_.Frame13.Refresh();
       if (!stopping && window_.StopRequested()) stopping = true;
       for (auto& worker : workers_) {
         while (worker.alive() && worker.to >= 0 && worker.entries.size() < kAhead) {
@@ -439,7 +457,7 @@ class SharedRun {
   RunBackups& backups_;
   const int jobs_;
   std::unordered_set<std::string> models_;
-  const WorkerOptions& options_;
+  const WorkerOptions options_;
   TemporaryFolder temp_;
   std::string backup_folder_;
   std::vector<Worker> workers_;
@@ -480,11 +498,13 @@ bool ReadHanded(int& entry, std::string& name) {
 void SetWorkerProgram(std::string path) { Program() = std::move(path); }
 const std::string& WorkerProgram() { return Program(); }
 
-void ShareRun(Actualiz& window, int jobs, WorkerOptions options) {
-  auto shared_options = std::make_shared<WorkerOptions>(std::move(options));
-  window.Sharing.run_olds = [jobs, shared_options](Actualiz& w, RunBackups& backups) {
-    SharedRun(w, backups, jobs, *shared_options).Run();
-  };
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
+}
+
+void ShareRun(Actualiz& window, int jobs) {
+  window.Sharing.run_olds = [jobs](Actualiz& w, RunBackups& backups) { SharedRun(w, backups, jobs).Run(); };
 }
 
 void BecomeWorker(Actualiz& window) {

@@ -10,6 +10,7 @@
 
 #include "engine/error.h"
 #include "gui/bindings.h"
+#include "gui/window_jobs.h"
 #include "shell/ignore_errors.h"
 #include "shell/installation.h"
 #include "shell/paths.h"
@@ -33,6 +34,14 @@ std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, 
         options.home = folder;
       else
         options.data = folder;
+    } else if (argument == QLatin1String("--jobs") || argument == QLatin1String("-j")) {
+      if (i + 1 >= arguments.size()) {
+        problem = QStringLiteral("Falta el número después de %1").arg(argument);
+        return std::nullopt;
+      }
+      auto jobs = ParseJobs(argument, arguments[++i], problem);
+      if (!jobs) return std::nullopt;
+      options.jobs = *jobs;
     } else {
       problem = QStringLiteral("Opción desconocida: %1").arg(argument);
       return std::nullopt;
@@ -43,10 +52,14 @@ std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, 
 
 QString DesktopOptionsUsage() {
   return QString::fromUtf8(
-      "Uso: brenquil [--home CARPETA] [--data CARPETA]\n"
+      "Uso: brenquil [--home CARPETA] [--data CARPETA] [--jobs N]\n"
       "  --home CARPETA  instalación (modelos, catálogos, Neptuno.mdb); por omisión,\n"
       "                  la que dice «Instalación» abajo\n"
       "  --data CARPETA  carpeta de las bases viejas al empezar\n"
+      "  -j, --jobs N    «Transformar» y «Previsualizar» hacen hasta N bases a la vez,\n"
+      "                  cada una en un proceso propio (por omisión, una por\n"
+      "                  procesador); el diario y los resultados siguen el orden\n"
+      "                  de la lista, como con --jobs 1\n"
       "  --help          muestra esta ayuda y termina\n"
       "  --version       muestra la versión y termina\n");
 }
@@ -63,8 +76,8 @@ std::optional<int> AnswerWithoutWindow(const std::vector<std::string>& arguments
                                        std::ostream& out) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    // A folder given to --home or --data is not an option.
-    if (argument == "--home" || argument == "--data") {
+    // A folder given to --home or --data, or a count to --jobs, is not an option.
+    if (argument == "--home" || argument == "--data" || argument == "--jobs" || argument == "-j") {
       ++i;
     } else if (argument == "--help" || argument == "-h") {
       out << DesktopUsage().toStdString();
@@ -82,6 +95,7 @@ Desktop::Desktop(const DesktopOptions& options)
       inicial_(state_),
       main_(state_),
       first_(inicial_) {
+  ShareWindowRuns(state_, options.jobs);
   inicial_.ShowMain = [this] {
     main_.show();
     main_.raise();
@@ -123,6 +137,7 @@ std::unique_ptr<Desktop> StartDesktop(const QStringList& arguments, const HomeLo
   QString problem;
   auto options = ParseDesktopOptions(arguments, problem);
   if (!options) {
+    std::fputs(("brenquil: " + FromQt(problem) + "\n").c_str(), stderr);
     QMessageBox::critical(nullptr, title, problem + QStringLiteral("\n\n") + DesktopUsage());
     exit_code = kDesktopExitUsage;
     return nullptr;

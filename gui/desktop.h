@@ -11,6 +11,7 @@
 
 #include <QStringList>
 
+#include "cli/transform_jobs.h"
 #include "gui/actualiz_window.h"
 #include "gui/inicial_window.h"
 #include "shell/actualiz.h"
@@ -38,11 +39,13 @@ inline constexpr DesktopExitCode kDesktopExitCodes[] = {
 struct DesktopOptions {
   std::string home;  // --home; empty: StartDesktop chooses by ChooseHome (shell/paths.h)
   std::optional<std::string> data;  // the data folder to start in, instead of the default
+  int jobs = DefaultJobs();  // --jobs: the workers a run shares its old databases among
   bool help = false;
 };
 
-// Reads "--home DIR", "--data DIR" and "--help" from the arguments, program
-// name first. Returns nullopt with `problem` set for anything else.
+// Reads "--home DIR", "--data DIR", "--jobs N" ("-j N") and "--help" from the
+// arguments, program name first. Returns nullopt with `problem` set for
+// anything else.
 std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments, QString& problem);
 
 // --help's text: DesktopOptionsUsage, where the installation is, the exit codes.
@@ -87,7 +90,7 @@ class Desktop {
 
 // Builds and starts the desktop from the program's arguments. When it cannot
 // (bad options, start-up failed) it shows why, sets `exit_code` and returns
-// null; the error of a failed start-up is shown with its number and text.
+// null (bad options are also written on the standard error); the error of a failed start-up is shown with its number and text.
 // Without --home the installation is chosen by ChooseHome from `where`; an
 // installation in the user's data folder is made when it has no catalogue
 // yet (the first start), and a message says where.

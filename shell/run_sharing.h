@@ -1,5 +1,5 @@
 // How "Transformar" shares its old databases among processes (brenquil-cli
-// transform --jobs): the parent holds the run lock, lists the data folder and
+// transform --jobs, the window's --jobs): the parent holds the run lock, lists the data folder and
 // hands the entries of List6 out; each worker runs the pairs of the entries it
 // is handed, in its own copies of the catalogues, and sends back what each
 // entry put in the journal and the report; the parent adds them in the order

@@ -141,6 +141,10 @@ TEST_F(DesktopTest, BadOptionsAreShownAndEnd) {
       {{"brenquil", "--hogar", "x"}, 2, "Opción desconocida: --hogar"},
       {{"brenquil", "--home"}, 2, "Falta la carpeta después de --home"},
       {{"brenquil", "--data"}, 2, "Falta la carpeta después de --data"},
+      {{"brenquil", "--jobs", "0"}, 2, "--jobs pide un número entero de procesos de 1 a 256, no «0»"},
+      {{"brenquil", "-j", "dos"}, 2, "-j pide un número entero de procesos de 1 a 256, no «dos»"},
+      {{"brenquil", "--jobs", "257"}, 2, "no «257»"},
+      {{"brenquil", "--jobs"}, 2, "Falta el número después de --jobs"},
   };
   for (const auto& c : cases) {
     int code = -1;
@@ -151,6 +155,15 @@ TEST_F(DesktopTest, BadOptionsAreShownAndEnd) {
     ASSERT_EQ(boxes.size(), 1u) << c.shown;
     EXPECT_TRUE(boxes[0].text.contains(QString::fromUtf8(c.shown))) << boxes[0].text.toStdString();
   }
+  // A good count is taken; without one, a worker per processor.
+  QString problem;
+  auto options = gui::ParseDesktopOptions({"brenquil", "-j", "3", "--home", "h"}, problem);
+  ASSERT_TRUE(options) << problem.toStdString();
+  EXPECT_EQ(options->jobs, 3);
+  EXPECT_EQ(options->home, "h");
+  options = gui::ParseDesktopOptions({"brenquil"}, problem);
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->jobs, DefaultJobs());
 }
 
 }  // namespace
