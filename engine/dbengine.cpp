@@ -131,6 +131,11 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
   if (rc != SQLITE_OK) throw connection->Fail(rc, "al abrir");
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 1000);
+  // A transformation prepares thousands of statements and reads schemas
+  // again and again; SQLite's small allocations for them come from the
+  // connection's own lookaside slots, far more of them than its default
+  // hundred, instead of the heap.
+  if (db) sqlite3_db_config(db, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 1200, 400);
   // Reading the schema is what finds a damaged file or another process's lock.
   try {
     connection->Exec("SELECT count(*) FROM sqlite_master");
