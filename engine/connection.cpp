@@ -262,7 +262,7 @@ void Connection::Exec(const std::string& sql) {
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) {
-      Error error = Fail(sqlite3_errcode(db_), "");
+      Error error = Fail(rc, "");
       sqlite3_finalize(st);
       throw error;
     }
