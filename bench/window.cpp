@@ -8,6 +8,10 @@
 // left open) or "detenida" (a run stopped with "Detener" once the first
 // database is in hand); --screenshot saves the whole screen as a PNG then.
 //
+// With --worker (the desktop program, which serves as the window's worker
+// process) and --jobs N, the window shares its run among N workers, as the
+// desktop program does.
+//
 // The window mode also prints the longest time the window went without
 // serving its events during the run ("pausa más larga"): a timer asks every
 // 50 ms, and the widest interval between its ticks, from the press to the
@@ -15,14 +19,17 @@
 // operator would see the window frozen.
 //
 //   brenquil-bench-window --mode window|cli --home DIR --data DIR
-//                         [--size WxH] [--hold SECONDS]
+//                         [--worker BRENQUIL --jobs N] [--size WxH] [--hold SECONDS]
 //                         [--scene NAME] [--screenshot FILE.png]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
@@ -34,6 +41,7 @@
 #include <QTimer>
 
 #include "cli/cli.h"
+#include "cli/transform_jobs.h"
 #include "gui/desktop.h"
 
 namespace {
@@ -62,13 +70,25 @@ void Settle() {
 
 class Heartbeat {
  public:
-  Heartbeat() {
+  // `doing` says what the run does now (the operation under way).
+  explicit Heartbeat(std::function<std::string()> doing) : doing_(std::move(doing)) {
     timer_.setInterval(50);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Beat(); });
   }
   void Start() {
-    last_ = Clock::now();
+    start_ = last_ = Clock::now();
     timer_.start();
+  }
+  // The longest pauses, longest first: when each ended (seconds after the
+  // press), how long it was and what the run was doing as it ended.
+  std::string Pauses() const {
+    std::string out;
+    for (const auto& [ms, at, doing] : pauses_) {
+      char line[256];
+      std::snprintf(line, sizeof line, "pausa de %.0f ms, hasta %.1f s, en %s\n", ms, at, doing.c_str());
+      out += line;
+    }
+    return out;
   }
   void Stop() {
     timer_.stop();
@@ -81,22 +101,32 @@ class Heartbeat {
  private:
   void Beat() {
     const auto now = Clock::now();
-    longest_ = std::max(longest_, std::chrono::duration<double>(now - last_).count());
+    const double pause = std::chrono::duration<double>(now - last_).count();
+    longest_ = std::max(longest_, pause);
+    if (pause > 0.2) {
+      pauses_.emplace_back(pause * 1000, std::chrono::duration<double>(now - start_).count(), doing_());
+      std::sort(pauses_.begin(), pauses_.end(), [](const auto& a, const auto& b) { return std::get<0>(a) > std::get<0>(b); });
+      if (pauses_.size() > 5) pauses_.pop_back();
+    }
     last_ = now;
     ++ticks_;
   }
 
+  std::function<std::string()> doing_;
+  std::vector<std::tuple<double, double, std::string>> pauses_;
   QTimer timer_;
+  Clock::time_point start_;
   Clock::time_point last_;
   double longest_ = 0;
   long ticks_ = 0;
 };
 
 int RunWindow(const std::string& home, const std::string& data, const std::string& size,
-              double hold, const std::string& scene, const std::string& screenshot) {
+              double hold, const std::string& scene, const std::string& screenshot, int jobs) {
   brenquil::gui::DesktopOptions options;
   options.home = home;
   options.data = data;
+  options.jobs = jobs;
   auto start = Clock::now();
   brenquil::gui::Desktop desktop(options);
   desktop.Start();
@@ -108,7 +138,10 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
   QApplication::processEvents();
   auto& window = desktop.Main();
   bool saved = true;
-  Heartbeat heartbeat;
+  Heartbeat heartbeat([&desktop] {
+    const std::string doing = desktop.State().CurrentOperation();
+    return doing.empty() ? std::string("(entre operaciones)") : doing;
+  });
   heartbeat.Start();
   if (scene == "plan") {
     window.PressPreview();
@@ -146,6 +179,7 @@ int RunWindow(const std::string& home, const std::string& data, const std::strin
   std::printf("ventana: %.3f s, %zu errores\n", Seconds(start),
               desktop.State().Journal.Entries().size());
   std::printf("pausa más larga: %.0f ms, %ld latidos de 50 ms\n", heartbeat.LongestMs(), heartbeat.Ticks());
+  std::printf("%s", heartbeat.Pauses().c_str());
   std::fflush(stdout);
   if (!screenshot.empty() && scene != "confirmacion") {
     Settle();
@@ -185,8 +219,13 @@ int main(int argc, char** argv) {
   app.add_option("--scene", scene, "errores, plan, confirmacion o detenida")
       ->check(CLI::IsMember({"errores", "plan", "confirmacion", "detenida"}));
   app.add_option("--screenshot", screenshot, "guarda la pantalla en este PNG");
+  int jobs = 1;
+  std::string worker;
+  app.add_option("--jobs", jobs, "procesos de la ventana (con --worker)")->check(CLI::Range(1, 256));
+  app.add_option("--worker", worker, "el programa brenquil, que hace de proceso de trabajo");
   CLI11_PARSE(app, argc, argv);
   if (mode == "cli") return RunCommandLine(home, data);
+  if (!worker.empty()) brenquil::SetWorkerProgram(worker);
   QApplication qt(argc, argv);
-  return RunWindow(home, data, size, hold, scene, screenshot);
+  return RunWindow(home, data, size, hold, scene, screenshot, worker.empty() ? 1 : jobs);
 }

@@ -422,32 +422,43 @@ run_window() {
   ((keep)) || rm -rf "$dir"
 }
 
-# keep_pause WORKLOAD RUN LOG: the window's longest pause in serving its events
+# keep_pause WORKLOAD RUN LOG [ROLE]: the window's longest pause in serving its events
 # during the run, as brenquil-bench-window printed it ("pausa más larga").
 keep_pause() {
   local ms
   ms=$(sed -n 's/^pausa más larga: \([0-9.]*\) ms.*/\1/p' "$3")
-  keep_figure "$1" "$2" window-pause-ms "${ms:-nan}" "$m_rss" "$m_rc"
+  keep_figure "$1" "$2" "${4:-window}-pause-ms" "${ms:-nan}" "$m_rss" "$m_rc"
 }
 
 # "Transformar" in the window on the larger installation of the pairs
-# workload: its time, its peak memory and the longest pause in serving its
-# events (no goal yet).
+# workload, in the window's own process and shared among two workers as the
+# desktop program does by default: its time, its peak memory and the longest
+# pause in serving its events (no goal yet), with the longest pauses of the
+# last run and what the run was doing then.
 run_window_pairs() {
   local name=$1 dir=$work/$1 r args large=${pair_counts[1]} base s bench_window=$gui_build/bench/brenquil-bench-window
+  local role workers
   read -ra args <<<"${wl_args[$name]}"
   base=$(pair_installation "$large" "${args[@]}")
   for ((r = 1; r <= repeat; ++r)); do
-    fresh_copy "$base" "$dir/window"
-    sync
-    QT_QPA_PLATFORM=offscreen measure "$name" "$r" window-process "$logs/$name-window-$r.txt" \
-      "$bench_window" --mode window --home "$dir/window/home" --data "$dir/window/datos"
-    s=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/$name-window-$r.txt")
-    keep_figure "$name" "$r" window "${s:-nan}" "$m_rss" "$m_rc"
-    keep_pause "$name" "$r" "$logs/$name-window-$r.txt"
+    for role in window window-jobs; do
+      workers=()
+      [[ $role == window-jobs ]] && workers=(--worker "$gui_build/gui/brenquil" --jobs 2)
+      fresh_copy "$base" "$dir/window"
+      sync
+      QT_QPA_PLATFORM=offscreen measure "$name" "$r" "$role-process" "$logs/$name-$role-$r.txt" \
+        "$bench_window" --mode window --home "$dir/window/home" --data "$dir/window/datos" "${workers[@]}"
+      s=$(sed -n 's/^ventana: \([0-9.]*\) s.*/\1/p' "$logs/$name-$role-$r.txt")
+      keep_figure "$name" "$r" "$role" "${s:-nan}" "$m_rss" "$m_rc"
+      keep_pause "$name" "$r" "$logs/$name-$role-$r.txt" "$role"
+    done
   done
   times_line "window, $large pairs (in process)" "$name:window"
   times_line "window: longest pause in its events" "$name:window-pause-ms" ms
+  sed -n 's/^pausa de /    pause of /p' "$logs/$name-window-$repeat.txt"
+  times_line "window, $large pairs, 2 workers" "$name:window-jobs"
+  times_line "window (2 workers): longest pause" "$name:window-jobs-pause-ms" ms
+  sed -n 's/^pausa de /    pause of /p' "$logs/$name-window-jobs-$repeat.txt"
   echo "  ms per pair (median): $(awk -v s="$(median_of "$name:window")" -v n="$large" \
     'BEGIN { printf "%.2f", s * 1000 / n }')"
   echo "  left to do after the window (floor dry run): $(remaining "$dir/window")"
@@ -463,7 +474,7 @@ run_window_pairs() {
 for w in "${selected[@]}"; do
   if [[ ${wl_kind[$w]} == window* ]]; then
     echo "building the window (Release) in $gui_build ..." >&2
-    build_tree "$gui_build" ON brenquil-bench-window
+    build_tree "$gui_build" ON brenquil-bench-window brenquil
     break
   fi
 done
