@@ -337,6 +337,7 @@ void Connection::TouchedTable(const std::string& table) {
 
 void Connection::AfterRollback() {
   ForgetRolledBackDeclarations();
+  sql_names_version_ = -1;
   // What the rollback took back may include the engine's own tables, made by
   // the change that failed: they are looked for again.
   system_tables_ = false;

@@ -318,7 +318,11 @@ class Connection {
   void RemoveUnique(const std::string& table, const std::string& unique_index);
   void RemoveForeignKey(const std::string& table, int foreign_key_id);
   TableDeclaration ParsedDeclaration(const std::string& table);
+  // `base`, or "base_N" with the first N from 2 that no object of the file
+  // holds in any letter case.
   std::string UniqueSqlName(const std::string& base);
+  // `name`, just created by the engine, is taken (see sql_names_).
+  void NoteSqlName(const std::string& name);
   // declared_changes.cpp: creating as a declaration says; false (nothing
   // done) when the object carries no declaration the engine can use.
   bool CreateDeclaredTable(TableDef& table);
@@ -406,6 +410,11 @@ class Connection {
   std::uint64_t statements_stamp_ = 0;  // the local_changes_ they were prepared under
   struct RowLookup;
   std::shared_ptr<RowLookup> row_lookup_;
+  // UniqueSqlName: the upper-case names of sqlite_master as they stood at
+  // schema version sql_names_version_ (-1: not read, or a rollback may have
+  // taken names back).
+  std::set<std::string> sql_names_;
+  std::int64_t sql_names_version_ = -1;
   // declarations_read_back.cpp
   struct StagedDeclaration {
     std::string table;

@@ -145,6 +145,7 @@ bool Connection::CreateDeclaredIndex(const std::string& table, Index& index) {
   Atomically([&] {
     EnsureSystemTables();
     Exec(sql);
+    NoteSqlName(sql_name);
     Statement meta(*this, "INSERT INTO MSysIndexes VALUES (?, ?, ?, ?)");
     meta.Bind(1, table).Bind(2, index.Name()).Bind(3, sql_name).Bind(4, static_cast<long long>(index.Primary()));
     meta.Step();

@@ -177,19 +177,27 @@ void Connection::DeleteField(const std::string& given, const std::string& given_
 }
 
 std::string Connection::UniqueSqlName(const std::string& base) {
-  // One walk of sqlite_master gives every name the candidates could take:
-  // the base and the base followed by "_" and anything.
-  std::set<std::string> taken;
-  {
-    Statement st(*this,
-                 "SELECT upper(name) FROM sqlite_master WHERE name = ?1 COLLATE NOCASE"
-                 " OR substr(name, 1, length(?1) + 1) = (?1 || '_') COLLATE NOCASE");
-    st.Bind(1, base);
-    while (st.Step()) taken.insert(st.Text(0).value_or(""));
+  // Every name of the file, read in one walk of sqlite_master while its
+  // schema version stays the same, and kept up to date with the indexes the
+  // engine creates (NoteSqlName): a walk for each index would otherwise be a
+  // good part of what creating a small one costs.
+  const std::int64_t version = SchemaVersion();
+  if (version < 0 || version != sql_names_version_) {
+    sql_names_.clear();
+    Statement st(*this, "SELECT upper(name) FROM sqlite_master");
+    while (st.Step()) sql_names_.insert(st.Text(0).value_or(""));
+    sql_names_version_ = version;
   }
   std::string candidate = base;
-  for (int n = 2; taken.count(Upper(candidate)) != 0; ++n) candidate = base + "_" + std::to_string(n);
+  for (int n = 2; sql_names_.count(Upper(candidate)) != 0; ++n) candidate = base + "_" + std::to_string(n);
   return candidate;
+}
+
+void Connection::NoteSqlName(const std::string& name) {
+  if (sql_names_version_ < 0) return;
+  sql_names_.insert(Upper(name));
+  // The version the engine's own statement moved the schema to.
+  sql_names_version_ = SchemaVersion();
 }
 
 void Connection::CreateIndex(const std::string& given, Index& index) {
@@ -230,6 +238,7 @@ void Connection::CreateIndex(const std::string& given, Index& index) {
     Atomically([&] {
       EnsureSystemTables();
       Exec(sql);
+      NoteSqlName(sql_name);
       Statement meta(*this, "INSERT INTO MSysIndexes VALUES (?, ?, ?, ?)");
       meta.Bind(1, table).Bind(2, name).Bind(3, sql_name).Bind(4, static_cast<long long>(index.Primary()));
       meta.Step();

@@ -120,6 +120,39 @@ TEST(Schema, AnIndexTakesTheFirstNameNoObjectHasInAnyCase) {
   EXPECT_EQ(RawQuery(path, "SELECT name, tbl_name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Uno'"),
             (std::vector<std::vector<std::string>>{{"Uno_PrimaryKey_3", "Uno"}}));
 }
+// The names taken are known without reading sqlite_master for every index,
+// yet a name another program took meanwhile, or one a failed change gave
+// back, is judged as the file holds it.
+TEST(Schema, AnIndexNameIsFreeAsTheFileSaysAfterARollbackAndAnotherProgramsIndex) {
+  TempDir dir;
+  std::string path = dir / "a.mdb";
+  // A record the engine would keep for an index the file no longer has: the
+  // change that creates index "v" stores its index, then fails on the record.
+  RawExec(path,
+          "CREATE TABLE t (a, b);"
+          "CREATE TABLE MSysIndexes (TableName TEXT NOT NULL, IndexName TEXT NOT NULL,"
+          " SqlName TEXT NOT NULL UNIQUE, IsPrimary INTEGER NOT NULL DEFAULT 0,"
+          " PRIMARY KEY (TableName, IndexName));"
+          "INSERT INTO MSysIndexes VALUES ('otra', 'vieja', 't_v', 0);");
+  auto db = DBEngine::Instance().OpenDatabase(path);
+  auto t = db->TableDefs()["t"];
+  auto add = [&](const std::string& name) {
+    auto index = t->CreateIndex(name);
+    index->Fields().Append(index->CreateField("a"));
+    return NumberOf([&] { t->Indexes().Append(index); });
+  };
+  EXPECT_EQ(add("x"), 0);
+  EXPECT_NE(add("v"), 0);
+  RawExec(path, "CREATE INDEX t_w ON t (b)");
+  EXPECT_EQ(add("w"), 0);
+  EXPECT_EQ(add("y"), 0);
+  db.reset();
+  DBEngine::Instance().CloseIdle();
+  EXPECT_EQ(RawQuery(path, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 't' ORDER BY name"),
+            (std::vector<std::vector<std::string>>{{"t_w"}, {"t_w_2"}, {"t_x"}, {"t_y"}}));
+  EXPECT_EQ(RawQuery(path, "PRAGMA integrity_check"), (std::vector<std::vector<std::string>>{{"ok"}}));
+}
+
 TEST(Schema, UniqueIndexIsEnforcedAndRefusedOverDuplicates) {
   TempDir dir;
   std::string path = dir / "a.mdb";
