@@ -23,6 +23,7 @@
 #include "cli/transform_jobs.h"
 #include "engine/dbengine.h"
 #include "shell/run_lock.h"
+#include "tests/support/jobs_installation.h"
 #include "tests/support/test_support.h"
 
 extern "C" char** environ;
@@ -34,34 +35,13 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using Rows = std::vector<std::vector<std::string>>;
 using test::FolderContents;
+using test::JobsOldDatabase;
+using test::kJobsModel;
 using test::RawExec;
 using test::RawQuery;
 using test::ReadBytes;
 using test::TempDir;
 
-// The model: a table and fields the old databases lack, a unique index, a
-// relation, a view.
-constexpr const char* kModel =
-    "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT, alta TEXT);"
-    "CREATE UNIQUE INDEX codigo_idx ON cliente (codigo);"
-    "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER REFERENCES cliente (id), importe REAL);"
-    "CREATE TABLE linea (id INTEGER PRIMARY KEY, pedido INTEGER, cantidad INTEGER);"
-    "CREATE INDEX linea_pedido ON linea (pedido);"
-    "CREATE VIEW grandes AS SELECT * FROM pedido WHERE importe > 100;";
-
-std::string OldDatabase(int n, bool repeated_codes) {
-  std::string sql =
-      "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT);"
-      "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER, importe REAL);";
-  for (int row = 1; row <= 40; ++row) {
-    const std::string code = repeated_codes && row % 7 == 0 ? "'X'" : "'C" + std::to_string(row) + "'";
-    sql += "INSERT INTO cliente VALUES (" + std::to_string(row) + ", 'nombre " + std::to_string(n) + "', " +
-           code + ");";
-    sql += "INSERT INTO pedido VALUES (" + std::to_string(row) + ", " + std::to_string(row) + ", " +
-           std::to_string(row * 10 + n) + ");";
-  }
-  return sql;
-}
 
 // An installation of `pairs` pairs, two of them (the second and the last)
 // with rows the model's unique index refuses, an old database without a
@@ -73,8 +53,8 @@ void MakeInstallation(const std::string& home, const std::string& data, int pair
   for (int n = 1; n <= pairs; ++n) {
     char name[32];
     std::snprintf(name, sizeof name, "base%02d.mdb", n);
-    RawExec(home + "/modelos/" + name, kModel);
-    RawExec(data + "/" + name, OldDatabase(n, n == 2 || n == pairs));
+    RawExec(home + "/modelos/" + name, kJobsModel);
+    RawExec(data + "/" + name, JobsOldDatabase(n, n == 2 || n == pairs, 40));
   }
   RawExec(data + "/suelta.mdb", "CREATE TABLE s (a INTEGER); INSERT INTO s VALUES (1);");
   RawExec(home + "/modelos/nueva.mdb", "CREATE TABLE t (a INTEGER);");

@@ -20,6 +20,7 @@
 #include "shell/installation.h"
 #include "shell/transformation.h"
 #include "tests/gui/qt_support.h"
+#include "tests/support/jobs_installation.h"
 #include "tests/support/test_support.h"
 
 namespace brenquil::test {
@@ -27,32 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Rows = std::vector<std::vector<std::string>>;
-
-// The model: a table and fields the old databases lack, a unique index, a
-// relation, a view.
-constexpr const char* kModel =
-    "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT, alta TEXT);"
-    "CREATE UNIQUE INDEX codigo_idx ON cliente (codigo);"
-    "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER REFERENCES cliente (id), importe REAL);"
-    "CREATE TABLE linea (id INTEGER PRIMARY KEY, pedido INTEGER, cantidad INTEGER);"
-    "CREATE INDEX linea_pedido ON linea (pedido);"
-    "CREATE VIEW grandes AS SELECT * FROM pedido WHERE importe > 100;";
-
-// An old database with rows; with `repeated_codes`, rows the model's unique
-// index refuses.
-std::string OldDatabase(int n, bool repeated_codes) {
-  std::string sql =
-      "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT);"
-      "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER, importe REAL);";
-  for (int row = 1; row <= 30; ++row) {
-    const std::string code = repeated_codes && row % 7 == 0 ? "'X'" : "'C" + std::to_string(row) + "'";
-    sql += "INSERT INTO cliente VALUES (" + std::to_string(row) + ", 'nombre " + std::to_string(n) + "', " +
-           code + ");";
-    sql += "INSERT INTO pedido VALUES (" + std::to_string(row) + ", " + std::to_string(row) + ", " +
-           std::to_string(row * 10 + n) + ");";
-  }
-  return sql;
-}
 
 constexpr int kPairs = 7;
 
@@ -64,8 +39,8 @@ void MakeInstallation(const std::string& home, const std::string& data) {
   fs::create_directories(data);
   for (int n = 1; n <= kPairs; ++n) {
     const std::string name = "base0" + std::to_string(n) + ".mdb";
-    RawExec(Paths(home).ModelPath(name), kModel);
-    RawExec(data + "/" + name, OldDatabase(n, n == 2 || n == kPairs));
+    RawExec(Paths(home).ModelPath(name), kJobsModel);
+    RawExec(data + "/" + name, JobsOldDatabase(n, n == 2 || n == kPairs, 30));
   }
   RawExec(data + "/suelta.mdb", "CREATE TABLE s (a INTEGER); INSERT INTO s VALUES (1);");
   RawExec(Paths(home).ModelPath("nueva.mdb"), "CREATE TABLE t (a INTEGER);");

@@ -1,0 +1,34 @@
+// The pairs the --jobs suites of the command line and of the window share: a
+// model with a table and fields its old databases lack, a unique index, a
+// relation and a view, and old databases with rows.
+#pragma once
+
+#include <string>
+
+namespace brenquil::test {
+
+inline constexpr const char* kJobsModel =
+    "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT, alta TEXT);"
+    "CREATE UNIQUE INDEX codigo_idx ON cliente (codigo);"
+    "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER REFERENCES cliente (id), importe REAL);"
+    "CREATE TABLE linea (id INTEGER PRIMARY KEY, pedido INTEGER, cantidad INTEGER);"
+    "CREATE INDEX linea_pedido ON linea (pedido);"
+    "CREATE VIEW grandes AS SELECT * FROM pedido WHERE importe > 100;";
+
+// Old database number `n`, with `rows` rows in each table; with
+// `repeated_codes`, rows the model's unique index refuses.
+inline std::string JobsOldDatabase(int n, bool repeated_codes, int rows) {
+  std::string sql =
+      "CREATE TABLE cliente (id INTEGER PRIMARY KEY, nombre TEXT, codigo TEXT);"
+      "CREATE TABLE pedido (id INTEGER PRIMARY KEY, cliente INTEGER, importe REAL);";
+  for (int row = 1; row <= rows; ++row) {
+    const std::string code = repeated_codes && row % 7 == 0 ? "'X'" : "'C" + std::to_string(row) + "'";
+    sql += "INSERT INTO cliente VALUES (" + std::to_string(row) + ", 'nombre " + std::to_string(n) + "', " +
+           code + ");";
+    sql += "INSERT INTO pedido VALUES (" + std::to_string(row) + ", " + std::to_string(row) + ", " +
+           std::to_string(row * 10 + n) + ");";
+  }
+  return sql;
+}
+
+}  // namespace brenquil::test
