@@ -35,6 +35,7 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using Rows = std::vector<std::vector<std::string>>;
 using test::FolderContents;
+using test::DatabaseContents;
 using test::JobsOldDatabase;
 using test::kJobsModel;
 using test::RawExec;
@@ -84,21 +85,6 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-// Every object and row of every database of the folder, and its integrity.
-std::map<std::string, Rows> Contents(const std::string& data) {
-  std::map<std::string, Rows> contents;
-  for (const auto& entry : fs::directory_iterator(data)) {
-    const std::string path = entry.path().string();
-    if (entry.path().extension() != ".mdb") continue;
-    Rows rows = RawQuery(path, "PRAGMA integrity_check");
-    for (auto& row : RawQuery(path, "SELECT type, name, sql FROM sqlite_master ORDER BY rowid")) rows.push_back(row);
-    for (const auto& table : RawQuery(path, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"))
-      for (auto& row : RawQuery(path, "SELECT * FROM \"" + table[0] + "\" ORDER BY rowid")) rows.push_back(row);
-    contents[entry.path().filename().string()] = rows;
-  }
-  return contents;
-}
-
 class TransformJobs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -127,9 +113,9 @@ TEST_F(TransformJobs, TwoWorkersGiveTheRunOfOneProcess) {
   // The journal and the progress as printed.
   EXPECT_EQ(Replaced(serial.err, one_.Path(), "@"), Replaced(shared.err, two_.Path(), "@"));
   // Every file the same: objects, rows, and an intact file.
-  auto files = Contents(one_ / "datos");
+  auto files = DatabaseContents(one_ / "datos");
   EXPECT_EQ(files.size(), kPairs + 2u);  // the pairs, the one without a model, the copied model
-  EXPECT_EQ(files, Contents(two_ / "datos"));
+  EXPECT_EQ(files, DatabaseContents(two_ / "datos"));
   for (const auto& [name, rows] : files) EXPECT_EQ(rows[0][0], "ok") << name;
 }
 
@@ -229,7 +215,7 @@ TEST_F(TransformJobs, AWorkerKilledMidwayLeavesEveryFileValidAndItsDatabaseNamed
     // A run of one process afterwards finishes the work on valid files.
     RunResult again = Transform(dir / "home", dir / "datos", {"--jobs", "1", "--quiet"});
     EXPECT_EQ(again.code, kExitJournal) << again.err;
-    for (const auto& [name, rows] : Contents(dir / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
+    for (const auto& [name, rows] : DatabaseContents(dir / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
   }
   // At least the worker killed after its first line held a database.
   EXPECT_GT(killed_midway, 0);
@@ -295,7 +281,7 @@ TEST_F(TransformJobs, AStopWaitsForTheDatabasesInHandAndNamesTheRestInOrder) {
         !RawQuery(two_ / ("datos/" + list[i]), "SELECT 1 FROM sqlite_master WHERE name = 'linea'").empty();
     EXPECT_EQ(has_new_table, i < list.size() - not_reached.size()) << list[i] << "\n" << r.dump(1);
   }
-  for (const auto& [name, rows] : Contents(two_ / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
+  for (const auto& [name, rows] : DatabaseContents(two_ / "datos")) EXPECT_EQ(rows[0][0], "ok") << name;
 }
 
 TEST(TransformJobsOptions, TheHelpTellsJobsAndANonPositiveCountIsAUsageError) {

@@ -3,7 +3,12 @@
 // relation and a view, and old databases with rows.
 #pragma once
 
+#include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
 
 namespace brenquil::test {
 
@@ -29,6 +34,22 @@ inline std::string JobsOldDatabase(int n, bool repeated_codes, int rows) {
            std::to_string(row * 10 + n) + ");";
   }
   return sql;
+}
+
+// Every object and row of every database of the folder, after its
+// integrity check, by file name.
+inline std::map<std::string, std::vector<std::vector<std::string>>> DatabaseContents(const std::string& data) {
+  std::map<std::string, std::vector<std::vector<std::string>>> contents;
+  for (const auto& entry : std::filesystem::directory_iterator(data)) {
+    if (entry.path().extension() != ".mdb") continue;
+    const std::string path = entry.path().string();
+    auto rows = RawQuery(path, "PRAGMA integrity_check");
+    for (auto& row : RawQuery(path, "SELECT type, name, sql FROM sqlite_master ORDER BY rowid")) rows.push_back(row);
+    for (const auto& table : RawQuery(path, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"))
+      for (auto& row : RawQuery(path, "SELECT * FROM \"" + table[0] + "\" ORDER BY rowid")) rows.push_back(row);
+    contents[entry.path().filename().string()] = rows;
+  }
+  return contents;
 }
 
 }  // namespace brenquil::test
