@@ -243,7 +243,7 @@ class SharedRun {
       window_.Frame13.Refresh();
       if (!stopping && window_.StopRequested()) stopping = true;
       for (auto& worker : workers_) {
-        while (worker.alive() && worker.to >= 0 && worker.entries.size() < kAhead) {
+        while (worker.alive() && worker.to >= 0 && worker.entries.size() < Holds(olds)) {
           if (stopping || next_ >= olds) {
             CloseFd(worker.to);
             break;
@@ -279,6 +279,14 @@ class SharedRun {
     }
   }
 
+  // What a worker may hold: the entry it works on and the next while more
+  // entries are left to hand out than all the workers could hold; then one,
+  // so that the last entries go to whichever worker is free first rather
+  // than wait behind another's while a worker has nothing.
+  size_t Holds(int olds) const {
+    return static_cast<size_t>(olds - next_) > workers_.size() * kAhead ? kAhead : 1;
+  }
+
   bool AnyAlive() const {
     return std::any_of(workers_.begin(), workers_.end(), [](const Worker& w) { return w.alive(); });
   }
@@ -288,7 +296,7 @@ class SharedRun {
     fs::create_directories(catalogues);
     const Paths& home = window_.Installation();
     for (const std::string& from : {home.IndexCatalog(), home.RelationCatalog(), home.QueryCatalog()})
-      CopyDatabase(from, Paths::Join(catalogues, fs::path(from).filename().string()));
+      CopyScratchDatabase(from, Paths::Join(catalogues, fs::path(from).filename().string()));
 
     std::vector<std::string> args = {WorkerProgram(), "transform", "--home", options_.home,
                                      "--data",        options_.data, "--quiet", "--jobs", "1"};

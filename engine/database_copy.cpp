@@ -229,6 +229,32 @@ void CopyDatabase(const std::string& from, const std::string& to, bool read_only
   SyncFolder(folder);
 }
 
+void CopyScratchDatabase(const std::string& from, const std::string& to) {
+  DBEngine& engine = DBEngine::Instance();
+  // An open batch of this process on `from` is committed first (a plan's is
+  // rolled back): the copy takes what is committed.
+  engine.Release(from);
+  std::shared_ptr<detail::Connection> source = engine.Connect(from, false);
+  if (Exists(to)) throw MakeError(err::kFileAlreadyExists, "'" + to + "'");
+  try {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(to.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    detail::Connection target(db, to, false);
+    if (rc != SQLITE_OK) throw target.Fail(rc, "al crear la copia");
+    target.Exec("PRAGMA synchronous = OFF");
+    target.Exec("PRAGMA journal_mode = OFF");
+    Backup backup(sqlite3_backup_init(db, "main", source->Handle(), "main"), &sqlite3_backup_finish);
+    if (!backup) throw target.Fail(sqlite3_extended_errcode(db), "al copiar");
+    rc = sqlite3_backup_step(backup.get(), -1);
+    backup.reset();
+    if (rc != SQLITE_DONE) throw target.Fail(rc, "al copiar '" + from + "'");
+  } catch (const Error&) {
+    RemoveWithSideFiles(to);
+    throw;
+  }
+}
+
 void CheckCopySource(const std::string& from) {
   try {
     DBEngine::Instance().Connect(from, kReadOnly)->CheckIntact();

@@ -20,6 +20,14 @@ namespace brenquil {
 // is left at `to` nor beside it.
 void CopyDatabase(const std::string& from, const std::string& to, bool read_only = false);
 
+// A working copy for this process's own use, in a folder of its own that
+// goes when the work ends: the committed content of `from`, read as
+// CopyDatabase reads it, written to the new file `to` without a journal,
+// a sync or a check, since nothing of it outlives the work (a crash leaves
+// only a scratch file). Error 58 when `to` exists; on failure nothing is
+// left at `to`.
+void CopyScratchDatabase(const std::string& from, const std::string& to);
+
 // What CopyDatabase(from, to, read_only = true) checks of `from` before it
 // writes anything, for a plan: that it opens as a database and passes the
 // integrity check. A file whose interrupted write only its copy can undo
