@@ -230,6 +230,7 @@ int TransformWorker(const Options& o, const std::string& home, const std::string
   ::signal(SIGTERM, SIG_IGN);
   Paths paths(home);
   paths.UseCatalogueFolder(catalogues);
+  DBEngine::Instance().SetScratchFolder(catalogues);
   Actualiz window{paths, o.data};
   Inicial inicial(window);
   if (auto failure = StartUp(window, inicial, o, true)) {

@@ -162,7 +162,8 @@ std::shared_ptr<detail::Connection> OpenConnection(const std::string& path, bool
     connection->RefuseChanges("no se puede cambiar: su carpeta '" + folder + "' es de sólo lectura.");
   // The journal mode is left alone until the first change (see
   // Connection::PrepareWrite), so a file that is only read is never written.
-  sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, DBEngine::Instance().InScratchFolder(path) ? "PRAGMA synchronous = OFF" : "PRAGMA synchronous = NORMAL",
+               nullptr, nullptr, nullptr);
   sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   return connection;
 }
@@ -294,6 +295,11 @@ bool ReadsWithoutWriting(const std::string& path) {
 }
 
 }  // namespace
+
+bool DBEngine::InScratchFolder(const std::string& path) const {
+  return !scratch_folder_.empty() &&
+         fs::path(FolderOf(path)).lexically_normal() == fs::path(scratch_folder_).lexically_normal();
+}
 
 void DBEngine::CheckIntegrityAhead(const std::string& path, const std::string& after) {
   check_ahead_ = path;

@@ -102,6 +102,12 @@ class DBEngine {
     if (first_change_) first_change_(path);
   }
 
+  // The files of `folder` are this process's own scratch copies, gone when
+  // its work ends (a worker's catalogues): their changes are written without
+  // syncing them to the disk, since a crash loses nothing kept. Empty: none.
+  void SetScratchFolder(std::string folder) { scratch_folder_ = std::move(folder); }
+  bool InScratchFolder(const std::string& path) const;
+
   // Commits that failed when a file was released (its batch rolled back):
   // the file's path and the error, oldest first. Taking them empties the list.
   void RecordCommitFailure(const std::string& path, const Error& error);
@@ -158,6 +164,7 @@ class DBEngine {
   std::string check_ahead_;  // the file to check once check_after_ changes
   std::string check_after_;
   std::function<void(const std::string&)> first_change_;
+  std::string scratch_folder_;
 };
 
 }  // namespace brenquil
