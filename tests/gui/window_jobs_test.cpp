@@ -84,12 +84,13 @@ class WindowJobs : public ::testing::Test {
 
   // The worker started is the real program, without any display, through
   // a script that counts the workers; with `slow_second`, the second one
-  // starts two seconds late.
+  // started (the one given the second folder of catalogues, whichever of
+  // the two scripts gets to run first) starts two seconds late.
   void UseWorkers(bool slow_second) {
     const std::string log = dir_ / "trabajadores";
     WriteBytes(dir_ / "trabajador.sh",
                "#!/bin/sh\necho x >>\"" + log + "\"\n" +
-                   (slow_second ? "[ \"$(wc -l <\"" + log + "\")\" -eq 2 ] && sleep 2\n" : "") +
+                   (slow_second ? std::string("case \"$") + kWorkerVariable + "\" in */w1) sleep 2 ;; esac\n" : "") +
                    "unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM\nexec \"" + BRENQUIL_PROGRAM + "\" \"$@\"\n");
     fs::permissions(dir_ / "trabajador.sh", fs::perms::owner_all);
     SetWorkerProgram(dir_ / "trabajador.sh");
