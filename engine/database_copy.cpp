@@ -121,16 +121,14 @@ std::unique_ptr<detail::Connection> OpenCopy(const std::string& temp, const std:
 
 using Backup = std::unique_ptr<sqlite3_backup, decltype(&sqlite3_backup_finish)>;
 
-// Fills the empty file `temp` with the committed pages of `source`.
-void BackUp(detail::Connection& source, const std::string& temp, const std::string& to) {
-  auto target = OpenCopy(temp, to);
-  Backup backup(sqlite3_backup_init(target->Handle(), "main", source.Handle(), "main"),
-                &sqlite3_backup_finish);
-  if (!backup) throw target->Fail(sqlite3_extended_errcode(target->Handle()), "al copiar");
+// Fills the empty database of `target` with the committed pages of `source`.
+void BackUp(detail::Connection& source, detail::Connection& target) {
+  Backup backup(sqlite3_backup_init(target.Handle(), "main", source.Handle(), "main"), &sqlite3_backup_finish);
+  if (!backup) throw target.Fail(sqlite3_extended_errcode(target.Handle()), "al copiar");
   int rc = sqlite3_backup_step(backup.get(), -1);
   // Finishing hands any error of the step to the target connection.
   backup.reset();
-  if (rc != SQLITE_DONE) throw target->Fail(rc, "al copiar '" + source.Path() + "'");
+  if (rc != SQLITE_DONE) throw target.Fail(rc, "al copiar '" + source.Path() + "'");
 }
 
 // Writes the whole content of the file `path` to `fd`.
@@ -212,7 +210,7 @@ void CopyDatabase(const std::string& from, const std::string& to, bool read_only
   std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
   TemporaryCopy temp(target);
   if (source)
-    BackUp(*source, temp.Path(), to);
+    BackUp(*source, *OpenCopy(temp.Path(), to));
   else
     CopyWithItsJournal(from, temp, to);
   SettleAndCheck(from, temp.Path(), to);
@@ -244,11 +242,7 @@ void CopyScratchDatabase(const std::string& from, const std::string& to) {
     if (rc != SQLITE_OK) throw target.Fail(rc, "al crear la copia");
     target.Exec("PRAGMA synchronous = OFF");
     target.Exec("PRAGMA journal_mode = OFF");
-    Backup backup(sqlite3_backup_init(db, "main", source->Handle(), "main"), &sqlite3_backup_finish);
-    if (!backup) throw target.Fail(sqlite3_extended_errcode(db), "al copiar");
-    rc = sqlite3_backup_step(backup.get(), -1);
-    backup.reset();
-    if (rc != SQLITE_DONE) throw target.Fail(rc, "al copiar '" + from + "'");
+    BackUp(*source, target);
   } catch (const Error&) {
     RemoveWithSideFiles(to);
     throw;
