@@ -41,6 +41,7 @@ using test::kJobsModel;
 using test::RawExec;
 using test::RawQuery;
 using test::ReadBytes;
+using test::Replaced;
 using test::TempDir;
 
 
@@ -78,11 +79,6 @@ RunResult Transform(const std::string& home, const std::string& data, std::vecto
   run.out = out.str();
   run.err = err.str();
   return run;
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
-  return text;
 }
 
 class TransformJobs : public ::testing::Test {

@@ -48,12 +48,6 @@ void MakeInstallation(const std::string& home, const std::string& data) {
   DBEngine::Instance().CloseIdle();
 }
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-    text.replace(at, from.size(), to);
-  return text;
-}
-
 // What the window shows of a run, its folders written "@".
 struct Shown {
   std::string journal;

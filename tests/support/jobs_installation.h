@@ -52,4 +52,12 @@ inline std::map<std::string, std::vector<std::vector<std::string>>> DatabaseCont
   return contents;
 }
 
+// `text` with every `from` replaced by `to`: a run's output with its folder
+// put as "@", so that runs in two folders compare.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
 }  // namespace brenquil::test
