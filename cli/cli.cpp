@@ -274,6 +274,10 @@ int TransformCommand(const Options& o, Io& io) {
     ShareRun(window, o.jobs);
   std::optional<Error> failure;
   const bool json_out = o.json_file == "-";
+  // SIGINT and SIGTERM stop the run after the database in hand. One that
+  // comes once the run is over waits until the journal and the report are
+  // written whole; a second one still ends the program at once.
+  StopSignals signals;
   int signal = 0;
   {
     std::optional<ProgressView> view;
@@ -281,8 +285,6 @@ int TransformCommand(const Options& o, Io& io) {
       view.emplace(window, io.err,
                    io.terminal ? ProgressView::Mode::kBars : ProgressView::Mode::kLines,
                    io.terminal ? TerminalWidth() : 80);
-    // SIGINT and SIGTERM stop the run after the database in hand.
-    StopSignals signals;
     window.SetStopSource([] { return StopSignals::Caught() != 0; });
     // Pressed like the button: an error that reaches it is journaled.
     window.BackupFolder = o.backup;
@@ -309,8 +311,13 @@ int TransformCommand(const Options& o, Io& io) {
       throw MakeError(err::kFileAccess, "no se pudo escribir el informe '" + o.json_file + "'.");
     if (!o.quiet) io.out << "Informe JSON: " << o.json_file << "\n";
   }
-  if (signal) io.err << "brenquil-cli: detenido por " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
-                     << " después de la base que tenía entre manos\n";
+  if (signal) {
+    io.err << "brenquil-cli: detenido por " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
+           << " después de la base que tenía entre manos\n";
+  } else if ((signal = StopSignals::Caught()) != 0) {
+    io.err << "brenquil-cli: " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
+           << " llegó con la transformación ya terminada; el diario y el informe están completos\n";
+  }
   return TransformExitCode(window, signal);
 }
 

@@ -17,8 +17,10 @@ StopSignals::StopSignals() {
   struct sigaction action {};
   action.sa_handler = Record;
   sigemptyset(&action.sa_mask);
-  // The handler runs once; the next signal meets the default action.
-  action.sa_flags = SA_RESETHAND;
+  // The handler runs once; the next signal meets the default action. A
+  // system call it interrupts goes on: the report written to a pipe is not
+  // cut short by the signal that asked for it to be written.
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
   sigaction(SIGINT, &action, &old_int_);
   sigaction(SIGTERM, &action, &old_term_);
 }

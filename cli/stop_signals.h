@@ -1,7 +1,8 @@
 // SIGINT and SIGTERM while `brenquil-cli transform` runs: the handler only
 // records which signal came (it is async-signal-safe: it sets a flag), and
 // the run looks at the flag between databases, stops after the one in hand
-// and writes its report. A second signal ends the program at once, as it
+// and writes its report; one that comes while the report is written lets it
+// be finished. A second signal ends the program at once, as it
 // would without the handler; every database is still valid then, each being
 // changed in one transaction. Owned by the subcommand while it runs.
 #pragma once

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -227,6 +230,65 @@ TEST_F(OperatorCli, SigintAndSigtermStopAfterTheDatabaseInHandAndTheReportSaysWh
     sigaction(c.signal, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
   }
+}
+
+// Raises a signal at the first byte written to it, once.
+class RaiseOnFirstWrite : public std::stringbuf {
+ public:
+  explicit RaiseOnFirstWrite(int signal) : signal_(signal) {}
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    Raise();
+    return std::stringbuf::xsputn(s, n);
+  }
+  int_type overflow(int_type c) override {
+    Raise();
+    return std::stringbuf::overflow(c);
+  }
+
+ private:
+  void Raise() {
+    if (!raised_) {
+      raised_ = true;
+      ::raise(signal_);
+    }
+  }
+  int signal_;
+  bool raised_ = false;
+};
+
+// A signal that comes once the run is over, while its report is written (to
+// a pipe, say), neither ends the program nor cuts the report short: the
+// report comes whole, with nothing stopped, and the exit code says a signal
+// came. The run happens in a child process, which the default action of the
+// signal would end.
+TEST_F(OperatorCli, ASignalWhileTheReportIsWrittenLetsItBeFinished) {
+  const fs::path written = dir / "informe.json", said = dir / "err.txt";
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RaiseOnFirstWrite buffer(SIGINT);
+    std::ostream out(&buffer);
+    std::ostringstream err;
+    const int code = RunCli({"transform", "--home", home, "--data", data, "--quiet", "--json", "-"}, out, err);
+    std::ofstream(written) << buffer.str();
+    std::ofstream(said) << err.str();
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), kExitInterrupted);
+  Json report = Json::parse(ReadBytes(written));
+  EXPECT_FALSE(report["stopped"].get<bool>());
+  using Map = std::map<std::string, std::string>;
+  EXPECT_EQ(Statuses(report), (Map{{"Clientes.mdb", "updated"},
+                                   {"Archivo.mdb", "skipped"},
+                                   {"Personal.mdb", "updated"},
+                                   {"Inventario.mdb", "copied"}}))
+      << report.dump(1);
+  EXPECT_TRUE(Contains(ReadBytes(said), "SIGINT llegó con la transformación ya terminada")) << ReadBytes(said);
 }
 
 TEST_F(OperatorCli, BackupMakesItsFolderAndCopiesOnlyTheDatabasesTheRunChanges) {
