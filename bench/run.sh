@@ -36,7 +36,8 @@
 #   bigrows      3 pairs x 10 tables, 2 tables of 300000 rows each: the peak
 #                memory against the rows, and transform/floor <= 1.0
 #   jobs         the small30 installation: transform --jobs 2 / --jobs 1 <= 0.6,
-#                skipped while transform --help lists no --jobs
+#                skipped while transform --help lists no --jobs; and, without a
+#                goal, --jobs 2 against --jobs 1 held to one core (taskset -c 0)
 #   uptodate10   10 pairs x 10 tables x 12 fields x 200 rows, 3 views, already
 #                transformed (untimed): transform/reading every schema once
 #                (floor --all --dry-run) <= 2, and so the plan (transform

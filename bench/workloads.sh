@@ -262,9 +262,12 @@ skipped() {
 }
 
 # --jobs 2 against --jobs 1, each on a fresh copy; skipped while brenquil-cli
-# transform does not take --jobs.
+# transform does not take --jobs. --jobs 1 checks the next old database ahead
+# on a thread of its own, so it uses part of a second core: the same run held
+# to one core (taskset) is shown too, without a goal, for the scaling from
+# one core to two.
 run_jobs() {
-  local name=$1 base dir=$work/$1 r args q j help
+  local name=$1 base dir=$work/$1 r args q j help one_core=0
   help=$("$cli" transform --help 2>&1 || true)
   if [[ $help != *--jobs* ]]; then
     skipped "$name jobs 2/jobs 1" "brenquil-cli transform does not take --jobs yet (its --help has no --jobs)"
@@ -272,6 +275,7 @@ run_jobs() {
   fi
   read -ra args <<<"${wl_args[$name]}"
   base=$(installation "$(cache_key "${args[@]}")" "${args[@]}")
+  if command -v taskset >/dev/null && [ "$(nproc)" -ge 2 ]; then one_core=1; fi
   for ((r = 1; r <= repeat; ++r)); do
     for j in 1 2; do
       fresh_copy "$base" "$dir/jobs$j"
@@ -280,14 +284,25 @@ run_jobs() {
         "$cli" transform --jobs "$j" --home "$dir/jobs$j/home" --data "$dir/jobs$j/datos" \
         --json "$logs/$name-jobs$j-$r.json"
     done
+    if ((one_core)); then
+      fresh_copy "$base" "$dir/one-core"
+      sync
+      measure "$name" "$r" "jobs1-one-core" "$logs/$name-jobs1-one-core-$r.txt" \
+        taskset -c 0 "$cli" transform --jobs 1 --home "$dir/one-core/home" --data "$dir/one-core/datos" --quiet
+    fi
   done
   times_line "brenquil-cli transform --jobs 1" "$name:jobs1"
   times_line "brenquil-cli transform --jobs 2" "$name:jobs2"
+  if ((one_core)); then times_line "--jobs 1 held to one core (taskset)" "$name:jobs1-one-core"; fi
   echo "  left to do after --jobs 1: $(remaining "$dir/jobs1")after --jobs 2: $(remaining "$dir/jobs2")"
   echo "  the same report (changes, journal, order) with --jobs 1 and 2:" \
     "$(same_report "$logs/$name-jobs1-$repeat.json" "$logs/$name-jobs2-$repeat.json" "$dir/jobs1" "$dir/jobs2")"
   mapfile -t q < <(quotients "${seconds_of[$name:jobs2]}" "${seconds_of[$name:jobs1]}")
   ratio_line "$name jobs 2/jobs 1" "${wl_goal[$name]}" "${q[@]}"
+  if ((one_core)); then
+    mapfile -t q < <(quotients "${seconds_of[$name:jobs2]}" "${seconds_of[$name:jobs1-one-core]}")
+    ratio_line "$name jobs 2/jobs 1 one core" - "${q[@]}"
+  fi
   memory_line "$name --jobs 2 peak RSS" "$name:jobs2"
   ((keep)) || rm -rf "$dir"
 }
