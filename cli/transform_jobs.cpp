@@ -55,7 +55,88 @@ std::string& Program() {
   return program;
 }
 
-// ---- what travels from a worker to its parent
+// ---- what travels between a worker and its parent
+//
+// Names come from the data folder and from database files: any byte but NUL
+// may be in them, a line break or bytes that are not UTF-8 included. Each
+// crosses the pipes as it is, by two reversible encodings: a handed entry is
+// one line, its name with '\' and line breaks escaped; a worker's line is
+// JSON, which carries only UTF-8, so every text in it has '%' and the bytes
+// from 0x80 up written as %XX.
+
+std::string EscapeLineBreaks(const std::string& name) {
+  std::string out;
+  out.reserve(name.size());
+  for (char c : name) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+std::string UnescapeLineBreaks(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      ++i;
+      out += text[i] == 'n' ? '\n' : text[i];
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string PercentEncoded(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '%' || byte >= 0x80) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    int high = -1, low = -1;
+    if (text[i] == '%' && i + 2 < text.size() && (high = HexValue(text[i + 1])) >= 0 &&
+        (low = HexValue(text[i + 2])) >= 0) {
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// Applies `change` to every text of `value` (the keys are the program's own).
+template <class Change>
+void EachText(json& value, const Change& change) {
+  if (value.is_string()) {
+    value = change(value.get_ref<const std::string&>());
+  } else if (value.is_structured()) {
+    for (auto& item : value) EachText(item, change);
+  }
+}
 
 json EntriesJson(const std::vector<JournalEntry>& entries) {
   json list = json::array();
@@ -133,6 +214,7 @@ std::string TakeResults(Actualiz& window, json line) {
   line["not_reached"] = window.Report.NotReachedDatabases();
   window.Journal.Clear();
   window.Report.Clear(window.Report.Plan());
+  EachText(line, PercentEncoded);
   return line.dump() + "\n";
 }
 
@@ -249,7 +331,7 @@ class SharedRun {
             break;
           }
           worker.entries.push_back(next_);
-          WriteAll(worker.to, std::to_string(next_) + "\t" + window_.List6.List(next_) + "\n");
+          WriteAll(worker.to, std::to_string(next_) + "\t" + EscapeLineBreaks(window_.List6.List(next_)) + "\n");
           ++next_;
         }
       }
@@ -384,6 +466,7 @@ class SharedRun {
   void Take(Worker& worker, const std::string& text, int olds) {
     json line = json::parse(text, nullptr, false);
     if (line.is_discarded() || !line.is_object()) return;
+    EachText(line, PercentDecoded);
     if (line.contains("entry")) {
       const int entry = line["entry"].get<int>();
       if (entry >= 0 && entry < olds && !worker.entries.empty() && entry == worker.entries.front()) {
@@ -479,7 +562,8 @@ class SharedRun {
 // ---- the worker
 
 // Reads one "INDEX\tNAME" line from the standard input, a byte at a time
-// (nothing past the line is taken from the parent). False at its end.
+// (nothing past the line is taken from the parent), the name's line breaks
+// escaped. False at its end.
 bool ReadHanded(int& entry, std::string& name) {
   std::string line;
   char c;
@@ -497,7 +581,7 @@ bool ReadHanded(int& entry, std::string& name) {
   } catch (const std::exception&) {
     return false;
   }
-  name = line.substr(tab + 1);
+  name = UnescapeLineBreaks(line.substr(tab + 1));
   return true;
 }
 

@@ -115,6 +115,35 @@ TEST_F(TransformJobs, TwoWorkersGiveTheRunOfOneProcess) {
   for (const auto& [name, rows] : files) EXPECT_EQ(rows[0][0], "ok") << name;
 }
 
+// A name may hold any byte but NUL: a line break, a backslash, bytes that are
+// not UTF-8, what looks like an escape. The workers transform such a pair as
+// one process does, rather than fail it for its name.
+TEST_F(TransformJobs, NamesWithLineBreaksOrBytesThatAreNotUtf8AreTransformedByTheWorkers) {
+  const std::vector<std::string> names = {"l\xC3\xADnea\nnueva.mdb", "raro\xE9\xFF.mdb", "barra\\n%41%.mdb"};
+  for (const TempDir* tree : {&one_, &two_})
+    for (size_t n = 0; n < names.size(); ++n) {
+      RawExec(tree->Path() + "/home/modelos/" + names[n], kJobsModel);
+      RawExec(tree->Path() + "/datos/" + names[n], JobsOldDatabase(static_cast<int>(n) + 3, false, 20));
+    }
+  DBEngine::Instance().CloseIdle();
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--jobs", "1", "--json", "-"});
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--json", "-"});
+  EXPECT_EQ(shared.code, serial.code) << shared.err;
+  EXPECT_EQ(shared.err.find("proceso de trabajo"), std::string::npos) << shared.err;
+  EXPECT_EQ(Json::parse(Replaced(serial.out, one_.Path(), "@")), Json::parse(Replaced(shared.out, two_.Path(), "@")));
+  EXPECT_EQ(Replaced(serial.err, one_.Path(), "@"), Replaced(shared.err, two_.Path(), "@"));
+  auto files = DatabaseContents(two_ / "datos");
+  EXPECT_EQ(files, DatabaseContents(one_ / "datos"));
+  for (const auto& name : names) {
+    ASSERT_EQ(files.count(name), 1u) << name;
+    // Transformed: the model's table and its index are in the old database now.
+    EXPECT_EQ(RawQuery(two_.Path() + "/datos/" + name,
+                       "SELECT count(*) FROM sqlite_master WHERE name IN ('linea', 'linea_pedido')"),
+              Rows{{"2"}})
+        << name;
+  }
+}
+
 TEST_F(TransformJobs, APlanWithWorkersChangesNothingAndSaysWhatOneProcessSays) {
   const auto before = FolderContents(two_.Path());
   RunResult serial = Transform(one_ / "home", one_ / "datos", {"--plan", "--jobs", "1", "--json", "-"});
