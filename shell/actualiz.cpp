@@ -306,7 +306,12 @@ std::optional<Error> Actualiz::RunBatch(const std::string& name, bool plan,
     (this->*operation)();
   } catch (const Error& error) {
     EndBatch(name);
-    JournalError(*this, name, error);
+    // The driver journals what fails within a pair itself: what reaches here
+    // failed the run as a whole, not the pair the boxes show from before.
+    if (operation == &Actualiz::Command13_Click)
+      JournalRunError(*this, name, error);
+    else
+      JournalError(*this, name, error);
     failed = error;
   }
   if (!failed) failed = EndBatch(name);

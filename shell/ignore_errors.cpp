@@ -15,6 +15,10 @@ void JournalError(Actualiz& window, const std::string& operation, const Error& e
                                   shown.Number(), shown.Text()});
 }
 
+void JournalRunError(Actualiz& window, const std::string& operation, const Error& error) {
+  window.Journal.Add(JournalEntry{operation, "", "", error.Number(), error.Text()});
+}
+
 bool IgnoreErrors::operator()(const std::function<void()>& statement) {
   if (!on_) {
     statement();

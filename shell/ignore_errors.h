@@ -13,6 +13,10 @@ class Error;
 
 // Journals `error` as raised by `operation` on the window's current pair.
 void JournalError(Actualiz& window, const std::string& operation, const Error& error);
+// Journals `error` as the failure of a whole run ("Transformar" refused
+// before its first pair: its installation in use, no data folder): it names
+// no database, whatever the pair boxes still show.
+void JournalRunError(Actualiz& window, const std::string& operation, const Error& error);
 
 class IgnoreErrors {
  public:

@@ -53,6 +53,10 @@ TEST_F(RunLockTest, ASecondTransformationIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ(refused->Text(), Refusal());
   ASSERT_EQ(second.Journal.Entries().size(), 1u);
   EXPECT_EQ(second.Journal.Entries()[0].number, err::kFileInUse);
+  // The refusal is the run's, not a database's: the boxes still show the
+  // window's first texts, which name no file of this installation.
+  EXPECT_EQ(second.Journal.Entries()[0].old, "");
+  EXPECT_EQ(second.Journal.Entries()[0].model, "");
   // The refused run touched nothing of its window.
   EXPECT_EQ(second.Label4.Caption(), "");
   EXPECT_EQ(second.Bar1.Value(), 0);
