@@ -271,7 +271,7 @@ int TransformCommand(const Options& o, Io& io) {
     return kExitFailure;
   }
   if (o.jobs > 1 && !WorkerProgram().empty())
-    ShareRun(window, o.jobs);
+    ShareRun(window, o.jobs, io.err);
   std::optional<Error> failure;
   const bool json_out = o.json_file == "-";
   // SIGINT and SIGTERM stop the run after the database in hand. One that

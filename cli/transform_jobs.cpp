@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <ostream>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -243,21 +245,38 @@ void WriteAll(int fd, const std::string& text) {
 
 // ---- the parent
 
-// A folder of the system's temporary folder, removed with everything in it.
+// A folder made in the system's temporary folder (TMPDIR, else /tmp),
+// removed with everything in it.
 class TemporaryFolder {
  public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "brenquil-jobs-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw MakeError(err::kFileAccess, "no se pudo crear una carpeta temporal para los procesos de trabajo.");
-    path_ = pattern;
-  }
+  TemporaryFolder() = default;
   ~TemporaryFolder() {
     std::error_code ec;
-    fs::remove_all(path_, ec);
+    if (!path_.empty()) fs::remove_all(path_, ec);
   }
   TemporaryFolder(const TemporaryFolder&) = delete;
   TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+  // Throws, naming each folder tried and why it would not do.
+  void Make() {
+    std::vector<std::string> places;
+    std::error_code ec;
+    const fs::path system = fs::temp_directory_path(ec);
+    if (!ec) places.push_back(system.string());
+    if (std::find(places.begin(), places.end(), "/tmp") == places.end()) places.push_back("/tmp");
+    std::string failures;
+    for (const auto& place : places) {
+      std::string pattern = (fs::path(place) / "brenquil-jobs-XXXXXX").string();
+      if (::mkdtemp(pattern.data())) {
+        path_ = pattern;
+        return;
+      }
+      failures += (failures.empty() ? "" : "; ") + ("'" + place + "': " + std::strerror(errno));
+    }
+    if (ec) failures = "TMPDIR: " + ec.message() + "; " + failures;
+    throw MakeError(err::kFileAccess, "no se pudo crear una carpeta temporal para los procesos de trabajo (" +
+                                          failures + ")");
+  }
   const std::string& Path() const { return path_; }
 
  private:
@@ -285,26 +304,45 @@ class SharedRun {
  public:
   // The workers run what this run is: a plan or not, on the data folder and
   // with the backup folder it has now (a plan backs up nothing).
-  SharedRun(Actualiz& window, RunBackups& backups, int jobs)
+  SharedRun(Actualiz& window, RunBackups& backups, int jobs, std::ostream& notes)
       : window_(window),
         backups_(backups),
         jobs_(jobs),
+        notes_(notes),
         options_{window.Installation().Home(), window.Dir1.Path(), window.Planning(),
                  window.Planning() ? std::string() : window.BackupFolder} {}
 
-  void Run() {
+  // False, with the reason on the standard error, when not even one worker
+  // could be started: nothing was run, and the caller runs the list itself.
+  bool Run() {
     const int olds = window_.List6.ListCount();
-    if (olds == 0) return;
-    window_.Bar1.SetValue(0);
-    window_.Bar1.SetMax(static_cast<float>(olds));
-    results_.resize(olds);
-    if (backups_.Wanted()) backup_folder_ = backups_.MakeRunFolder();
+    if (olds == 0) return true;
     // A worker's standard input closed under it must not end the parent.
     struct sigaction ignore{}, previous{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &previous);
-    const int wanted = std::min(jobs_, olds);
-    for (int w = 0; w < wanted; ++w) Start();
+    try {
+      temp_.Make();
+      if (backups_.Wanted()) backup_folder_ = backups_.MakeRunFolder();
+      const int wanted = std::min(jobs_, olds);
+      for (int w = 0; w < wanted; ++w) {
+        try {
+          Start();
+        } catch (const Error&) {
+          if (workers_.empty()) throw;
+          break;  // fewer workers do the same work
+        }
+      }
+    } catch (const Error& error) {
+      ::sigaction(SIGPIPE, &previous, nullptr);
+      if (backups_.Wanted() && !backup_folder_.empty()) backups_.RemoveRunFolderIfEmpty();
+      notes_ << program_invocation_short_name << ": " << error.Text()
+             << "; las bases viejas se transforman una tras otra en este proceso" << std::endl;
+      return false;
+    }
+    window_.Bar1.SetValue(0);
+    window_.Bar1.SetMax(static_cast<float>(olds));
+    results_.resize(olds);
     Loop(olds);
     // No more entries: each worker ends after its last line.
     for (auto& worker : workers_) CloseFd(worker.to);
@@ -314,6 +352,7 @@ class SharedRun {
     ::sigaction(SIGPIPE, &previous, nullptr);
     for (const auto& line : tails_) AddResults(window_, line);
     if (backups_.Wanted()) backups_.RemoveRunFolderIfEmpty();
+    return true;
   }
 
  private:
@@ -349,7 +388,14 @@ class SharedRun {
           break;
         }
         ++restarts_;
-        Start();
+        try {
+          Start();
+        } catch (const Error& error) {
+          for (int rest = next_; rest < olds; ++rest) NotRun(rest, error.Text());
+          next_ = olds;
+          Advance();
+          break;
+        }
         continue;
       }
       Read(olds);
@@ -547,6 +593,7 @@ class SharedRun {
   Actualiz& window_;
   RunBackups& backups_;
   const int jobs_;
+  std::ostream& notes_;
   std::unordered_set<std::string> models_;
   const WorkerOptions options_;
   TemporaryFolder temp_;
@@ -595,8 +642,10 @@ int DefaultJobs() {
   return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
-void ShareRun(Actualiz& window, int jobs) {
-  window.Sharing.run_olds = [jobs](Actualiz& w, RunBackups& backups) { SharedRun(w, backups, jobs).Run(); };
+void ShareRun(Actualiz& window, int jobs, std::ostream& notes) {
+  window.Sharing.run_olds = [jobs, &notes](Actualiz& w, RunBackups& backups) {
+    return SharedRun(w, backups, jobs, notes).Run();
+  };
 }
 
 void BecomeWorker(Actualiz& window) {

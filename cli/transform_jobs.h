@@ -19,6 +19,7 @@
 // to the other workers or a new one.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace brenquil {
@@ -47,8 +48,10 @@ inline constexpr int kMaxJobs = 256;
 // run has when it starts: the installation, the data folder of Dir1, whether
 // it is a plan and the backup folder. While they work, the parent looks
 // for a stop (Actualiz::StopRequested) and refreshes Frame13 at least ten
-// times a second, so a window stays painted and takes "Detener".
-void ShareRun(Actualiz& window, int jobs);
+// times a second, so a window stays painted and takes "Detener". When not
+// even one worker can be started, `notes` is told why and the run does its
+// databases itself, one after the other.
+void ShareRun(Actualiz& window, int jobs, std::ostream& notes);
 
 // Worker: the next "Transformar" of `window` runs only the entries handed on
 // the standard input ("INDEX\tNAME" lines) and writes each one's results on

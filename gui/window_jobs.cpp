@@ -21,7 +21,7 @@ std::optional<int> ParseJobs(const QString& option, const QString& value, QStrin
 }
 
 void ShareWindowRuns(Actualiz& state, int jobs) {
-  if (jobs > 1 && !WorkerProgram().empty()) ShareRun(state, jobs);
+  if (jobs > 1 && !WorkerProgram().empty()) ShareRun(state, jobs, std::cerr);
 }
 
 std::optional<int> StartAsProgram(const std::vector<std::string>& arguments) {

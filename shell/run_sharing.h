@@ -18,7 +18,9 @@ class RunBackups;
 struct RunSharing {
   // Parent: runs the old databases of List6 elsewhere and fills the journal
   // and the report as a run in this process would, in the list's order.
-  std::function<void(Actualiz&, RunBackups&)> run_olds;
+  // False when no worker could be started (nothing run, nothing changed):
+  // this process then runs them itself.
+  std::function<bool(Actualiz&, RunBackups&)> run_olds;
   // Worker: the parent holds the run lock and copies the new databases.
   bool worker = false;
   // Worker: the folder of the run's backups, which the parent made.

@@ -337,10 +337,7 @@ void TransformEntry(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups,
 }
 
 void TransformOldDatabases(Actualiz& window, IgnoreErrors& ignore, RunBackups& backups) {
-  if (window.Sharing.run_olds) {
-    window.Sharing.run_olds(window, backups);
-    return;
-  }
+  if (window.Sharing.run_olds && window.Sharing.run_olds(window, backups)) return;
   int olds = window.List6.ListCount();
   if (olds == 0) return;
   ignore([&] { window.Bar1.SetValue(0); });

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <map>
@@ -142,6 +143,34 @@ TEST_F(TransformJobs, NamesWithLineBreaksOrBytesThatAreNotUtf8AreTransformedByTh
               Rows{{"2"}})
         << name;
   }
+}
+
+// Workers are only a way to go faster: a TMPDIR that does not exist leaves
+// them their scratch folder in /tmp, and a worker program that cannot be
+// started leaves the run to this process, which says so and does it whole.
+TEST_F(TransformJobs, WhenNoWorkerCanStartTheRunIsDoneInThisProcess) {
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--jobs", "1", "--json", "-"});
+  const Json expected = Json::parse(Replaced(serial.out, one_.Path(), "@"));
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir ? tmpdir : "";
+  ::setenv("TMPDIR", (two_ / "no-existe").c_str(), 1);
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--json", "-"});
+  tmpdir ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_EQ(shared.code, serial.code) << shared.err;
+  EXPECT_EQ(shared.err.find("este proceso"), std::string::npos) << shared.err;
+  EXPECT_EQ(Json::parse(Replaced(shared.out, two_.Path(), "@")), expected);
+
+  TempDir three;
+  MakeInstallation(three / "home", three / "datos", kPairs);
+  SetWorkerProgram(three / "no-existe/brenquil-cli");
+  RunResult alone = Transform(three / "home", three / "datos", {"--jobs", "2", "--json", "-"});
+  SetWorkerProgram(BRENQUIL_CLI_PROGRAM);
+  EXPECT_EQ(alone.code, serial.code) << alone.err;
+  EXPECT_NE(alone.err.find("no se pudo iniciar el proceso de trabajo"), std::string::npos) << alone.err;
+  EXPECT_NE(alone.err.find("las bases viejas se transforman una tras otra en este proceso"), std::string::npos)
+      << alone.err;
+  EXPECT_EQ(Json::parse(Replaced(alone.out, three.Path(), "@")), expected);
+  EXPECT_EQ(DatabaseContents(three / "datos"), DatabaseContents(one_ / "datos"));
 }
 
 TEST_F(TransformJobs, APlanWithWorkersChangesNothingAndSaysWhatOneProcessSays) {
