@@ -40,6 +40,14 @@ unsigned long Big(const unsigned char* p, int n) {
   return v;
 }
 
+// What a file that is not a regular one is, in words.
+std::string SpecialFileKind(mode_t mode) {
+  if (S_ISFIFO(mode)) return "es una tubería con nombre";
+  if (S_ISSOCK(mode)) return "es un socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "es un dispositivo";
+  return "es un archivo especial";
+}
+
 // What a look at the file itself tells, before SQLite touches it. Throws for
 // a path that is certainly no SQLite file (missing, a folder, empty, shorter
 // than a header or without SQLite's): SQLite itself would take an empty file
@@ -58,6 +66,11 @@ std::optional<Error> LookAtFile(const std::string& path) {
   }
   if (S_ISDIR(st.st_mode))
     throw MakeError(err::kUnrecognisedFormat, "'" + path + "' es una carpeta, no una base de datos");
+  // Opening a named pipe waits for a writer, and a device may never answer:
+  // neither is read.
+  if (!S_ISREG(st.st_mode))
+    throw MakeError(err::kUnrecognisedFormat, "'" + path + "' no es un archivo normal (" + SpecialFileKind(st.st_mode) +
+                                                  "), no una base de datos");
   if (st.st_size == 0)
     throw MakeError(err::kUnrecognisedFormat, "'" + path + "' está vacío");
   unsigned char header[100] = {};
@@ -286,11 +299,12 @@ std::optional<std::string> IntegrityOf(const std::string& path, std::shared_ptr<
 // without a lock, only to spare a read-only connection a file in WAL mode;
 // IntegrityOf decides again under its read lock.
 bool ReadsWithoutWriting(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return false;
   std::ifstream in(path, std::ios::binary);
   char header[20] = {};
   if (!in.read(header, sizeof header)) return false;
   if (header[18] != 1 || header[19] != 1) return false;
-  std::error_code ec;
   return !fs::exists(path + "-journal", ec) && !fs::exists(path + "-wal", ec);
 }
 

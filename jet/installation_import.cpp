@@ -61,6 +61,8 @@ std::string RunStamp(const std::vector<InstallationFolder>& folders) {
 
 bool SqliteFile(const std::string& path) {
   char header[16] = {};
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return false;  // a named pipe would wait for a writer
   std::ifstream in(path, std::ios::binary);
   in.read(header, sizeof header);
   return in.gcount() == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;

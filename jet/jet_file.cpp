@@ -76,6 +76,8 @@ bool HasPassword(const unsigned char* page0, bool jet3) {
 
 bool IsJetFile(const std::string& path) {
   unsigned char header[0x20] = {};
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;  // a named pipe would wait for a writer
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   in.read(reinterpret_cast<char*>(header), sizeof header);

@@ -1,6 +1,7 @@
 #include "shell/jet_advice.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace brenquil {
@@ -17,6 +18,8 @@ std::string ShellQuoted(const std::string& text) {
 
 bool LooksLikeJet(const std::string& path) {
   unsigned char header[0x20] = {};
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;  // a named pipe would wait for a writer
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   in.read(reinterpret_cast<char*>(header), sizeof header);

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -171,6 +174,56 @@ TEST_F(TransformJobs, WhenNoWorkerCanStartTheRunIsDoneInThisProcess) {
       << alone.err;
   EXPECT_EQ(Json::parse(Replaced(alone.out, three.Path(), "@")), expected);
   EXPECT_EQ(DatabaseContents(three / "datos"), DatabaseContents(one_ / "datos"));
+}
+
+// A named pipe called like a database, among the old ones or the models, is
+// journaled as no database, with one process or with workers; a run that
+// opened it for reading would wait for a writer for ever. A watchdog writes
+// to each pipe after a while, so that such a run ends and fails here.
+TEST_F(TransformJobs, ANamedPipeCalledLikeADatabaseIsJournaledInsteadOfWaitedFor) {
+  std::vector<std::string> pipes;
+  for (const TempDir* tree : {&one_, &two_}) {
+    RawExec(tree->Path() + "/home/modelos/tubo.mdb", kJobsModel);
+    for (const std::string& pipe : {tree->Path() + "/datos/tubo.mdb", tree->Path() + "/home/modelos/solo.mdb"}) {
+      ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0) << pipe;
+      pipes.push_back(pipe);
+    }
+  }
+  DBEngine::Instance().CloseIdle();
+  std::atomic<bool> done{false}, unblocked{false};
+  std::thread watchdog([&] {
+    for (int tenth = 0; tenth < 300 && !done; ++tenth) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    while (!done) {
+      for (const auto& pipe : pipes) {
+        const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+          unblocked = true;
+          ::close(fd);
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
+  RunResult serial = Transform(one_ / "home", one_ / "datos", {"--jobs", "1", "--json", "-"});
+  RunResult shared = Transform(two_ / "home", two_ / "datos", {"--jobs", "2", "--json", "-"});
+  done = true;
+  watchdog.join();
+  EXPECT_FALSE(unblocked) << "a run waited on a named pipe";
+  for (const auto& [run, root] : {std::pair{&serial, one_.Path()}, std::pair{&shared, two_.Path()}}) {
+    ASSERT_EQ(run->code, kExitJournal) << run->err;
+    Json report = Json::parse(run->out);
+    std::map<std::string, std::string> journaled;
+    for (const auto& e : report["errors"]) {
+      const std::string old = e["old"].get<std::string>();
+      journaled[old.substr(old.rfind('/') + 1)] += e["text"].get<std::string>();
+    }
+    for (const std::string name : {"tubo.mdb", "solo.mdb"})
+      EXPECT_NE(journaled[name].find("no es un archivo normal (es una tubería con nombre)"), std::string::npos)
+          << name << ": " << report["errors"].dump(1);
+    // The other pairs are transformed as without the pipes.
+    EXPECT_EQ(RawQuery(root + "/datos/base01.mdb", "SELECT count(*) FROM sqlite_master WHERE name = 'linea'"),
+              Rows{{"1"}});
+  }
 }
 
 TEST_F(TransformJobs, APlanWithWorkersChangesNothingAndSaysWhatOneProcessSays) {
