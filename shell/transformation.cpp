@@ -452,6 +452,17 @@ void Transform(Actualiz& window) {
   if (window.Dir1.Path().empty())
     throw MakeError(err::kPathNotFound, "no hay carpeta de datos: elija la carpeta de las bases viejas "
                                         "antes de transformar.");
+  // The installation's own folders hold no old databases: in its home the
+  // catalogues would be taken for some (and changed, were a model called like
+  // one) and the models copied in beside them; its models are what the run
+  // reads.
+  std::error_code ec;
+  const Paths& installation = window.Installation();
+  for (const auto& [folder, what] : {std::pair{installation.Home(), "la carpeta de la instalación"},
+                                     std::pair{installation.ModelsFolder(), "la carpeta de los modelos"}})
+    if (std::filesystem::equivalent(window.Dir1.Path(), folder, ec))
+      throw MakeError(err::kInvalidOperation, "la carpeta de datos '" + window.Dir1.Path() + "' es " + what +
+                                                  ": elija la carpeta de las bases viejas antes de transformar.");
   // A second run on the same installation is refused before it touches
   // anything; the one under way goes on. A plan takes the installation too,
   // without making the lock's file.

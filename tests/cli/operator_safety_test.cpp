@@ -105,6 +105,29 @@ TEST_F(OperatorCli, WithoutDataTheDefaultFolderMustExistAndAMissingDataFolderIsN
   EXPECT_EQ(Files(), before);
 }
 
+// The installation's home (its catalogues and sample database would be taken
+// for old databases, the models copied in beside them) and its models folder,
+// however named, are refused as the data folder by a run and by a plan.
+TEST_F(OperatorCli, TheInstallationsOwnFoldersAreNoDataFolder) {
+  const auto before = Files();
+  fs::create_directory_symlink(home, dir / "enlace");
+  for (const std::string& folder : {home, home + "/", home + "/modelos", dir / "enlace"})
+    for (const bool plan : {false, true}) {
+      std::vector<std::string> args = {"transform", "--home", home, "--data", folder, "--json", "-"};
+      if (plan) args.push_back("--plan");
+      CliRun run = Cli(args);
+      EXPECT_EQ(run.code, kExitJournal) << folder << run.err;
+      Json report = Json::parse(run.out);
+      EXPECT_TRUE(report["databases"].empty()) << folder << report.dump(1);
+      ASSERT_EQ(report["errors"].size(), 1u) << folder << report.dump(1);
+      EXPECT_EQ(report["errors"][0]["old"], "") << folder;
+      EXPECT_TRUE(Contains(report["errors"][0]["text"], "la carpeta de datos '" + folder + "' es la carpeta de"))
+          << report["errors"][0]["text"];
+    }
+  fs::remove(dir / "enlace");
+  EXPECT_EQ(Files(), before);
+}
+
 TEST_F(OperatorCli, APlanExitsZeroThreeOneOrTwoAndCreatesOrResetsNothing) {
   // A write-protected model: start-up makes it writable for a run, a plan
   // leaves it as it is.
