@@ -12,12 +12,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ostream>
 #include <deque>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -312,8 +312,8 @@ class SharedRun {
         options_{window.Installation().Home(), window.Dir1.Path(), window.Planning(),
                  window.Planning() ? std::string() : window.BackupFolder} {}
 
-  // False, with the reason on the standard error, when not even one worker
-  // could be started: nothing was run, and the caller runs the list itself.
+  // False, with the reason told to `notes`, when not even one worker could be
+  // started: nothing was run, and the caller runs the list itself.
   bool Run() {
     const int olds = window_.List6.ListCount();
     if (olds == 0) return true;
